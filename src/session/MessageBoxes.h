@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string>
+
+// The program's two message boxes. Production shows modal boxes; tests record them.
+class MessageBoxes {
+  public:
+    virtual ~MessageBoxes() = default;
+    // Error box: modal, no caption of the program's own, one OK button.
+    virtual void ShowError(const std::string& text) = 0;
+    // Information box: the application title as caption, one OK button.
+    virtual void ShowInfo(const std::string& text) = 0;
+};
