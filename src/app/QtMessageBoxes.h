@@ -1,0 +1,11 @@
+#pragma once
+
+#include "session/MessageBoxes.h"
+
+// The two message boxes as modal QMessageBoxes; their nested event loop keeps the timers
+// running, as tracking and stripe polling expect.
+class QtMessageBoxes : public MessageBoxes {
+  public:
+    void ShowError(const std::string& text) override;
+    void ShowInfo(const std::string& text) override;
+};

@@ -1,0 +1,40 @@
+#include "session/CardTracking.h"
+
+#include "common/ResponseLog.h"
+#include "session/ReaderSession.h"
+
+TrackingTick TrackCard(ReaderSession& session) {
+    TrackingTick tick;
+    session.RefreshCardState();  // on failure the flags keep their last values
+    if (!session.TrackingArmed) {
+        // A card was disconnected by hand: wait for it to be taken out before arming again.
+        session.ConnectFailCount = 0;
+        if (!session.CardPresent) {
+            session.TrackingArmed = true;
+            tick.rearmed = true;
+            tick.statusWindow = TrackingTick::StatusWindow::Hide;
+        } else {
+            tick.statusWindow = TrackingTick::StatusWindow::ShowEjectCard;
+        }
+        return tick;
+    }
+    if (!session.CardPresent) {
+        tick.statusWindow = TrackingTick::StatusWindow::ShowInsertCard;
+        session.ConnectFailCount = 0;
+    } else {
+        tick.statusWindow = TrackingTick::StatusWindow::Hide;
+    }
+    if (session.CardConnected) {
+        return tick;
+    }
+    if (session.TryConnectCard()) {
+        session.ConnectFailCount = 0;
+        AppendLogLine(session.CardLog(), "Connect Success");
+        AppendLogLine(session.CardLog(), "");
+        tick.connected = true;
+    } else if (session.ConnectFailed && session.ConnectFailCount < ConnectFailLimit) {
+        AppendLogLine(session.CardLog(), "Connect Fail");
+        ++session.ConnectFailCount;
+    }
+    return tick;
+}
