@@ -1,0 +1,302 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "common/MemoryResponseLog.h"
+#include "session/ReaderSession.h"
+#include "support/MockLibraries.h"
+#include "support/RecordingMessageBoxes.h"
+
+using ::testing::_;
+using ::testing::DoAll;
+using ::testing::ElementsAre;
+using ::testing::Invoke;
+using ::testing::IsEmpty;
+using ::testing::NiceMock;
+using ::testing::Return;
+using ::testing::SetArgPointee;
+using ::testing::StrEq;
+
+namespace {
+
+constexpr std::uint32_t kContext = 0x1234;
+constexpr std::uint32_t kFailure = 0x8010001D;
+
+// Answers both reader-list calls with `list` (a multi-string given with its bytes) and
+// reports `reportedLength` on the first call.
+void ListReaders(MockCardLibrary& library, std::string list, std::uint32_t reportedLength) {
+    EXPECT_CALL(library, CardListReaders(kContext, nullptr, _, _))
+        .WillRepeatedly(Invoke([list, reportedLength](std::uint32_t, const char*, char* buffer,
+                                                      std::uint32_t* length) {
+            if (buffer == nullptr) {
+                *length = reportedLength;
+                return 0u;
+            }
+            std::memcpy(buffer, list.data(), std::min<std::size_t>(list.size(), *length));
+            return 0u;
+        }));
+}
+
+class ReaderSessionTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ON_CALL(library, CardEstablishContext(0, nullptr, nullptr, _))
+            .WillByDefault(DoAll(SetArgPointee<3>(kContext), Return(0u)));
+    }
+
+    // A session whose library lists `names`.
+    void Initialize(const std::vector<std::string>& names) {
+        std::string list;
+        for (const std::string& name : names) {
+            list += name;
+            list.push_back('\0');
+        }
+        list.push_back('\0');
+        ListReaders(library, list, static_cast<std::uint32_t>(list.size()));
+        ASSERT_TRUE(session.InitializeReaders());
+    }
+
+    // The selected reader reports `present` on every status query.
+    void CardIs(bool present) {
+        ON_CALL(library, CardGetStatusChange(kContext, 0xFFFFFFFF, _, 1))
+            .WillByDefault(
+                Invoke([present](std::uint32_t, std::uint32_t, ReaderState* state, std::uint32_t) {
+                    EXPECT_EQ(state->currentState, 0u);
+                    state->eventState = present ? 0x22u : 0x12u;
+                    return 0u;
+                }));
+    }
+
+    NiceMock<MockCardLibrary> library;
+    RecordingMessageBoxes boxes;
+    MemoryResponseLog log;
+    ReaderSession session{library, boxes, log};
+};
+
+TEST_F(ReaderSessionTest, InitializeListsTheReadersInOrder) {
+    Initialize({"Reader A 00 00", "Reader B 00 01"});
+    EXPECT_EQ(session.ReaderContext, kContext);
+    EXPECT_EQ(session.ReaderCount, 2u);
+    EXPECT_STREQ(session.ReaderName(0), "Reader A 00 00");
+    EXPECT_STREQ(session.ReaderName(1), "Reader B 00 01");
+    EXPECT_EQ(session.ReaderName(2), nullptr);
+    EXPECT_EQ(session.ReaderStates[1].reader, session.ReaderNames.data() + 15);
+    EXPECT_EQ(session.SelectedReader, 0);
+    EXPECT_TRUE(session.TrackingArmed);
+    EXPECT_FALSE(session.CardPresent || session.CardConnected || session.CardBusy);
+    EXPECT_THAT(log.Lines(), ElementsAre("Initialize Success"));
+    EXPECT_THAT(boxes.Boxes(), IsEmpty());
+}
+
+TEST_F(ReaderSessionTest, EachFailingInitializationCallShowsItsBoxAndLogsNothing) {
+    {
+        NiceMock<MockCardLibrary> failing;
+        ReaderSession failed(failing, boxes, log);
+        failed.ReaderContext = 99;
+        EXPECT_CALL(failing, CardEstablishContext(0, nullptr, nullptr, _))
+            .WillOnce(Return(kFailure));
+        EXPECT_CALL(failing, CardListReaders(_, _, _, _)).Times(0);
+        EXPECT_FALSE(failed.InitializeReaders());
+        EXPECT_EQ(failed.ReaderContext, 0u) << "the context is zeroed before the call";
+    }
+    {
+        NiceMock<MockCardLibrary> failing;
+        ReaderSession failed(failing, boxes, log);
+        ON_CALL(failing, CardEstablishContext(_, _, _, _)).WillByDefault(Return(0u));
+        EXPECT_CALL(failing, CardListReaders(_, nullptr, nullptr, _)).WillOnce(Return(kFailure));
+        EXPECT_FALSE(failed.InitializeReaders());
+    }
+    {
+        NiceMock<MockCardLibrary> failing;
+        ReaderSession failed(failing, boxes, log);
+        ON_CALL(failing, CardEstablishContext(_, _, _, _)).WillByDefault(Return(0u));
+        EXPECT_CALL(failing, CardListReaders(_, nullptr, nullptr, _))
+            .WillOnce(DoAll(SetArgPointee<3>(10u), Return(0u)));
+        EXPECT_CALL(failing, CardListReaders(_, nullptr, ::testing::NotNull(), _))
+            .WillOnce(Return(kFailure));
+        EXPECT_FALSE(failed.InitializeReaders());
+        EXPECT_EQ(failed.ReaderCount, 0u);
+    }
+    EXPECT_THAT(boxes.Errors(), ElementsAre("Establish Context Fail!", "SCardListReaders Fail!",
+                                            "SCardListReaders Fail!"));
+    EXPECT_THAT(log.Lines(), IsEmpty());
+}
+
+TEST_F(ReaderSessionTest, KeepsAtMostFortyReaders) {
+    std::vector<std::string> names;
+    for (int i = 0; i < 41; ++i) {
+        names.push_back("Reader " + std::to_string(i));
+    }
+    Initialize(names);
+    EXPECT_EQ(session.ReaderCount, 40u);
+    EXPECT_STREQ(session.ReaderName(39), "Reader 39");
+    EXPECT_EQ(session.ReaderName(40), nullptr);
+}
+
+TEST_F(ReaderSessionTest, AListOfOnlyTheTerminatorHasNoReaders) {
+    Initialize({});
+    EXPECT_EQ(session.ReaderCount, 0u);
+    EXPECT_THAT(log.Lines(), ElementsAre("Initialize Success"));
+}
+
+TEST_F(ReaderSessionTest, AListWithoutItsTerminatorIsNotReadPastItsBuffer) {
+    // Two names, the second without its zero and without the list's final zero.
+    const std::string list("First\0Second", 12);
+    ListReaders(library, list, 12);
+    ASSERT_TRUE(session.InitializeReaders());
+    EXPECT_EQ(session.ReaderCount, 2u);
+    EXPECT_STREQ(session.ReaderName(1), "Second");
+}
+
+TEST_F(ReaderSessionTest, AListLongerThanItsReportedLengthIsCutAtTheLength) {
+    const std::string list("First\0Second\0\0", 14);
+    ListReaders(library, list, 8);  // the library then fills more than it reported
+    ASSERT_TRUE(session.InitializeReaders());
+    EXPECT_EQ(session.ReaderCount, 2u);
+    EXPECT_STREQ(session.ReaderName(1), "Se");
+}
+
+TEST_F(ReaderSessionTest, AnAbsurdReportedLengthIsBounded) {
+    ListReaders(library, std::string("Only\0\0", 6), 0xFFFFFFFF);
+    ASSERT_TRUE(session.InitializeReaders());
+    EXPECT_LE(session.ReaderNames.size(), 64u * 1024 + 1);
+    EXPECT_EQ(session.ReaderCount, 1u);
+}
+
+TEST_F(ReaderSessionTest, RefreshFollowsThePresentBit) {
+    Initialize({"R"});
+    session.CardConnected = true;
+    CardIs(true);
+    EXPECT_TRUE(session.RefreshCardState());
+    EXPECT_TRUE(session.CardPresent);
+    EXPECT_TRUE(session.CardConnected);
+    CardIs(false);
+    EXPECT_TRUE(session.RefreshCardState());
+    EXPECT_FALSE(session.CardPresent);
+    EXPECT_FALSE(session.CardConnected);
+
+    session.CardPresent = true;
+    session.CardConnected = true;
+    EXPECT_CALL(library, CardGetStatusChange(_, _, _, _)).WillOnce(Return(kFailure));
+    EXPECT_FALSE(session.RefreshCardState());
+    EXPECT_TRUE(session.CardPresent && session.CardConnected) << "flags unchanged on failure";
+}
+
+TEST_F(ReaderSessionTest, TryConnectPassesTheSelectedReaderAndStoresHandleAndProtocol) {
+    Initialize({"R0", "R1"});
+    session.SelectedReader = 1;
+    CardIs(true);
+    EXPECT_CALL(library, CardConnect(kContext, StrEq("R1"), 2, 3, _, _))
+        .WillOnce(DoAll(SetArgPointee<4>(77u), SetArgPointee<5>(2u), Return(0u)));
+    EXPECT_TRUE(session.TryConnectCard());
+    EXPECT_EQ(session.CardHandles[1], 77u);
+    EXPECT_EQ(session.ActiveProtocols[1], 2u);
+    EXPECT_TRUE(session.CardPresent && session.CardConnected);
+    EXPECT_FALSE(session.ConnectFailed);
+}
+
+TEST_F(ReaderSessionTest, TryConnectFailuresSetTheirFlags) {
+    Initialize({"R0"});
+    CardIs(false);
+    session.CardPresent = true;
+    EXPECT_CALL(library, CardConnect(_, _, _, _, _, _)).Times(0);
+    EXPECT_FALSE(session.TryConnectCard());
+    EXPECT_FALSE(session.CardPresent);
+    EXPECT_FALSE(session.ConnectFailed);
+    ::testing::Mock::VerifyAndClearExpectations(&library);
+
+    CardIs(true);
+    EXPECT_CALL(library, CardConnect(_, _, _, _, _, _)).WillOnce(Return(kFailure));
+    EXPECT_FALSE(session.TryConnectCard());
+    EXPECT_TRUE(session.ConnectFailed);
+    EXPECT_FALSE(session.CardConnected);
+    ::testing::Mock::VerifyAndClearExpectations(&library);
+
+    // Three refusals counted: nothing is called, and ConnectFailed stays as it was.
+    session.ConnectFailCount = 3;
+    EXPECT_CALL(library, CardGetStatusChange(_, _, _, _)).Times(0);
+    EXPECT_CALL(library, CardConnect(_, _, _, _, _, _)).Times(0);
+    EXPECT_FALSE(session.TryConnectCard());
+    EXPECT_TRUE(session.ConnectFailed);
+}
+
+TEST_F(ReaderSessionTest, DisconnectLogsItsOutcome) {
+    Initialize({"R0"});
+    session.CardHandles[0] = 55;
+    session.CardConnected = true;
+    EXPECT_CALL(library, CardDisconnect(55, 3)).WillOnce(Return(0x1Fu)).WillOnce(Return(0u));
+    EXPECT_FALSE(session.DisconnectCard());
+    EXPECT_TRUE(session.CardConnected);
+    EXPECT_TRUE(session.TrackingArmed);
+    EXPECT_TRUE(session.DisconnectCard());
+    EXPECT_FALSE(session.CardConnected);
+    EXPECT_FALSE(session.TrackingArmed);
+    EXPECT_THAT(log.Lines(), ElementsAre("Initialize Success",
+                                         "Disconnect Card Fail, return code=0x000000000000001F", "",
+                                         "Disconnect Card Success", ""));
+}
+
+TEST_F(ReaderSessionTest, ConnectButtonTable) {
+    Initialize({"R0"});
+    CardIs(true);
+
+    // Connected already: nothing.
+    session.CardConnected = true;
+    EXPECT_CALL(library, CardConnect(_, _, _, _, _, _)).Times(0);
+    EXPECT_EQ(session.ConnectByButton(false), ReaderSession::ConnectResult::Nothing);
+    ::testing::Mock::VerifyAndClearExpectations(&library);
+
+    // Disarmed with Auto Connect checked: nothing until the card is out.
+    session.CardConnected = false;
+    session.TrackingArmed = false;
+    EXPECT_CALL(library, CardConnect(_, _, _, _, _, _)).Times(0);
+    EXPECT_EQ(session.ConnectByButton(true), ReaderSession::ConnectResult::Nothing);
+    ::testing::Mock::VerifyAndClearExpectations(&library);
+
+    // Disarmed with Auto Connect unchecked: the button arms and connects.
+    EXPECT_CALL(library, CardConnect(_, _, _, _, _, _))
+        .WillOnce(Return(kFailure))
+        .WillOnce(DoAll(SetArgPointee<5>(1u), Return(0u)));
+    EXPECT_EQ(session.ConnectByButton(false), ReaderSession::ConnectResult::Failed);
+    EXPECT_TRUE(session.TrackingArmed);
+    EXPECT_EQ(session.ConnectByButton(false), ReaderSession::ConnectResult::Connected);
+    EXPECT_THAT(log.Lines(),
+                ElementsAre("Initialize Success", "Connect Fail", "", "Connect Success", ""));
+}
+
+TEST_F(ReaderSessionTest, ConnectButtonAfterThreeRefusalsWritesConnectFailWithoutTrying) {
+    Initialize({"R0"});
+    CardIs(true);
+    session.ConnectFailed = true;
+    session.ConnectFailCount = 3;
+    EXPECT_CALL(library, CardConnect(_, _, _, _, _, _)).Times(0);
+    EXPECT_EQ(session.ConnectByButton(true), ReaderSession::ConnectResult::Failed);
+    EXPECT_EQ(session.ConnectFailCount, 3) << "the button never changes the count";
+    EXPECT_THAT(log.Lines(), ElementsAre("Initialize Success", "Connect Fail", ""));
+}
+
+TEST_F(ReaderSessionTest, ConnectButtonWithoutACardWritesNothing) {
+    Initialize({"R0"});
+    CardIs(false);
+    EXPECT_EQ(session.ConnectByButton(true), ReaderSession::ConnectResult::Nothing);
+    EXPECT_THAT(log.Lines(), ElementsAre("Initialize Success"));
+}
+
+TEST_F(ReaderSessionTest, DisconnectButtonOnlyActsWhenConnected) {
+    Initialize({"R0"});
+    EXPECT_CALL(library, CardDisconnect(_, _)).Times(0);
+    EXPECT_FALSE(session.DisconnectByButton());
+}
+
+TEST_F(ReaderSessionTest, ReleaseAnswersWhetherTheContextWasReleased) {
+    Initialize({"R0"});
+    EXPECT_CALL(library, CardReleaseContext(kContext))
+        .WillOnce(Return(0u))
+        .WillOnce(Return(kFailure));
+    EXPECT_TRUE(session.ReleaseReaders());
+    EXPECT_FALSE(session.ReleaseReaders());
+}
+
+}  // namespace
