@@ -1,0 +1,432 @@
+#include "session/PcscCardLibrary.h"
+
+#include <reader.h>
+#include <winscard.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "session/PcscHandles.h"
+#include "session/PcscStorageCard.h"
+
+namespace {
+constexpr std::uint32_t Code(LONG rv) {
+    return static_cast<std::uint32_t>(rv);
+}
+
+const std::uint32_t kInvalidHandle = Code(SCARD_E_INVALID_HANDLE);
+const std::uint32_t kInvalidParameter = Code(SCARD_E_INVALID_PARAMETER);
+const std::uint32_t kInvalidValue = Code(SCARD_E_INVALID_VALUE);
+const std::uint32_t kUnsupported = Code(SCARD_E_UNSUPPORTED_FEATURE);
+
+// Bytes of the answer to reset that a reader-state record holds.
+constexpr std::size_t kRecordAtrSize = sizeof(ReaderState::atr);
+
+// The answer to reset of a connected card; empty when the service does not give it.
+std::vector<std::uint8_t> CardAtr(SCARDHANDLE card) {
+    BYTE atr[MAX_ATR_SIZE];
+    DWORD atrLength = sizeof(atr);
+    DWORD readerLength = 0;
+    DWORD state = 0;
+    DWORD protocol = 0;
+    if (SCardStatus(card, nullptr, &readerLength, &state, &protocol, atr, &atrLength) !=
+        SCARD_S_SUCCESS) {
+        return {};
+    }
+    return {atr, atr + std::min<DWORD>(atrLength, sizeof(atr))};
+}
+
+// A reader attribute as text, without the terminating zeros some drivers include.
+LONG ReaderAttributeText(SCARDHANDLE card, DWORD attribute, std::vector<BYTE>& text) {
+    text.assign(MAX_BUFFER_SIZE, 0);
+    DWORD length = static_cast<DWORD>(text.size());
+    const LONG rv = SCardGetAttrib(card, attribute, text.data(), &length);
+    text.resize(rv == SCARD_S_SUCCESS ? std::min<DWORD>(length, text.size()) : 0);
+    while (!text.empty() && text.back() == 0) {
+        text.pop_back();
+    }
+    return rv;
+}
+
+// Card address of an address counted from the start of an area; one that no command can
+// reach stays out of reach.
+std::uint32_t AreaAddress(std::uint32_t address, std::uint32_t areaStart) {
+    return address < kStorageAddressLimit ? address + areaStart : kStorageAddressLimit;
+}
+}  // namespace
+
+PcscCardLibrary::PcscCardLibrary() : handles_(std::make_unique<PcscHandles>()) {}
+
+PcscCardLibrary::~PcscCardLibrary() {
+    for (const auto& [id, card] : handles_->Cards()) {
+        SCardDisconnect(card.native, SCARD_LEAVE_CARD);
+    }
+    for (const auto& [id, context] : handles_->Contexts()) {
+        SCardReleaseContext(context.native);
+    }
+}
+
+std::uint32_t PcscCardLibrary::CardEstablishContext(std::uint32_t scope, const void*, const void*,
+                                                    std::uint32_t* context) {
+    if (context == nullptr) {
+        return kInvalidParameter;
+    }
+    SCARDCONTEXT native = 0;
+    const LONG rv = SCardEstablishContext(scope, nullptr, nullptr, &native);
+    if (rv != SCARD_S_SUCCESS) {
+        return Code(rv);
+    }
+    *context = handles_->AddContext({native});
+    return 0;
+}
+
+std::uint32_t PcscCardLibrary::CardReleaseContext(std::uint32_t context) {
+    const PcscHandles::Context* entry = handles_->FindContext(context);
+    if (entry == nullptr) {
+        return kInvalidHandle;
+    }
+    const LONG rv = SCardReleaseContext(entry->native);
+    if (rv == SCARD_S_SUCCESS) {
+        // The service has closed the context's cards with it.
+        handles_->RemoveContext(context);
+    }
+    return Code(rv);
+}
+
+std::uint32_t PcscCardLibrary::CardListReaders(std::uint32_t context, const char* groups,
+                                               char* readers, std::uint32_t* length) {
+    if (length == nullptr) {
+        return kInvalidParameter;
+    }
+    const PcscHandles::Context* entry = handles_->FindContext(context);
+    if (entry == nullptr) {
+        return kInvalidHandle;
+    }
+    DWORD native = *length;
+    const LONG rv = SCardListReaders(entry->native, groups, readers, &native);
+    *length = static_cast<std::uint32_t>(std::min<DWORD>(native, UINT32_MAX));
+    return Code(rv);
+}
+
+std::uint32_t PcscCardLibrary::CardGetStatusChange(std::uint32_t context, std::uint32_t timeout,
+                                                   ReaderState* states, std::uint32_t count) {
+    if (states == nullptr) {
+        return kInvalidParameter;
+    }
+    // No reader at all would make the service wait out the whole (possibly endless) timeout.
+    if (count == 0 || count > PCSCLITE_MAX_READERS_CONTEXTS) {
+        return kInvalidValue;
+    }
+    const PcscHandles::Context* entry = handles_->FindContext(context);
+    if (entry == nullptr) {
+        return kInvalidHandle;
+    }
+    std::vector<SCARD_READERSTATE> native(count);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        if (states[i].reader == nullptr) {
+            return kInvalidParameter;
+        }
+        native[i].szReader = states[i].reader;
+        native[i].pvUserData = states[i].userData;
+        native[i].dwCurrentState = states[i].currentState;
+        native[i].dwEventState = states[i].eventState;
+        native[i].cbAtr =
+            std::min<std::size_t>({states[i].atrLength, kRecordAtrSize, sizeof(native[i].rgbAtr)});
+        std::memcpy(native[i].rgbAtr, states[i].atr, native[i].cbAtr);
+    }
+    const LONG rv = SCardGetStatusChange(entry->native, timeout, native.data(), count);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        states[i].eventState = static_cast<std::uint32_t>(native[i].dwEventState);
+        const std::size_t atrLength =
+            std::min<std::size_t>({native[i].cbAtr, kRecordAtrSize, sizeof(native[i].rgbAtr)});
+        std::memcpy(states[i].atr, native[i].rgbAtr, atrLength);
+        states[i].atrLength = static_cast<std::uint32_t>(atrLength);
+    }
+    return Code(rv);
+}
+
+std::uint32_t PcscCardLibrary::CardConnect(std::uint32_t context, const char* reader,
+                                           std::uint32_t shareMode,
+                                           std::uint32_t preferredProtocols, std::uint32_t* card,
+                                           std::uint32_t* activeProtocol) {
+    if (reader == nullptr || card == nullptr || activeProtocol == nullptr) {
+        return kInvalidParameter;
+    }
+    const PcscHandles::Context* owner = handles_->FindContext(context);
+    if (owner == nullptr) {
+        return kInvalidHandle;
+    }
+    PcscHandles::Card entry;
+    entry.context = context;
+    const LONG rv = SCardConnect(owner->native, reader, shareMode, preferredProtocols,
+                                 &entry.native, &entry.protocol);
+    if (rv != SCARD_S_SUCCESS) {
+        return Code(rv);
+    }
+    entry.storageCard = IsStorageCardAtr(CardAtr(entry.native));
+    *card = handles_->AddCard(entry);
+    *activeProtocol =
+        entry.storageCard ? kProtocolMemoryCard : static_cast<std::uint32_t>(entry.protocol);
+    return 0;
+}
+
+std::uint32_t PcscCardLibrary::CardDisconnect(std::uint32_t card, std::uint32_t disposition) {
+    const PcscHandles::Card* entry = handles_->FindCard(card);
+    if (entry == nullptr) {
+        return kInvalidHandle;
+    }
+    const LONG rv = SCardDisconnect(entry->native, disposition);
+    // A handle the service no longer knows is of no use to keep either.
+    if (rv == SCARD_S_SUCCESS || rv == SCARD_E_INVALID_HANDLE) {
+        handles_->RemoveCard(card);
+    }
+    return Code(rv);
+}
+
+std::uint32_t PcscCardLibrary::CardTransmit(std::uint32_t card, const IoRequest* sendPci,
+                                            const std::uint8_t* sendBuffer,
+                                            std::uint32_t sendLength, IoRequest*,
+                                            std::uint8_t* recvBuffer, std::uint32_t* recvLength) {
+    if ((sendBuffer == nullptr && sendLength > 0) || recvBuffer == nullptr ||
+        recvLength == nullptr) {
+        return kInvalidParameter;
+    }
+    const PcscHandles::Card* entry = handles_->FindCard(card);
+    if (entry == nullptr) {
+        return kInvalidHandle;
+    }
+    // A memory card is reported as protocol 16 but talks over the protocol negotiated.
+    DWORD protocol = entry->protocol;
+    if (sendPci != nullptr && sendPci->protocol != kProtocolMemoryCard) {
+        protocol = sendPci->protocol;
+    }
+    const SCARD_IO_REQUEST pci{protocol, sizeof(SCARD_IO_REQUEST)};
+    const DWORD capacity = *recvLength;
+    DWORD received = capacity;
+    const LONG rv =
+        SCardTransmit(entry->native, &pci, sendBuffer, sendLength, nullptr, recvBuffer, &received);
+    *recvLength = static_cast<std::uint32_t>(std::min(received, capacity));
+    return Code(rv);
+}
+
+std::uint32_t PcscCardLibrary::CardReaderType(std::uint32_t card, std::uint8_t* buffer,
+                                              std::uint32_t* length) {
+    if (buffer == nullptr || length == nullptr) {
+        return kInvalidParameter;
+    }
+    const PcscHandles::Card* entry = handles_->FindCard(card);
+    if (entry == nullptr) {
+        *length = 0;
+        return kInvalidHandle;
+    }
+    std::vector<BYTE> text;
+    LONG rv = ReaderAttributeText(entry->native, SCARD_ATTR_VENDOR_IFD_TYPE, text);
+    if (rv != SCARD_S_SUCCESS) {
+        rv = ReaderAttributeText(entry->native, SCARD_ATTR_VENDOR_NAME, text);
+    }
+    const auto delivered = static_cast<std::uint32_t>(std::min<std::size_t>(*length, text.size()));
+    std::memcpy(buffer, text.data(), delivered);
+    *length = delivered;
+    return Code(rv);
+}
+
+std::unique_ptr<PcscStorageCard> PcscCardLibrary::StorageCard(std::uint32_t card) {
+    const PcscHandles::Card* entry = handles_->FindCard(card);
+    if (entry == nullptr) {
+        return nullptr;
+    }
+    const SCARDHANDLE native = entry->native;
+    const SCARD_IO_REQUEST pci{entry->protocol, sizeof(SCARD_IO_REQUEST)};
+    return std::make_unique<PcscStorageCard>(
+        [native, pci](std::span<const std::uint8_t> command, std::vector<std::uint8_t>& response) {
+            response.assign(MAX_BUFFER_SIZE, 0);
+            DWORD received = static_cast<DWORD>(response.size());
+            const LONG rv =
+                SCardTransmit(native, &pci, command.data(), static_cast<DWORD>(command.size()),
+                              nullptr, response.data(), &received);
+            response.resize(rv == SCARD_S_SUCCESS ? std::min<DWORD>(received, response.size()) : 0);
+            return Code(rv);
+        });
+}
+
+std::uint32_t PcscCardLibrary::StorageRead(std::uint32_t card, std::uint8_t* buffer,
+                                           std::uint32_t address, std::uint32_t* length) {
+    const auto storage = StorageCard(card);
+    return storage ? storage->Read(address, buffer, length) : kInvalidHandle;
+}
+
+std::uint32_t PcscCardLibrary::StorageWrite(std::uint32_t card, const std::uint8_t* data,
+                                            std::uint32_t address, std::uint32_t length) {
+    const auto storage = StorageCard(card);
+    return storage ? storage->Write(address, data, length) : kInvalidHandle;
+}
+
+std::uint32_t PcscCardLibrary::StorageVerify(std::uint32_t card,
+                                             std::span<const std::uint8_t> code) {
+    const auto storage = StorageCard(card);
+    return storage ? storage->Verify(code) : kInvalidHandle;
+}
+
+std::uint32_t PcscCardLibrary::Unsupported(std::uint32_t card) {
+    return handles_->FindCard(card) != nullptr ? kUnsupported : kInvalidHandle;
+}
+
+std::uint32_t PcscCardLibrary::CardSLE4442ReadMain(std::uint32_t card, std::uint8_t* buffer,
+                                                   std::uint32_t address, std::uint32_t* length) {
+    return StorageRead(card, buffer, address, length);
+}
+
+std::uint32_t PcscCardLibrary::CardSLE4442WriteMain(std::uint32_t card, const std::uint8_t* data,
+                                                    std::uint32_t address, std::uint32_t length) {
+    return StorageWrite(card, data, address, length);
+}
+
+std::uint32_t PcscCardLibrary::CardSLE4442ReadProtect(std::uint32_t card, std::uint8_t*) {
+    return Unsupported(card);
+}
+
+std::uint32_t PcscCardLibrary::CardSLE4442WriteProtect(std::uint32_t card, const std::uint8_t*,
+                                                       std::uint32_t, std::uint32_t) {
+    return Unsupported(card);
+}
+
+std::uint32_t PcscCardLibrary::CardSLE4442ReadSecurity(std::uint32_t card, std::uint8_t*) {
+    return Unsupported(card);
+}
+
+std::uint32_t PcscCardLibrary::CardSLE4442WriteSecurity(std::uint32_t card, const std::uint8_t*,
+                                                        std::uint32_t, std::uint32_t) {
+    return Unsupported(card);
+}
+
+std::uint32_t PcscCardLibrary::CardSLE4442Verify(std::uint32_t card, std::uint8_t code1,
+                                                 std::uint8_t code2, std::uint8_t code3) {
+    const std::uint8_t code[] = {code1, code2, code3};
+    return StorageVerify(card, code);
+}
+
+std::uint32_t PcscCardLibrary::CardSLE4428WriteWithProtectBit(std::uint32_t card,
+                                                              const std::uint8_t*, std::uint32_t,
+                                                              std::uint32_t) {
+    return Unsupported(card);
+}
+
+std::uint32_t PcscCardLibrary::CardSLE4428WriteMain(std::uint32_t card, const std::uint8_t* data,
+                                                    std::uint32_t address, std::uint32_t length) {
+    return StorageWrite(card, data, address, length);
+}
+
+std::uint32_t PcscCardLibrary::CardSLE4428WriteProtectBit(std::uint32_t card, const std::uint8_t*,
+                                                          std::uint32_t, std::uint32_t) {
+    return Unsupported(card);
+}
+
+std::uint32_t PcscCardLibrary::CardSLE4428ReadWithProtectBit(std::uint32_t card, std::uint8_t*,
+                                                             std::uint8_t*, std::uint32_t,
+                                                             std::uint32_t* length) {
+    if (length != nullptr) {
+        *length = 0;
+    }
+    return Unsupported(card);
+}
+
+std::uint32_t PcscCardLibrary::CardSLE4428ReadMain(std::uint32_t card, std::uint8_t* buffer,
+                                                   std::uint32_t address, std::uint32_t* length) {
+    return StorageRead(card, buffer, address, length);
+}
+
+std::uint32_t PcscCardLibrary::CardSLE4428VerifyPSC(std::uint32_t card, std::uint8_t code1,
+                                                    std::uint8_t code2) {
+    const std::uint8_t code[] = {code1, code2};
+    return StorageVerify(card, code);
+}
+
+std::uint32_t PcscCardLibrary::CardSLE4404ReadMemory(std::uint32_t card, std::uint8_t* buffer,
+                                                     std::uint32_t address, std::uint32_t* length) {
+    return StorageRead(card, buffer, address, length);
+}
+
+std::uint32_t PcscCardLibrary::CardSLE4404ReadUserMemory(std::uint32_t card, std::uint8_t* buffer,
+                                                         std::uint32_t address,
+                                                         std::uint32_t* length) {
+    return StorageRead(card, buffer, AreaAddress(address, kSle4404UserMemoryStart), length);
+}
+
+std::uint32_t PcscCardLibrary::CardSLE4404VerifyUserCode(std::uint32_t card, std::uint8_t code1,
+                                                         std::uint8_t code2) {
+    const std::uint8_t code[] = {code1, code2};
+    return StorageVerify(card, code);
+}
+
+std::uint32_t PcscCardLibrary::CardSLE4404VerifyMemoryCode(std::uint32_t card, std::uint8_t code1,
+                                                           std::uint8_t code2, std::uint8_t code3,
+                                                           std::uint8_t code4) {
+    const std::uint8_t code[] = {code1, code2, code3, code4};
+    return StorageVerify(card, code);
+}
+
+std::uint32_t PcscCardLibrary::CardSLE4404EraseMemory(std::uint32_t card, std::uint32_t,
+                                                      std::uint32_t) {
+    return Unsupported(card);
+}
+
+std::uint32_t PcscCardLibrary::CardSLE4404WriteMemory(std::uint32_t card, const std::uint8_t* data,
+                                                      std::uint32_t address, std::uint32_t length) {
+    return StorageWrite(card, data, address, length);
+}
+
+std::uint32_t PcscCardLibrary::CardSLE4404WriteUserMemory(std::uint32_t card,
+                                                          const std::uint8_t* data,
+                                                          std::uint32_t address,
+                                                          std::uint32_t length) {
+    return StorageWrite(card, data, AreaAddress(address, kSle4404UserMemoryStart), length);
+}
+
+std::uint32_t PcscCardLibrary::CardSLE4436ReadMemory(std::uint32_t card, std::uint8_t* buffer,
+                                                     std::uint32_t address, std::uint32_t* length) {
+    return StorageRead(card, buffer, address, length);
+}
+
+std::uint32_t PcscCardLibrary::CardSLE4436ReadCounterStages(std::uint32_t card, std::uint8_t*) {
+    return Unsupported(card);
+}
+
+std::uint32_t PcscCardLibrary::CardSLE4436WriteMemory(std::uint32_t card, const std::uint8_t* data,
+                                                      std::uint32_t address, std::uint32_t length) {
+    return StorageWrite(card, data, address, length);
+}
+
+std::uint32_t PcscCardLibrary::CardSLE4436WriteCounterStage(std::uint32_t card, std::uint8_t,
+                                                            std::uint8_t) {
+    return Unsupported(card);
+}
+
+std::uint32_t PcscCardLibrary::CardSLE4436Reload(std::uint32_t card, std::uint8_t) {
+    return Unsupported(card);
+}
+
+std::uint32_t PcscCardLibrary::CardSLE4436VerifyTransportCode(std::uint32_t card,
+                                                              std::uint8_t code1,
+                                                              std::uint8_t code2,
+                                                              std::uint8_t code3) {
+    const std::uint8_t code[] = {code1, code2, code3};
+    return StorageVerify(card, code);
+}
+
+// I2C memories need their own command and address bytes on the wire, which no reader-
+// independent command carries.
+std::uint32_t PcscCardLibrary::CardI2CReadMemory(std::uint32_t card, std::uint8_t, std::uint32_t,
+                                                 std::uint8_t*, std::uint32_t* length, std::uint8_t,
+                                                 std::uint8_t) {
+    if (length != nullptr) {
+        *length = 0;
+    }
+    return Unsupported(card);
+}
+
+std::uint32_t PcscCardLibrary::CardI2CWriteMemory(std::uint32_t card, std::uint8_t, std::uint32_t,
+                                                  const std::uint8_t*, std::uint32_t,
+                                                  std::uint8_t) {
+    return Unsupported(card);
+}

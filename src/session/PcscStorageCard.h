@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <vector>
+
+// Synchronous memory cards through the storage-card commands that a PC/SC reader carries
+// out itself: Read Binary (FF B0), Update Binary (FF D6) and Verify (FF 20), addressed by
+// a 16-bit byte address in P1 (high byte) and P2 (low byte).
+
+// Bytes one short command carries in either direction (Le or Lc of one byte).
+inline constexpr std::uint32_t kStorageChunk = 255;
+// Addresses P1/P2 can reach.
+inline constexpr std::uint32_t kStorageAddressLimit = 0x10000;
+
+// True when the historical bytes of the answer to reset carry the registered application
+// provider identifier A0 00 00 03 06, with which a reader announces a storage card.
+bool IsStorageCardAtr(std::span<const std::uint8_t> atr);
+
+std::vector<std::uint8_t> ReadBinaryCommand(std::uint16_t address, std::uint8_t count);
+std::vector<std::uint8_t> UpdateBinaryCommand(std::uint16_t address,
+                                              std::span<const std::uint8_t> data);
+std::vector<std::uint8_t> VerifyCommand(std::span<const std::uint8_t> code);
+
+// 0 for the status word 90 00, any other status word as its 16-bit value (6982 becomes
+// 0x00006982), and a communication error when the answer holds no status word.
+std::uint32_t StatusWordCode(std::span<const std::uint8_t> response);
+
+// Reads, writes and code checks of any length, split into the short commands above.
+class PcscStorageCard {
+  public:
+    // Sends one command and fills `response` with the card's answer, status word last.
+    // Answers a PC/SC code, 0 when the exchange itself succeeded.
+    using Exchange = std::function<std::uint32_t(std::span<const std::uint8_t> command,
+                                                 std::vector<std::uint8_t>& response)>;
+
+    explicit PcscStorageCard(Exchange exchange) : exchange_(std::move(exchange)) {}
+
+    // *length: the count requested on the way in, the count delivered on the way out
+    // (never more). A card that ends its memory early with 90 00 delivers what it had.
+    std::uint32_t Read(std::uint32_t address, std::uint8_t* buffer, std::uint32_t* length);
+    std::uint32_t Write(std::uint32_t address, const std::uint8_t* data, std::uint32_t length);
+    std::uint32_t Verify(std::span<const std::uint8_t> code);
+
+  private:
+    std::uint32_t Send(std::span<const std::uint8_t> command);
+
+    Exchange exchange_;
+    std::vector<std::uint8_t> response_;
+};
