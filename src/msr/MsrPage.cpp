@@ -1,0 +1,102 @@
+#include "msr/MsrPage.h"
+
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QShortcut>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "session/ReaderSession.h"
+#include "session/ResponseLogEdit.h"
+
+namespace {
+constexpr int kPollIntervalMs = 500;
+}
+
+MsrPage::MsrPage(ReaderSession& session, MsrLibrary& msr, QWidget* parent)
+    : QWidget(parent),
+      session_(session),
+      log_(new ResponseLogEdit(QStringLiteral("MsrRespon"), this)),
+      reading_(msr, *log_) {
+    setObjectName(QStringLiteral("PellikSheet1"));
+    CreateWidgets();
+    ConnectWidgets();
+}
+
+void MsrPage::CreateWidgets() {
+    readButton_ = new QPushButton(tr("Start Reading &MSR"), this);
+    readButton_->setObjectName(QStringLiteral("BitBtnReadMSR"));
+    disableButton_ = new QPushButton(tr("Dis&able Reading MSR"), this);
+    disableButton_->setObjectName(QStringLiteral("BitBtnDisableReadMSR"));
+    clearButton_ = new QPushButton(tr("&C&lear"), this);
+    clearButton_->setObjectName(QStringLiteral("BitBtnMSRClear"));
+
+    log_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    log_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+
+    timer_ = new QTimer(this);
+    timer_->setObjectName(QStringLiteral("MsrTimer"));
+    timer_->setInterval(kPollIntervalMs);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(readButton_);
+    buttons->addWidget(disableButton_);
+    buttons->addStretch();
+    auto* clearRow = new QHBoxLayout;
+    clearRow->addStretch();
+    clearRow->addWidget(clearButton_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(buttons);
+    layout->addWidget(log_, 1);
+    layout->addLayout(clearRow);
+
+    setTabOrder(readButton_, disableButton_);
+    setTabOrder(disableButton_, log_);
+    setTabOrder(log_, clearButton_);
+}
+
+void MsrPage::ConnectWidgets() {
+    connect(readButton_, &QPushButton::clicked, this, &MsrPage::BitBtnReadMSRClick);
+    connect(disableButton_, &QPushButton::clicked, this, &MsrPage::BitBtnDisableReadMSRClick);
+    connect(clearButton_, &QPushButton::clicked, this, &MsrPage::BitBtnMSRClearClick);
+    connect(timer_, &QTimer::timeout, this, &MsrPage::MsrTimerTimer);
+    // Esc presses Clear while the focus is anywhere on this page.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(escape, &QShortcut::activated, clearButton_, &QPushButton::click);
+}
+
+void MsrPage::BitBtnReadMSRClick() {
+    StartMsrReading();
+}
+
+void MsrPage::BitBtnDisableReadMSRClick() {
+    StopMsrReading();
+}
+
+void MsrPage::BitBtnMSRClearClick() {
+    log_->ClearLog();
+}
+
+// A press while already waiting opens again and tries a new first read; the timer,
+// already running, keeps running.
+void MsrPage::StartMsrReading() {
+    if (reading_.StartMsrReading(session_.Slot(), session_.SelectedReaderName())) {
+        timer_->start();
+    }
+}
+
+void MsrPage::MsrTimerTimer() {
+    if (!reading_.PollMsr(session_.Slot())) {
+        timer_->stop();
+    }
+}
+
+void MsrPage::StopMsrReading() {
+    timer_->stop();
+    reading_.StopMsrReading(session_.Slot());
+}
+
+void MsrPage::ShowMsrData() {
+    reading_.ShowMsrData(session_.Slot());
+}
