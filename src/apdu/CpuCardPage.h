@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QWidget>
+#include <cstdint>
+#include <vector>
+
+class ClickableLabel;
+class FieldBinder;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class ReaderSession;
+class ResponseLogEdit;
+
+// The "CPU card" page: seven APDU fields, Send, and the response log that the reader
+// session writes into as well.
+class CpuCardPage : public QWidget {
+    Q_OBJECT
+  public:
+    // The page places scardRespon (created by the main window) into its layout.
+    CpuCardPage(ReaderSession& session, ResponseLogEdit* scardRespon, QWidget* parent = nullptr);
+
+    // Shapes the length fields by the active protocol: 1 (T=0) "P&3:", Lc of 2 characters,
+    // no Le; 2 (T=1) "&Lc:", Lc of 6 characters, Le shown; any other value changes nothing.
+    void ApplyProtocolLayout(std::uint32_t protocol);
+    void SetProtocolText(const QString& text);
+    void SetReaderNameCaption(const QString& text);
+    void FocusCla();
+
+  public slots:
+    void SCardSendClick();
+    void ScardClearClick();
+    // Presets the command header 00 86 00 00 08 and empties Data and Le.
+    void LblReaderNameClick();
+
+    void CLAChange();
+    void INSChange();
+    void P1Change();
+    void P2Change();
+    void LcChange();
+    void DATAChange();
+    void LeChange();
+
+    // key is a Qt::Key; the key is never consumed.
+    void INSKeyDown(int key);
+    void P1KeyDown(int key);
+    void P2KeyDown(int key);
+    void LcKeyDown(int key);
+    void DATAKeyDown(int key);
+    void LeKeyDown(int key);
+
+    void CLAExit();
+    void INSExit();
+    void P1Exit();
+    void P2Exit();
+    void LcExit();
+    void DATAExit();
+    void LeExit();
+
+  private:
+    void CreateWidgets();
+    void ConnectWidgets();
+
+    ReaderSession& session_;
+    ResponseLogEdit* scardRespon_;
+    std::vector<QLineEdit*> edits_;  // CLA, INS, P1, P2, Lc, DATA, Le
+    FieldBinder* binder_ = nullptr;
+    QLabel* lcLabel_ = nullptr;
+    QLabel* leLabel_ = nullptr;
+    QLabel* protocol_ = nullptr;
+    ClickableLabel* readerName_ = nullptr;
+    QPushButton* send_ = nullptr;
+    QPushButton* clear_ = nullptr;
+};

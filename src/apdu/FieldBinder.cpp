@@ -1,0 +1,104 @@
+#include "apdu/FieldBinder.h"
+
+#include <QEvent>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QValidator>
+#include <utility>
+
+namespace {
+
+// Turns typed letters into capitals where they stand and refuses growth past the field's
+// maximum length, keeping a longer text the field already holds.
+class FieldValidator : public QValidator {
+  public:
+    FieldValidator(const FieldRules& rules, std::size_t field, QObject* parent)
+        : QValidator(parent), rules_(rules), field_(field) {}
+
+    State validate(QString& input, int& /*pos*/) const override {
+        for (QChar& c : input) {
+            c = c.toUpper();
+        }
+        return rules_.AllowsLength(field_, static_cast<std::size_t>(input.size())) ? Acceptable
+                                                                                   : Invalid;
+    }
+
+  private:
+    const FieldRules& rules_;
+    std::size_t field_;
+};
+
+}  // namespace
+
+FieldBinder::FieldBinder(FieldRules rules, std::vector<QLineEdit*> edits, QObject* parent)
+    : QObject(parent), rules_(std::move(rules)), edits_(std::move(edits)) {
+    for (std::size_t i = 0; i < edits_.size(); ++i) {
+        QLineEdit* edit = edits_[i];
+        edit->setValidator(new FieldValidator(rules_, i, edit));
+        edit->installEventFilter(this);
+        connect(edit, &QLineEdit::textChanged, this, [this, i] { Change(i); });
+    }
+}
+
+void FieldBinder::Change(std::size_t field) {
+    const auto length = static_cast<std::size_t>(edits_.at(field)->text().size());
+    const std::optional<std::size_t> next = rules_.Changed(field, length);
+    if (next && !leaving_) {
+        FocusField(*next, Qt::TabFocusReason);
+    }
+}
+
+void FieldBinder::KeyDown(std::size_t field, int qtKey) {
+    const int key = qtKey == Qt::Key_Backspace ? kBackspaceKey : qtKey;
+    if (const std::optional<std::size_t> previous = rules_.KeyDown(field, key)) {
+        FocusField(*previous, Qt::BacktabFocusReason);
+    }
+}
+
+void FieldBinder::Exit(std::size_t field) {
+    QLineEdit* edit = edits_.at(field);
+    const QString text = edit->text();
+    if (FieldRules::TakesLeadingZero(static_cast<std::size_t>(text.size()))) {
+        edit->setText(QLatin1Char('0') + text);
+    }
+}
+
+void FieldBinder::SetMaxLength(std::size_t field, std::optional<std::size_t> maxLength) {
+    rules_.SetMaxLength(field, maxLength);
+}
+
+bool FieldBinder::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress && event->type() != QEvent::FocusOut) {
+        return false;
+    }
+    const std::optional<std::size_t> field = IndexOf(watched);
+    if (!field) {
+        return false;
+    }
+    if (event->type() == QEvent::KeyPress) {
+        KeyDown(*field, static_cast<QKeyEvent*>(event)->key());
+        return false;
+    }
+    // Another window or a context menu taking the focus is not leaving the field.
+    const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+    if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
+        leaving_ = true;
+        Exit(*field);
+        leaving_ = false;
+    }
+    return false;
+}
+
+std::optional<std::size_t> FieldBinder::IndexOf(const QObject* watched) const {
+    for (std::size_t i = 0; i < edits_.size(); ++i) {
+        if (edits_[i] == watched) {
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
+void FieldBinder::FocusField(std::size_t field, Qt::FocusReason reason) {
+    edits_.at(field)->setFocus(reason);
+}
