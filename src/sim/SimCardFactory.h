@@ -1,0 +1,22 @@
+#pragma once
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <string_view>
+
+#include "sim/SimCard.h"
+
+inline constexpr std::array<SimCardKind, 11> kAllSimCardKinds = {
+    SimCardKind::CpuT0,   SimCardKind::CpuT1,   SimCardKind::SLE4432, SimCardKind::SLE4442,
+    SimCardKind::SLE4418, SimCardKind::SLE4428, SimCardKind::SLE4404, SimCardKind::SLE4406,
+    SimCardKind::SLE4436, SimCardKind::SLE5536, SimCardKind::I2C};
+
+// A new card of that kind, as it comes from the factory.
+std::unique_ptr<SimCard> MakeSimCard(SimCardKind kind);
+
+// Display name: "CPU card T=0", "SLE4442", "I2C EEPROM (256 bytes)", ...
+const char* SimCardKindName(SimCardKind kind);
+// Command-line name: "cpu-t0", "cpu-t1", "sle4432", ..., "sle5536", "i2c".
+const char* SimCardKindOption(SimCardKind kind);
+std::optional<SimCardKind> SimCardKindFromOption(std::string_view option);

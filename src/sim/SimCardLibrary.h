@@ -1,0 +1,194 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "session/CardLibrary.h"
+#include "sim/SimCard.h"
+
+// The card library of the built-in simulated reader: readers holding simulated cards,
+// answering every operation with the PC/SC codes a real stack gives. Contexts and card
+// handles are non-zero; taking a card out makes its handles answer the removed-card code.
+// Tests and the simulator window drive it through the methods above the overrides: insert
+// and remove cards, refuse connects, make an operation fail once, or deliver outputs
+// outside the call's contract.
+class SimCardLibrary : public CardLibrary {
+  public:
+    static constexpr const char* DefaultReaderName = "ZP Simulated Reader 0";
+
+    explicit SimCardLibrary(std::vector<std::string> readerNames = {DefaultReaderName});
+    ~SimCardLibrary() override;
+
+    const std::vector<std::string>& Readers() const { return readerNames_; }
+
+    // Puts a new card of that kind into the reader, replacing any card there.
+    void InsertCard(int reader, SimCardKind kind);
+    void InsertCard(int reader, std::unique_ptr<SimCard> card);
+    void RemoveCard(int reader);
+    bool HasCard(int reader) const;
+    // The card in that reader, or null.
+    SimCard* CardIn(int reader);
+
+    // The next `count` connects to a card answer `code` (the card does not respond).
+    void RefuseNextConnects(int count, std::uint32_t code = 0x80100066 /*unresponsive card*/);
+    // The next call of the operation (named as the method, e.g. "CardTransmit") answers
+    // `code` and does nothing else. Several calls queue several failures.
+    void FailNext(const std::string& operation, std::uint32_t code);
+    // Calls made so far of the operation, failed ones included.
+    int CallCount(const std::string& operation) const;
+
+    // CardListReaders delivers these bytes as they are: the length query reports
+    // `reportedLength`, the filling call copies at most the length it is given.
+    void SetRawReaderList(std::string multiString, std::uint32_t reportedLength);
+    // The next call of the operation reports this out length (CardTransmit's receive
+    // length, a read's in/out length, CardReaderType's length) whatever was asked; it
+    // still never writes past the buffer length the caller gave.
+    void DeliverNextLength(const std::string& operation, std::uint32_t length);
+    // The next CardTransmit answers exactly these bytes (as many as the receive buffer
+    // takes) instead of asking the card.
+    void SetNextTransmitReply(std::vector<std::uint8_t> reply);
+    // CardReaderType's text, delivered up to the length asked, never zero-terminated.
+    void SetReaderTypeText(std::string text);
+
+    // Reader operations.
+    std::uint32_t CardEstablishContext(std::uint32_t scope, const void* reserved1,
+                                       const void* reserved2, std::uint32_t* context) override;
+    std::uint32_t CardReleaseContext(std::uint32_t context) override;
+    std::uint32_t CardListReaders(std::uint32_t context, const char* groups, char* readers,
+                                  std::uint32_t* length) override;
+    std::uint32_t CardGetStatusChange(std::uint32_t context, std::uint32_t timeout,
+                                      ReaderState* states, std::uint32_t count) override;
+    std::uint32_t CardConnect(std::uint32_t context, const char* reader, std::uint32_t shareMode,
+                              std::uint32_t preferredProtocols, std::uint32_t* card,
+                              std::uint32_t* activeProtocol) override;
+    std::uint32_t CardDisconnect(std::uint32_t card, std::uint32_t disposition) override;
+    std::uint32_t CardTransmit(std::uint32_t card, const IoRequest* sendPci,
+                               const std::uint8_t* sendBuffer, std::uint32_t sendLength,
+                               IoRequest* recvPci, std::uint8_t* recvBuffer,
+                               std::uint32_t* recvLength) override;
+    std::uint32_t CardReaderType(std::uint32_t card, std::uint8_t* buffer,
+                                 std::uint32_t* length) override;
+
+    // SLE4432/4442.
+    std::uint32_t CardSLE4442ReadMain(std::uint32_t card, std::uint8_t* buffer,
+                                      std::uint32_t address, std::uint32_t* length) override;
+    std::uint32_t CardSLE4442WriteMain(std::uint32_t card, const std::uint8_t* data,
+                                       std::uint32_t address, std::uint32_t length) override;
+    std::uint32_t CardSLE4442ReadProtect(std::uint32_t card, std::uint8_t* buffer4) override;
+    std::uint32_t CardSLE4442WriteProtect(std::uint32_t card, const std::uint8_t* data,
+                                          std::uint32_t address, std::uint32_t length) override;
+    std::uint32_t CardSLE4442ReadSecurity(std::uint32_t card, std::uint8_t* buffer4) override;
+    std::uint32_t CardSLE4442WriteSecurity(std::uint32_t card, const std::uint8_t* data,
+                                           std::uint32_t address, std::uint32_t length) override;
+    std::uint32_t CardSLE4442Verify(std::uint32_t card, std::uint8_t code1, std::uint8_t code2,
+                                    std::uint8_t code3) override;
+
+    // SLE4418/4428.
+    std::uint32_t CardSLE4428WriteWithProtectBit(std::uint32_t card, const std::uint8_t* data,
+                                                 std::uint32_t address,
+                                                 std::uint32_t length) override;
+    std::uint32_t CardSLE4428WriteMain(std::uint32_t card, const std::uint8_t* data,
+                                       std::uint32_t address, std::uint32_t length) override;
+    std::uint32_t CardSLE4428WriteProtectBit(std::uint32_t card, const std::uint8_t* data,
+                                             std::uint32_t address, std::uint32_t length) override;
+    std::uint32_t CardSLE4428ReadWithProtectBit(std::uint32_t card, std::uint8_t* data,
+                                                std::uint8_t* protectBits, std::uint32_t address,
+                                                std::uint32_t* length) override;
+    std::uint32_t CardSLE4428ReadMain(std::uint32_t card, std::uint8_t* buffer,
+                                      std::uint32_t address, std::uint32_t* length) override;
+    std::uint32_t CardSLE4428VerifyPSC(std::uint32_t card, std::uint8_t code1,
+                                       std::uint8_t code2) override;
+
+    // SLE4404.
+    std::uint32_t CardSLE4404ReadMemory(std::uint32_t card, std::uint8_t* buffer,
+                                        std::uint32_t address, std::uint32_t* length) override;
+    std::uint32_t CardSLE4404ReadUserMemory(std::uint32_t card, std::uint8_t* buffer,
+                                            std::uint32_t address, std::uint32_t* length) override;
+    std::uint32_t CardSLE4404VerifyUserCode(std::uint32_t card, std::uint8_t code1,
+                                            std::uint8_t code2) override;
+    std::uint32_t CardSLE4404VerifyMemoryCode(std::uint32_t card, std::uint8_t code1,
+                                              std::uint8_t code2, std::uint8_t code3,
+                                              std::uint8_t code4) override;
+    std::uint32_t CardSLE4404EraseMemory(std::uint32_t card, std::uint32_t address,
+                                         std::uint32_t length) override;
+    std::uint32_t CardSLE4404WriteMemory(std::uint32_t card, const std::uint8_t* data,
+                                         std::uint32_t address, std::uint32_t length) override;
+    std::uint32_t CardSLE4404WriteUserMemory(std::uint32_t card, const std::uint8_t* data,
+                                             std::uint32_t address, std::uint32_t length) override;
+
+    // SLE4406/4436/5536.
+    std::uint32_t CardSLE4436ReadMemory(std::uint32_t card, std::uint8_t* buffer,
+                                        std::uint32_t address, std::uint32_t* length) override;
+    std::uint32_t CardSLE4436ReadCounterStages(std::uint32_t card, std::uint8_t* buffer) override;
+    std::uint32_t CardSLE4436WriteMemory(std::uint32_t card, const std::uint8_t* data,
+                                         std::uint32_t address, std::uint32_t length) override;
+    std::uint32_t CardSLE4436WriteCounterStage(std::uint32_t card, std::uint8_t stage,
+                                               std::uint8_t value) override;
+    std::uint32_t CardSLE4436Reload(std::uint32_t card, std::uint8_t address) override;
+    std::uint32_t CardSLE4436VerifyTransportCode(std::uint32_t card, std::uint8_t code1,
+                                                 std::uint8_t code2, std::uint8_t code3) override;
+
+    // I2C memory cards.
+    std::uint32_t CardI2CReadMemory(std::uint32_t card, std::uint8_t command, std::uint32_t address,
+                                    std::uint8_t* buffer, std::uint32_t* length, std::uint8_t dummy,
+                                    std::uint8_t addressBytes) override;
+    std::uint32_t CardI2CWriteMemory(std::uint32_t card, std::uint8_t command,
+                                     std::uint32_t address, const std::uint8_t* data,
+                                     std::uint32_t length, std::uint8_t addressBytes) override;
+
+  private:
+    struct Slot {
+        std::unique_ptr<SimCard> card;
+        std::uint32_t insertion = 0;  // which insertion the card in the slot is
+    };
+    struct Connection {
+        std::size_t reader = 0;
+        std::uint32_t context = 0;
+        std::uint32_t insertion = 0;
+    };
+    struct RawList {
+        std::string bytes;
+        std::uint32_t reportedLength = 0;
+    };
+
+    // Counts the call; the code of a failure queued for it, if any.
+    std::optional<std::uint32_t> Enter(const char* operation);
+    std::uint32_t CheckContext(std::uint32_t context) const;
+    std::optional<std::size_t> FindReader(const char* name) const;
+    // The card behind a handle, or the code refusing the handle.
+    std::uint32_t FindCard(std::uint32_t handle, SimCard*& card) const;
+    void ApplyDeliveredLength(const char* operation, std::uint32_t& length);
+
+    // One call of a family's operation: failure injection, handle, family check.
+    template <class Family, class Operation>
+    std::uint32_t OnCard(const char* operation, std::uint32_t card, Operation run);
+    template <class Family, class Read>
+    std::uint32_t ReadOnCard(const char* operation, std::uint32_t card, std::uint8_t* buffer,
+                             std::uint32_t* length, Read read);
+    template <class Family, class Write>
+    std::uint32_t WriteOnCard(const char* operation, std::uint32_t card, const std::uint8_t* data,
+                              std::uint32_t length, Write write);
+
+    std::vector<std::string> readerNames_;
+    std::vector<Slot> slots_;
+    std::uint32_t insertions_ = 0;
+    std::set<std::uint32_t> contexts_;
+    std::map<std::uint32_t, Connection> connections_;
+    std::uint32_t nextContext_ = 0x0C0A0001;
+    std::uint32_t nextHandle_ = 0x00CA0001;
+
+    int refusedConnects_ = 0;
+    std::uint32_t refuseCode_ = 0;
+    std::map<std::string, std::deque<std::uint32_t>> failures_;
+    std::map<std::string, int> calls_;
+    std::map<std::string, std::uint32_t> deliveredLengths_;
+    std::optional<RawList> rawList_;
+    std::optional<std::vector<std::uint8_t>> nextReply_;
+    std::string readerTypeText_ = "ZP-SIM Reader";
+};

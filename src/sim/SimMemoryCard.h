@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "sim/SimCard.h"
+
+// A synchronous memory card. The reader reports protocol 16 for it and an answer to reset
+// in the PC/SC storage-card form (RID A0 00 00 03 06, the bus standard and a card-name
+// byte). Command APDUs are the storage-card pseudo-APDUs (read binary, update binary,
+// verify) on the card's memory, answered by SimStorageResponder.
+class SimMemoryCard : public SimCard {
+  public:
+    using SimCard::SimCard;
+
+    Bytes Atr() const override;
+    std::uint32_t Protocol() const override { return 16; }
+    Bytes Transmit(ByteView command) override;
+
+    // What the storage pseudo-APDUs reach: the card's memory as a whole and its code.
+    virtual std::size_t MemorySize() const = 0;
+    virtual std::uint32_t ReadMemory(std::uint32_t address, std::span<std::uint8_t> out) const = 0;
+    virtual std::uint32_t WriteMemory(std::uint32_t address, ByteView data) = 0;
+    // Presents a code (the length picks it on cards with two); `attemptsLeft` is set when
+    // the card counts attempts. Cards without a code answer the unsupported-feature code.
+    virtual std::uint32_t PresentCode(ByteView code, int& attemptsLeft);
+
+    // True when `count` bytes from `address` lie inside a memory of `size` bytes.
+    static bool InRange(std::size_t size, std::uint32_t address, std::size_t count) {
+        return address < size && count <= size - address;
+    }
+
+  protected:
+    // Bus standard byte of the storage-card answer to reset (0 = not given).
+    virtual std::uint8_t BusStandard() const = 0;
+};
