@@ -1,0 +1,79 @@
+#include "sam/SamSession.h"
+
+#include "apdu/CpuCardFields.h"
+#include "common/LogFormat.h"
+#include "common/ResponseLog.h"
+#include "sam/SamLibrary.h"
+
+namespace {
+constexpr std::uint32_t kSamModeShared = 1;
+constexpr std::uint32_t kSamProtocolsT0OrT1 = 3;
+constexpr std::uint32_t kSamDisposition = 3;
+constexpr std::uint32_t kIoRequestLength = 8;
+constexpr std::uint32_t kSamFlagT0 = 0x1;
+constexpr std::uint32_t kSamFlagT1 = 0x2;
+}  // namespace
+
+FieldRules SamFieldRules() {
+    using A = FieldAdvance;
+    return FieldRules({
+        {std::nullopt, FieldIns, std::nullopt, A::AtTwo},  // SAMCLA has no key handler
+        {std::nullopt, FieldP1, FieldCla, A::AtTwo},
+        {std::nullopt, FieldP2, FieldIns, A::AtTwo},
+        {std::nullopt, FieldLc, FieldP1, A::AtTwo},
+        {kLcMaxLengthT1, FieldData, FieldP2, A::AtMaximum},
+        {std::nullopt, std::nullopt, FieldLc, A::Never},
+        {kSamLeMaxLength, std::nullopt, FieldData, A::Never},
+    });
+}
+
+SamProtocolLayout SamLayoutForProtocols(std::uint32_t flags) {
+    if (flags & kSamFlagT0) {
+        return {"Protocol: T0", "P&3:", kLcMaxLengthT0, false};
+    }
+    if (flags & kSamFlagT1) {
+        return {"Protocol: T1", "&Lc:", kLcMaxLengthT1, true};
+    }
+    return {"Protocol: Unknown", std::nullopt, std::nullopt, std::nullopt};
+}
+
+SamSession::SamSession(SamLibrary& library, MessageBoxes& boxes, ResponseLog& log)
+    : library_(library), boxes_(boxes), log_(log) {}
+
+std::uint32_t SamSession::Connect(const char* readerName, int slot) {
+    const std::uint32_t code = library_.SamConnect(readerName, kSamModeShared, kSamProtocolsT0OrT1,
+                                                   &SamHandles[slot], &SamProtocols[slot]);
+    if (code == 0) {
+        AppendLogLine(log_, "Connect SAM0 Success");
+    } else {
+        AppendReturnCodeLine(log_, "Connect SAM0 Fail, return code=0x", code);
+    }
+    return code;
+}
+
+std::uint32_t SamSession::Disconnect(int slot) {
+    const std::uint32_t code = library_.SamDisconnect(SamHandles[slot], kSamDisposition);
+    if (code == 0) {
+        AppendLogLine(log_, "Disconnect SAM0 Success");
+    } else {
+        AppendReturnCodeLine(log_, "Disconnect SAM0 Fail, return code=", code);
+    }
+    return code;
+}
+
+void SamSession::SendSamApdu(const ApduTexts& texts, int slot) {
+    ApduBuffer command{};
+    std::int32_t n = 0;
+    if (!PrepareApduCommand(texts, boxes_, log_, command, n)) {
+        return;
+    }
+    IoRequest& request = SamIoRequests[slot];
+    request.protocol = SamProtocols[slot];
+    request.length = kIoRequestLength;
+    ApduBuffer reply{};
+    std::uint32_t replyLength = ApduBufferSize;
+    const std::uint32_t code =
+        library_.SamTransmit(SamHandles[slot], &request, command.data(),
+                             static_cast<std::uint32_t>(n), &request, reply.data(), &replyLength);
+    ReportApduReply(code, reply, replyLength, kSamExchangeWording, boxes_, log_);
+}

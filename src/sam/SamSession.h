@@ -1,0 +1,62 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "apdu/ApduFields.h"
+#include "apdu/CardExchange.h"
+#include "apdu/FieldRules.h"
+#include "session/CardLibrary.h"
+#include "session/ReaderSession.h"
+
+class MessageBoxes;
+class ResponseLog;
+class SamLibrary;
+
+inline constexpr ExchangeWording kSamExchangeWording{
+    "Send Data To SAM Card Success", "Send Data Fail!", "Send Data To SAM Card Fail, return code="};
+
+// The longest SAMLe text: as many characters as Le takes on the CPU card page.
+inline constexpr std::size_t kSamLeMaxLength = 6;
+
+// The typing rules of the SAM page's fields SAMCLA, SAMINS, SAMP1, SAMP2, SAMLc, SAMData,
+// SAMLe.
+FieldRules SamFieldRules();
+
+// How the SAM fields are laid out for the protocol flags of a connect.
+struct SamProtocolLayout {
+    std::string_view protocolCaption;
+    std::optional<std::string_view> lcCaption;  // none: unchanged, as are the two below
+    std::optional<std::size_t> lcMaxLength;
+    std::optional<bool> leVisible;
+};
+// Bit 0 (T=0) is tested first, then bit 1 (T=1).
+SamProtocolLayout SamLayoutForProtocols(std::uint32_t flags);
+
+// The SAM slot of each reader: its handle, protocol flags and protocol control record, and
+// the connect, exchange and disconnect with their log lines. Every operation works on the
+// entries of the reader slot it is given.
+class SamSession {
+  public:
+    SamSession(SamLibrary& library, MessageBoxes& boxes, ResponseLog& log);
+
+    // SamConnect for the reader (a null name is passed on; the library refuses it), then
+    // "Connect SAM0 Success" or the failure line. The caller closes the block with an
+    // empty line. Answers the library's code.
+    std::uint32_t Connect(const char* readerName, int slot);
+    // SamDisconnect, then "Disconnect SAM0 Success" or the failure line. The handle stays.
+    std::uint32_t Disconnect(int slot);
+    // One exchange with the SAM, logged like the card exchange in the SAM's own words.
+    void SendSamApdu(const ApduTexts& texts, int slot);
+
+    std::array<std::uint32_t, MaxReaders> SamHandles{};
+    std::array<std::uint32_t, MaxReaders> SamProtocols{};
+    std::array<IoRequest, MaxReaders> SamIoRequests{};
+
+  private:
+    SamLibrary& library_;
+    MessageBoxes& boxes_;
+    ResponseLog& log_;
+};
