@@ -189,10 +189,18 @@ void TMemDataDlg::SetDataLabel(const QString& text) {
     FlowRows();
 }
 
+void TMemDataDlg::Assign(QLineEdit* edit, const QString& text) {
+    if (edit->text() == text) {
+        emit edit->textChanged(text);
+    } else {
+        edit->setText(text);
+    }
+}
+
 void TMemDataDlg::ResetFields() {
-    AddrEdit->setText(QStringLiteral("0"));
-    DataLenEdit->setText(QStringLiteral("0"));
-    DataEdit->clear();
+    Assign(AddrEdit, QStringLiteral("0"));
+    Assign(DataLenEdit, QStringLiteral("0"));
+    Assign(DataEdit, QString());
 }
 
 void TMemDataDlg::ApplyOperationRanges() {
@@ -216,7 +224,7 @@ void TMemDataDlg::SetLengthRange(std::int32_t min, std::int32_t max) {
     LengthRangeL->setText(QString::number(min));
     LengthRangeH->setText(QString::number(max));
     FlowRows();
-    DataLenEdit->setText(min == max ? QString::number(min) : QStringLiteral("0"));
+    Assign(DataLenEdit, min == max ? QString::number(min) : QStringLiteral("0"));
     UpdateDataEntry();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 #include <array>
 #include <cstdint>
 #include <initializer_list>
@@ -64,6 +65,8 @@ class TMemDataDlg : public QDialog {
     // Lays a row's labels side by side from the first label's position.
     static void FlowRow(std::initializer_list<QLabel*> labels);
     void FlowRows();
+    // Sets a field's text and runs its change handler even when the text stays the same.
+    static void Assign(QLineEdit* edit, const QString& text);
     void ApplyLayout(bool i2c, bool addressRow, bool dataRow, bool lengthEditable);
     // Live range check of a number field: empty counts as 0, a value outside [min, max] is
     // replaced by the nearer bound. Text that is not an integer is reported and left.
@@ -75,7 +78,7 @@ class TMemDataDlg : public QDialog {
 
     MemCardPages& pages_;
     ReaderSession& session_;
-    QWidget* mainWindow_;
+    QPointer<QWidget> mainWindow_;
 
     std::int32_t AddrMin = 0;
     std::int32_t AddrMax = 0;
