@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+
+#include "sim/SimCardLibrary.h"
+#include "sim/SimMsrLibrary.h"
+#include "sim/SimSamLibrary.h"
+#include "sim/SimulatorWindow.h"
+
+namespace {
+
+class SimulatorWindowTest : public ::testing::Test {
+  protected:
+    SimulatorWindowTest()
+        : cards_({"Reader A", "Reader B"}),
+          sam_(cards_),
+          msr_(cards_),
+          window_(cards_, sam_, msr_) {}
+
+    template <typename T>
+    T* Find(const char* name) {
+        T* child = window_.findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(child, nullptr) << name;
+        return child;
+    }
+    void Click(const char* name) { Find<QPushButton>(name)->click(); }
+
+    SimCardLibrary cards_;
+    SimSamLibrary sam_;
+    SimMsrLibrary msr_;
+    SimulatorWindow window_;
+};
+
+TEST_F(SimulatorWindowTest, OneTabPerReader) {
+    EXPECT_EQ(window_.windowTitle(), "Simulated Reader");
+    auto* tabs = Find<QTabWidget>("SimReaderTabs");
+    ASSERT_EQ(tabs->count(), 2);
+    EXPECT_EQ(tabs->tabText(1), "Reader B");
+    EXPECT_EQ(Find<QComboBox>("SimCardKind1")->count(), 11);
+}
+
+TEST_F(SimulatorWindowTest, InsertsAndRemovesTheChosenCard) {
+    auto* kinds = Find<QComboBox>("SimCardKind1");
+    kinds->setCurrentIndex(kinds->findData(static_cast<int>(SimCardKind::SLE4442)));
+    Click("SimInsertCard1");
+    ASSERT_TRUE(cards_.HasCard(1));
+    EXPECT_EQ(cards_.CardIn(1)->Kind(), SimCardKind::SLE4442);
+    EXPECT_FALSE(cards_.HasCard(0));
+    EXPECT_TRUE(Find<QLabel>("SimCardStatus1")->text().contains("SLE4442"));
+
+    Click("SimRemoveCard1");
+    EXPECT_FALSE(cards_.HasCard(1));
+    EXPECT_EQ(Find<QLabel>("SimCardStatus1")->text(), "No card");
+}
+
+TEST_F(SimulatorWindowTest, RefusesTheNextThreeConnects) {
+    cards_.InsertCard(0, SimCardKind::CpuT1);
+    Click("SimRefuseConnects0");
+    std::uint32_t context = 0;
+    ASSERT_EQ(cards_.CardEstablishContext(0, nullptr, nullptr, &context), 0u);
+    std::uint32_t card = 0;
+    std::uint32_t protocol = 0;
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_NE(cards_.CardConnect(context, "Reader A", 2, 3, &card, &protocol), 0u);
+    }
+    EXPECT_EQ(cards_.CardConnect(context, "Reader A", 2, 3, &card, &protocol), 0u);
+}
+
+TEST_F(SimulatorWindowTest, TakesOutAndPutsBackTheSam) {
+    EXPECT_EQ(Find<QLabel>("SimSamStatus0")->text(), "Inserted");
+    Click("SimRemoveSam0");
+    EXPECT_FALSE(sam_.HasSam(0));
+    EXPECT_TRUE(sam_.HasSam(1));
+    EXPECT_EQ(Find<QLabel>("SimSamStatus0")->text(), "No SAM");
+    Click("SimInsertSam0");
+    EXPECT_TRUE(sam_.HasSam(0));
+}
+
+TEST_F(SimulatorWindowTest, SampleFillsTheTracksAndSwipeQueuesThem) {
+    Find<QComboBox>("SimTrackSample1")->setCurrentIndex(1);
+    const QString track1 = Find<QLineEdit>("SimTrack1Edit1")->text();
+    EXPECT_TRUE(track1.startsWith("%B4111111111111111^DOE/JOHN^"));
+    EXPECT_EQ(Find<QLineEdit>("SimTrack2Edit1")->text(), ";4111111111111111=29121010000000000000?");
+    Find<QLineEdit>("SimTrack3Edit1")->setText(";0123?");
+
+    Click("SimSwipe1");
+    EXPECT_EQ(msr_.PendingSwipes(1), 1);
+    std::uint32_t handle = 0;
+    ASSERT_EQ(msr_.MsrOpen("Reader B", &handle), 0u);
+    MsrTrackRecord record{};
+    ASSERT_EQ(msr_.MsrRead(handle, &record, 0), 0u);
+    EXPECT_EQ(record.track1Length, static_cast<std::uint32_t>(track1.size()));
+    EXPECT_EQ(std::string(record.track3, record.track3 + record.track3Length), ";0123?");
+}
+
+}  // namespace
