@@ -12,7 +12,7 @@ std::uint32_t SimChipCode::Present(std::uint8_t& counter, std::uint8_t fullCount
     if (counter == 0) {
         return sim_codes::kChvBlocked;
     }
-    counter &= static_cast<std::uint8_t>(counter - 1);  // one attempt used up
+    counter &= static_cast<std::uint8_t>(~std::bit_floor(counter));  // highest bit first
     if (!std::ranges::equal(stored, presented)) {
         return sim_codes::kWrongChv;
     }
