@@ -4,6 +4,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <initializer_list>
+#include <utility>
 
 #include "apdu/ApduEdits.h"
 #include "apdu/CardExchange.h"
@@ -176,8 +178,8 @@ void CpuCardPage::LblReaderNameClick() {
     edits_[FieldP1]->setText(QStringLiteral("00"));
     edits_[FieldP2]->setText(QStringLiteral("00"));
     edits_[FieldLc]->setText(QStringLiteral("08"));
-    edits_[FieldData]->clear();
-    edits_[FieldLe]->clear();
+    edits_[FieldData]->setText(QString());
+    edits_[FieldLe]->setText(QString());
 }
 
 void CpuCardPage::CLAChange() {

@@ -183,6 +183,16 @@ TEST_F(CpuCardPageTest, LeavingAFieldWithALoneCharacterAddsALeadingZero) {
     EXPECT_EQ(Edit("CLA")->text().size(), 2);
 }
 
+TEST_F(CpuCardPageTest, AnotherWindowTakingTheFocusIsNotLeavingTheField) {
+    Activate();
+    TypeInto("P2", QStringLiteral("5"));
+    QWidget other;
+    other.show();
+    QApplication::setActiveWindow(&other);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    EXPECT_EQ(Edit("P2")->text(), "5");
+}
+
 TEST_F(CpuCardPageTest, ExitHandlerRunsTheChangeRule) {
     Activate();
     TypeInto("CLA", QStringLiteral("7"));
