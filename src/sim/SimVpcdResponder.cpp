@@ -1,0 +1,53 @@
+#include "sim/SimVpcdResponder.h"
+
+#include <algorithm>
+
+std::optional<Bytes> SimVpcdResponder::Answer(ByteView message) {
+    if (message.size() != 1) {
+        if (message.empty()) {
+            return std::nullopt;
+        }
+        return card_.Transmit(message);
+    }
+    switch (message[0]) {
+        case kPowerOff:
+            card_.PowerDown();
+            powered_ = false;
+            return std::nullopt;
+        case kPowerOn:
+            powered_ = true;
+            return std::nullopt;
+        case kReset:
+            card_.PowerDown();
+            powered_ = true;
+            return std::nullopt;
+        case kGetAtr:
+            return card_.Atr();
+        default:
+            return std::nullopt;
+    }
+}
+
+Bytes VpcdStream::Frame(ByteView payload) {
+    const std::size_t size = std::min(payload.size(), kMaxPayload);
+    Bytes framed = {static_cast<std::uint8_t>(size >> 8), static_cast<std::uint8_t>(size)};
+    framed.insert(framed.end(), payload.begin(), payload.begin() + size);
+    return framed;
+}
+
+void VpcdStream::Feed(ByteView bytes) {
+    pending_.insert(pending_.end(), bytes.begin(), bytes.end());
+}
+
+std::optional<Bytes> VpcdStream::Next() {
+    if (pending_.size() < 2) {
+        return std::nullopt;
+    }
+    const std::size_t size = pending_[0] << 8 | pending_[1];
+    if (pending_.size() < 2 + size) {
+        return std::nullopt;
+    }
+    Bytes message(pending_.begin() + 2, pending_.begin() + 2 + size);
+    pending_.erase(pending_.begin(), pending_.begin() + 2 + size);
+    return message;
+}

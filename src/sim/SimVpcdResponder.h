@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "sim/SimCard.h"
+
+// A simulated card as a client of vpcd, the virtual reader driver of the PC/SC service.
+// vpcd sends one-byte control messages (00 power off, 01 power on, 02 reset, 04 get the
+// answer to reset) and command APDUs; the card answers the answer to reset and every
+// APDU, and nothing else.
+class SimVpcdResponder {
+  public:
+    static constexpr std::uint8_t kPowerOff = 0x00;
+    static constexpr std::uint8_t kPowerOn = 0x01;
+    static constexpr std::uint8_t kReset = 0x02;
+    static constexpr std::uint8_t kGetAtr = 0x04;
+
+    explicit SimVpcdResponder(SimCard& card) : card_(card) {}
+
+    // The reply to one message, or nothing when the message wants none.
+    std::optional<Bytes> Answer(ByteView message);
+    bool Powered() const { return powered_; }
+
+  private:
+    SimCard& card_;
+    bool powered_ = false;
+};
+
+// The messages on the vpcd connection: a 2-byte big-endian length, then the payload.
+class VpcdStream {
+  public:
+    static constexpr std::size_t kMaxPayload = 0xFFFF;
+
+    static Bytes Frame(ByteView payload);
+    // Bytes as they arrive from the socket, in any pieces.
+    void Feed(ByteView bytes);
+    // The next complete message, if one has arrived.
+    std::optional<Bytes> Next();
+
+  private:
+    Bytes pending_;
+};
