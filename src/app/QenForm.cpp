@@ -1,0 +1,296 @@
+#include "app/QenForm.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "apdu/CpuCardPage.h"
+#include "app/About.h"
+#include "app/Platform.h"
+#include "app/ProgramTitle.h"
+#include "memcard/MemCardPages.h"
+#include "msr/MsrPage.h"
+#include "sam/SamPage.h"
+#include "session/CardStatusForm.h"
+#include "session/CardTracking.h"
+#include "session/MessageBoxes.h"
+#include "session/ReaderSession.h"
+#include "session/ResponseLogEdit.h"
+#include "session/SelectForm.h"
+
+namespace {
+
+constexpr int kConnectTimerInterval = 200;
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, const char* hint) {
+    auto* button = new QPushButton(QString::fromLatin1(caption), parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setToolTip(QString::fromLatin1(hint));
+    return button;
+}
+
+}  // namespace
+
+TMainForm::TMainForm(const Platform& platform) : QMainWindow(nullptr) {
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(QString::fromLatin1(ProgramTitle));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    CreateWidgets(platform);
+    ConnectWidgets();
+
+    // The reader session opens with the window; one reader is tracked at once, two or
+    // more wait for the selection dialog.
+    if (session_->InitializeReaders()) {
+        if (session_->ReaderCount >= 2) {
+            AutoConnect->setChecked(true);
+        } else if (session_->ReaderCount == 1) {
+            AutoConnect->setChecked(true);
+            session_->SelectedReader = 0;
+            SCardSheet->SetReaderNameCaption(
+                QString::fromStdString(ReaderNameCaption(session_->ReaderName(0))));
+            ConnectTimer->start();
+        }
+    }
+    FormCreate();
+}
+
+TMainForm::~TMainForm() = default;
+
+void TMainForm::CreateWidgets(const Platform& platform) {
+    auto* central = new QWidget(this);
+    setCentralWidget(central);
+    resize(808, 520);
+
+    Panel1 = new QWidget(central);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    SelectBtn = MakeButton(Panel1, "SelectBtn", "Select &Rdr", "Select Reader");
+    ConnectBtn = MakeButton(Panel1, "ConnectBtn", "&Connect", "Connect Card");
+    DisconnectButton = MakeButton(Panel1, "DisconnectButton", "&Disconnect", "Disconnect Card");
+    GetRdrType = MakeButton(Panel1, "GetRdrType", "&Get Info", "Get Reader Information");
+    AboutBtn = MakeButton(Panel1, "AboutBtn", "A&bout", "About ");
+    ExitButton = MakeButton(Panel1, "ExitButton", "E&xit", "Exit");
+    auto* buttonRow = new QHBoxLayout(Panel1);
+    for (QPushButton* button :
+         {SelectBtn, ConnectBtn, DisconnectButton, GetRdrType, AboutBtn, ExitButton}) {
+        buttonRow->addWidget(button);
+    }
+    buttonRow->addStretch();
+    QWidget::setTabOrder(SelectBtn, ConnectBtn);
+    QWidget::setTabOrder(ConnectBtn, DisconnectButton);
+    QWidget::setTabOrder(DisconnectButton, GetRdrType);
+    QWidget::setTabOrder(GetRdrType, AboutBtn);
+    QWidget::setTabOrder(AboutBtn, ExitButton);
+
+    Reader = menuBar()->addMenu(QStringLiteral("&Reader"));
+    Reader->setObjectName(QStringLiteral("Reader"));
+    AutoConnect = Reader->addAction(QStringLiteral("Auto Connect"));
+    AutoConnect->setObjectName(QStringLiteral("AutoConnect"));
+    AutoConnect->setCheckable(true);
+    ExitItem = Reader->addAction(QStringLiteral("Exit"));
+    ExitItem->setObjectName(QStringLiteral("ExitItem"));
+    Help = menuBar()->addMenu(QStringLiteral("&About"));
+    Help->setObjectName(QStringLiteral("Help"));
+    AboutItem = Help->addAction(QStringLiteral("About"));
+    AboutItem->setObjectName(QStringLiteral("AboutItem"));
+
+    PageCtrl = new QTabWidget(central);
+    PageCtrl->setObjectName(QStringLiteral("PageCtrl"));
+
+    // The card page's log is made here: the reader session writes into it as well.
+    pendingLog_ = std::make_unique<ResponseLogEdit>(QStringLiteral("ScardRespon"));
+    session_ = std::make_unique<ReaderSession>(platform.card, platform.boxes, *pendingLog_);
+    SCardSheet = new CpuCardPage(*session_, pendingLog_.release(), PageCtrl);
+    PageCtrl->addTab(SCardSheet, QStringLiteral("CPU card"));
+    memCardPages_ = new MemCardPages(*session_, PageCtrl, this);
+    SAMSheet = new SamPage(*session_, platform.sam, PageCtrl);
+    PageCtrl->addTab(SAMSheet, QStringLiteral("SAM(Zorv200)"));
+    PellikSheet1 = new MsrPage(*session_, platform.msr, PageCtrl);
+    PageCtrl->addTab(PellikSheet1, QStringLiteral("MSR(Pellik100)"));
+
+    auto* layout = new QVBoxLayout(central);
+    layout->addWidget(Panel1);
+    layout->addWidget(PageCtrl, 1);
+
+    ConnectTimer = new QTimer(this);
+    ConnectTimer->setObjectName(QStringLiteral("ConnectTimer"));
+    ConnectTimer->setInterval(kConnectTimerInterval);
+}
+
+void TMainForm::ConnectWidgets() {
+    connect(SelectBtn, &QPushButton::clicked, this, &TMainForm::SelectBtnClick);
+    connect(ConnectBtn, &QPushButton::clicked, this, &TMainForm::ConnectBtnClick);
+    connect(DisconnectButton, &QPushButton::clicked, this, &TMainForm::DisconnectButtonClick);
+    connect(GetRdrType, &QPushButton::clicked, this, &TMainForm::GetRdrTypeClick);
+    connect(AboutBtn, &QPushButton::clicked, this, &TMainForm::AboutBtnClick);
+    connect(ExitButton, &QPushButton::clicked, this, &TMainForm::ExitButtonClick);
+    connect(AutoConnect, &QAction::triggered, this, &TMainForm::AutoConnectClick);
+    connect(ExitItem, &QAction::triggered, this, &TMainForm::ExitItemClick);
+    connect(AboutItem, &QAction::triggered, this, &TMainForm::AboutItemClick);
+    connect(PageCtrl, &QTabWidget::currentChanged, this, &TMainForm::PageCtrlChange);
+    connect(ConnectTimer, &QTimer::timeout, this, &TMainForm::ConnectTimerTimer);
+}
+
+void TMainForm::AttachWindows(TFrmAbout* about, TSelectDlg* select, TMemDataDlg* memData,
+                              TCardStatusDlg* cardStatus) {
+    about_ = about;
+    selectDlg_ = select;
+    cardStatusDlg_ = cardStatus;
+    memCardPages_->AttachDataDialog(memData);
+    connect(selectDlg_, &TSelectDlg::ReaderChosen, this, &TMainForm::ReaderChosen);
+}
+
+void TMainForm::FormCreate() {
+    PageCtrl->setCurrentWidget(SCardSheet);
+}
+
+void TMainForm::SelectBtnClick() {
+    ConnectTimer->stop();
+    HideCardStatus();
+    selectDlg_->show();
+    setEnabled(false);
+}
+
+void TMainForm::ReaderChosen() {
+    SCardSheet->SetReaderNameCaption(
+        QString::fromStdString(ReaderNameCaption(session_->SelectedReaderName())));
+    StartTracking();
+}
+
+void TMainForm::StartTracking() {
+    ConnectTimer->start();
+}
+
+void TMainForm::ConnectBtnClick() {
+    const ReaderSession::ConnectResult result = session_->ConnectByButton(AutoConnect->isChecked());
+    if (result == ReaderSession::ConnectResult::Connected) {
+        ConnectBtn->setEnabled(false);
+        DisconnectButton->setEnabled(true);
+        ShowConnectedProtocol(ConnectForm::Button);
+    }
+}
+
+void TMainForm::DisconnectButtonClick() {
+    if (session_->DisconnectByButton()) {
+        DisconnectButton->setEnabled(false);
+        ConnectBtn->setEnabled(true);
+    }
+}
+
+void TMainForm::GetRdrTypeClick() {
+    session_->Boxes().ShowInfo(
+        readerType_.Run(session_->Library(), session_->SelectedCardHandle()));
+}
+
+void TMainForm::AboutBtnClick() {
+    about_->exec();
+}
+
+void TMainForm::AboutItemClick() {
+    about_->exec();
+}
+
+void TMainForm::ExitButtonClick() {
+    if (session_->CardConnected) {
+        session_->DisconnectCard();
+    }
+    // Ends the program without releasing the context; closing the window releases it.
+    ConnectTimer->stop();
+    QApplication::exit(0);
+}
+
+void TMainForm::ExitItemClick() {
+    ExitButtonClick();
+}
+
+void TMainForm::AutoConnectClick() {
+    // The action has already toggled its check mark.
+    if (AutoConnect->isChecked()) {
+        StartTracking();
+    } else {
+        ConnectTimer->stop();
+    }
+    HideCardStatus();
+}
+
+void TMainForm::PageCtrlChange() {
+    if (PageCtrl->currentWidget() == PellikSheet1) {
+        ConnectTimer->stop();
+        HideCardStatus();
+    } else if (AutoConnect->isChecked()) {
+        StartTracking();
+    }
+}
+
+void TMainForm::ConnectTimerTimer() {
+    const TrackingTick tick = TrackCard(*session_);
+    switch (tick.statusWindow) {
+        case TrackingTick::StatusWindow::ShowInsertCard:
+            cardStatusDlg_->ShowInsertCard();
+            break;
+        case TrackingTick::StatusWindow::ShowEjectCard:
+            cardStatusDlg_->ShowEjectCard();
+            break;
+        case TrackingTick::StatusWindow::Hide:
+            HideCardStatus();
+            break;
+        case TrackingTick::StatusWindow::Unchanged:
+            break;
+    }
+    if (tick.rearmed) {
+        ConnectBtn->setEnabled(true);
+    }
+    if (tick.connected) {
+        ConnectBtn->setEnabled(false);
+        DisconnectButton->setEnabled(true);
+        ShowConnectedProtocol(ConnectForm::Timer);
+    }
+}
+
+void TMainForm::ShowConnectedProtocol(ConnectForm form) {
+    const std::uint32_t protocol = session_->SelectedProtocol();
+    const bool byTimer = form == ConnectForm::Timer;
+    // The button tests the value itself, the timer its bits.
+    const bool t0 = byTimer ? (protocol & kProtocolT0) != 0 : protocol == kProtocolT0;
+    const bool t1 = !t0 && (byTimer ? (protocol & kProtocolT1) != 0 : protocol == kProtocolT1);
+    if (t0 || t1) {
+        SCardSheet->SetProtocolText(byTimer ? (t0 ? QStringLiteral("T=0") : QStringLiteral("T=1"))
+                                            : (t0 ? QStringLiteral("T0") : QStringLiteral("T1")));
+        PageCtrl->setCurrentWidget(SCardSheet);
+        if (byTimer) {
+            SCardSheet->FocusCla();
+        }
+        SCardSheet->ApplyProtocolLayout(t0 ? kProtocolT0 : kProtocolT1);
+        PageCtrl->setCurrentWidget(SCardSheet);
+    } else if (protocol == kProtocolMemoryCard) {
+        SCardSheet->SetProtocolText(QStringLiteral("Memory Card"));
+    } else {
+        SCardSheet->SetProtocolText(QString());
+    }
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    FormClose();
+    QMainWindow::closeEvent(event);
+    // Closing the main window ends the program, whichever other windows are still up.
+    QApplication::quit();
+}
+
+void TMainForm::FormClose() {
+    ConnectTimer->stop();
+    if (session_->CardConnected) {
+        session_->DisconnectCard();
+    }
+    session_->ReleaseReaders();
+}
+
+void TMainForm::HideCardStatus() {
+    if (cardStatusDlg_ != nullptr) {
+        cardStatusDlg_->hide();
+    }
+}

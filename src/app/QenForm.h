@@ -1,0 +1,98 @@
+#pragma once
+
+#include <QMainWindow>
+#include <memory>
+
+#include "session/ReaderInfo.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QTabWidget;
+class QTimer;
+class CpuCardPage;
+class MemCardPages;
+class MsrPage;
+class ReaderSession;
+class ResponseLogEdit;
+class SamPage;
+class TCardStatusDlg;
+class TMemDataDlg;
+class TSelectDlg;
+class TFrmAbout;
+struct Platform;
+
+// The main window: the button row, the Reader and About menus, the eight pages and the
+// card-tracking timer. It owns the reader session, opened when the window is built.
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+  public:
+    explicit TMainForm(const Platform& platform);
+    ~TMainForm() override;
+
+    // The secondary windows, created after the main window by the start-up sequence.
+    void AttachWindows(TFrmAbout* about, TSelectDlg* select, TMemDataDlg* memData,
+                       TCardStatusDlg* cardStatus);
+
+    ReaderSession& Session() { return *session_; }
+    MemCardPages& MemoryCardPages() { return *memCardPages_; }
+
+    // How a connect was made: by the Connect button, or by the tracking timer.
+    enum class ConnectForm { Button, Timer };
+
+  public slots:
+    void FormCreate();
+    void SelectBtnClick();
+    void ConnectBtnClick();
+    void DisconnectButtonClick();
+    void GetRdrTypeClick();
+    void AboutBtnClick();
+    void AboutItemClick();
+    void ExitButtonClick();
+    void ExitItemClick();
+    void AutoConnectClick();
+    void PageCtrlChange();
+    void ConnectTimerTimer();
+    void ShowConnectedProtocol(TMainForm::ConnectForm form);
+    // OK of the selection dialog: names the chosen reader and starts tracking.
+    void ReaderChosen();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void CreateWidgets(const Platform& platform);
+    void ConnectWidgets();
+    void StartTracking();
+    void FormClose();
+    void HideCardStatus();
+
+    std::unique_ptr<ResponseLogEdit> pendingLog_;  // ScardRespon until the page takes it
+    std::unique_ptr<ReaderSession> session_;
+    ReaderTypeQuery readerType_;
+
+    QWidget* Panel1 = nullptr;
+    QPushButton* SelectBtn = nullptr;
+    QPushButton* ConnectBtn = nullptr;
+    QPushButton* DisconnectButton = nullptr;
+    QPushButton* GetRdrType = nullptr;
+    QPushButton* AboutBtn = nullptr;
+    QPushButton* ExitButton = nullptr;
+    QMenu* Reader = nullptr;
+    QAction* AutoConnect = nullptr;
+    QAction* ExitItem = nullptr;
+    QMenu* Help = nullptr;
+    QAction* AboutItem = nullptr;
+    QTabWidget* PageCtrl = nullptr;
+    QTimer* ConnectTimer = nullptr;
+
+    CpuCardPage* SCardSheet = nullptr;
+    MemCardPages* memCardPages_ = nullptr;
+    SamPage* SAMSheet = nullptr;
+    MsrPage* PellikSheet1 = nullptr;
+
+    TFrmAbout* about_ = nullptr;
+    TSelectDlg* selectDlg_ = nullptr;
+    TCardStatusDlg* cardStatusDlg_ = nullptr;
+};

@@ -1,0 +1,92 @@
+#include "app/StartUp.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
+#include <exception>
+
+#include "app/About.h"
+#include "app/Platform.h"
+#include "app/QenForm.h"
+#include "memcard/DataForm.h"
+#include "session/CardStatusForm.h"
+#include "session/MessageBoxes.h"
+#include "session/ReaderSession.h"
+#include "session/SelectForm.h"
+
+TMainForm* MainForm = nullptr;
+TFrmAbout* FrmAbout = nullptr;
+TSelectDlg* SelectDlg = nullptr;
+TMemDataDlg* MemDataDlg = nullptr;
+TCardStatusDlg* CardStatusDlg = nullptr;
+
+namespace {
+
+void CentreOnScreen(QWidget& window) {
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        window.move(area.x() + (area.width() - window.width()) / 2,
+                    area.y() + (area.height() - window.height()) / 2);
+    }
+}
+
+}  // namespace
+
+ProgramWindows::~ProgramWindows() {
+    CardStatusDlg = nullptr;
+    MemDataDlg = nullptr;
+    SelectDlg = nullptr;
+    FrmAbout = nullptr;
+    MainForm = nullptr;
+    // The dialogs refer to the main window and its session: they go first.
+    cardStatusDlg.reset();
+    memDataDlg.reset();
+    selectDlg.reset();
+    frmAbout.reset();
+    mainForm.reset();
+}
+
+std::unique_ptr<ProgramWindows> CreateWindows(const Platform& platform) {
+    auto windows = std::make_unique<ProgramWindows>();
+    windows->mainForm = std::make_unique<TMainForm>(platform);
+    MainForm = windows->mainForm.get();
+    windows->frmAbout = std::make_unique<TFrmAbout>();
+    FrmAbout = windows->frmAbout.get();
+    ReaderSession& session = MainForm->Session();
+    windows->selectDlg = std::make_unique<TSelectDlg>(session, MainForm);
+    SelectDlg = windows->selectDlg.get();
+    windows->memDataDlg =
+        std::make_unique<TMemDataDlg>(MainForm->MemoryCardPages(), session, MainForm);
+    MemDataDlg = windows->memDataDlg.get();
+    windows->cardStatusDlg = std::make_unique<TCardStatusDlg>();
+    CardStatusDlg = windows->cardStatusDlg.get();
+    MainForm->AttachWindows(FrmAbout, SelectDlg, MemDataDlg, CardStatusDlg);
+
+    CentreOnScreen(*MainForm);
+    MainForm->show();
+    // With two or more readers the user chooses one before the main window can be used.
+    if (session.ReaderCount >= 2) {
+        CentreOnScreen(*SelectDlg);
+        SelectDlg->show();
+    } else {
+        MainForm->setEnabled(true);
+    }
+    return windows;
+}
+
+int RunProgram(QApplication& app, const Platform& platform, QWidget* beside) {
+    try {
+        const std::unique_ptr<ProgramWindows> windows = CreateWindows(platform);
+        if (beside != nullptr) {
+            const QRect main = MainForm->frameGeometry();
+            beside->move(main.right() + 8, main.top());
+            beside->show();
+        }
+        return app.exec();
+    } catch (const std::exception& error) {
+        platform.boxes.ShowError(error.what());
+    } catch (...) {
+        platform.boxes.ShowError("Unknown error");
+    }
+    return 0;
+}

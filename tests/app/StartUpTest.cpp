@@ -1,0 +1,182 @@
+#include <gmock/gmock.h>
+
+#include <QButtonGroup>
+#include <QGroupBox>
+#include <QLabel>
+#include <QRadioButton>
+
+#include "AppFixture.h"
+#include "session/CardStatusForm.h"
+#include "session/SelectForm.h"
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+namespace {
+
+QLabel* ReaderNameLabel() {
+    return MainForm->findChild<QLabel*>(QStringLiteral("LblReaderName"));
+}
+
+std::vector<QRadioButton*> ReaderItems() {
+    const QList<QRadioButton*> items =
+        SelectDlg->findChild<QGroupBox*>(QStringLiteral("RdoGupSelectReader"))
+            ->findChildren<QRadioButton*>();
+    return {items.begin(), items.end()};
+}
+
+class OneReader : public AppTest {};
+
+TEST_F(OneReader, SelectsTheReaderAndStartsTracking) {
+    Start();
+    ASSERT_NE(MainForm, nullptr);
+    ASSERT_NE(FrmAbout, nullptr);
+    ASSERT_NE(SelectDlg, nullptr);
+    ASSERT_NE(MemDataDlg, nullptr);
+    ASSERT_NE(CardStatusDlg, nullptr);
+    EXPECT_EQ(MainForm->windowTitle(),
+              QStringLiteral("Zorv/Pellik PC/SC Series Smart Card Reader Testing Program v4.0"));
+    EXPECT_TRUE(MainForm->isVisible());
+    EXPECT_TRUE(MainForm->isEnabled());
+    EXPECT_FALSE(SelectDlg->isVisible());
+    EXPECT_TRUE(AutoConnect()->isChecked());
+    EXPECT_TRUE(ConnectTimer()->isActive());
+    EXPECT_EQ(ConnectTimer()->interval(), 200);
+    EXPECT_EQ(ReaderNameLabel()->text(), QStringLiteral("Reader Name: Sim Reader 00 00"));
+    EXPECT_EQ(CurrentPage(), QStringLiteral("SCardSheet"));
+    EXPECT_THAT(Log("ScardRespon"), ElementsAre("Initialize Success"));
+    EXPECT_THAT(boxes.Boxes(), IsEmpty());
+}
+
+TEST_F(OneReader, ButtonRowAndPagesAreInPlace) {
+    Start();
+    const char* names[] = {"SelectBtn",  "ConnectBtn", "DisconnectButton",
+                           "GetRdrType", "AboutBtn",   "ExitButton"};
+    const char* captions[] = {"Select &Rdr", "&Connect", "&Disconnect",
+                              "&Get Info",   "A&bout",   "E&xit"};
+    const char* hints[] = {"Select Reader",          "Connect Card", "Disconnect Card",
+                           "Get Reader Information", "About ",       "Exit"};
+    for (int i = 0; i < 6; ++i) {
+        QPushButton* button = Button(names[i]);
+        ASSERT_NE(button, nullptr);
+        EXPECT_EQ(button->text(), QString::fromLatin1(captions[i]));
+        EXPECT_EQ(button->toolTip(), QString::fromLatin1(hints[i]));
+        EXPECT_TRUE(button->isEnabled());
+        if (i > 0) {
+            EXPECT_EQ(Button(names[i - 1])->nextInFocusChain(), button) << names[i];
+        }
+    }
+    auto* pages = Find<QTabWidget>("PageCtrl");
+    const char* pageNames[] = {"SCardSheet",   "SLE4442Sheet", "SLE4428Sheet", "SLE4404",
+                               "SLE4436Sheet", "I2CSheet",     "SAMSheet",     "PellikSheet1"};
+    const char* pageCaptions[] = {"CPU card",     "SLE4432/4442",      "SLE4418/4428",
+                                  "SLE4404",      "SLE4406/4436/5536", "I2C",
+                                  "SAM(Zorv200)", "MSR(Pellik100)"};
+    ASSERT_EQ(pages->count(), 8);
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(pages->widget(i)->objectName(), QString::fromLatin1(pageNames[i]));
+        EXPECT_EQ(pages->tabText(i), QString::fromLatin1(pageCaptions[i]));
+    }
+    EXPECT_EQ(Find<QTimer>("MsrTimer")->interval(), 500);
+    EXPECT_FALSE(Find<QTimer>("MsrTimer")->isActive());
+}
+
+class ThreeReaders : public AppTest {
+  protected:
+    ThreeReaders() : AppTest({"Reader A 00 00", "Reader B 00 00", "Reader C 00 00"}) {}
+};
+
+TEST_F(ThreeReaders, TheSelectionDialogIsUpAndTheMainWindowWaits) {
+    Start();
+    EXPECT_TRUE(SelectDlg->isVisible());
+    EXPECT_FALSE(MainForm->isEnabled());
+    EXPECT_TRUE(SelectDlg->isEnabled()) << "the dialog is not a child of the disabled main window";
+    EXPECT_TRUE(AutoConnect()->isChecked());
+    EXPECT_FALSE(ConnectTimer()->isActive());
+    EXPECT_EQ(ReaderNameLabel()->text(), QStringLiteral("Reader Name:"));
+    const auto items = ReaderItems();
+    ASSERT_EQ(items.size(), 3u);
+    EXPECT_EQ(items[0]->text(), QStringLiteral("Reader A 00 00"));
+    EXPECT_EQ(items[2]->text(), QStringLiteral("Reader C 00 00"));
+    EXPECT_TRUE(items[0]->isChecked());
+}
+
+TEST_F(ThreeReaders, OkTakesTheChosenReaderAndStartsTracking) {
+    Start();
+    ReaderItems()[1]->setChecked(true);
+    SelectDlg->OKButtonClick();
+    EXPECT_EQ(Session().SelectedReader, 1);
+    EXPECT_EQ(ReaderNameLabel()->text(), QStringLiteral("Reader Name: Reader B 00 00"));
+    EXPECT_FALSE(SelectDlg->isVisible());
+    EXPECT_TRUE(MainForm->isEnabled());
+    EXPECT_TRUE(ConnectTimer()->isActive());
+
+    // Reopened through Select Rdr: tracking stops and the first reader is offered again.
+    Button("SelectBtn")->click();
+    EXPECT_FALSE(ConnectTimer()->isActive());
+    EXPECT_FALSE(MainForm->isEnabled());
+    EXPECT_TRUE(ReaderItems()[0]->isChecked());
+    EXPECT_EQ(ReaderItems().size(), 3u) << "the list is rebuilt, not appended to";
+
+    // Cancel keeps the reader and leaves tracking stopped.
+    SelectDlg->CancelButtonClick();
+    EXPECT_EQ(Session().SelectedReader, 1);
+    EXPECT_EQ(ReaderNameLabel()->text(), QStringLiteral("Reader Name: Reader B 00 00"));
+    EXPECT_FALSE(ConnectTimer()->isActive());
+    EXPECT_TRUE(MainForm->isEnabled());
+}
+
+TEST_F(ThreeReaders, ClosingTheDialogGivesTheMainWindowBack) {
+    Start();
+    SelectDlg->close();
+    EXPECT_FALSE(SelectDlg->isVisible());
+    EXPECT_TRUE(MainForm->isEnabled());
+}
+
+class NoReader : public AppTest {
+  protected:
+    NoReader() : AppTest({}) {}
+};
+
+TEST_F(NoReader, OpensOnTheCardPageWithoutTracking) {
+    Start();
+    EXPECT_TRUE(MainForm->isEnabled());
+    EXPECT_FALSE(SelectDlg->isVisible());
+    EXPECT_FALSE(AutoConnect()->isChecked());
+    EXPECT_FALSE(ConnectTimer()->isActive());
+    EXPECT_EQ(CurrentPage(), QStringLiteral("SCardSheet"));
+    EXPECT_THAT(Log("ScardRespon"), ElementsAre("Initialize Success"));
+
+    // Connect queries reader 0, which does not exist: nothing happens and nothing is logged.
+    Button("ConnectBtn")->click();
+    EXPECT_THAT(Log("ScardRespon"), ElementsAre("Initialize Success"));
+    EXPECT_FALSE(Session().CardConnected);
+}
+
+TEST_F(NoReader, TheSelectionDialogSaysSoAndOkReadsNoEntry) {
+    Start();
+    Button("SelectBtn")->click();
+    EXPECT_TRUE(SelectDlg->isVisible());
+    EXPECT_TRUE(SelectDlg->findChild<QLabel*>(QStringLiteral("LblNoReaderFound"))->isVisible());
+    EXPECT_FALSE(
+        SelectDlg->findChild<QGroupBox*>(QStringLiteral("RdoGupSelectReader"))->isVisible());
+    SelectDlg->OKButtonClick();
+    EXPECT_FALSE(SelectDlg->isVisible());
+    EXPECT_TRUE(MainForm->isEnabled());
+    EXPECT_EQ(Session().SelectedReader, 0);
+    EXPECT_FALSE(ConnectTimer()->isActive());
+}
+
+TEST_F(OneReader, AFailedContextShowsItsBoxAndTheWindowStillOpens) {
+    card.FailNext("CardEstablishContext", 0x8010001D);
+    Start();
+    EXPECT_THAT(boxes.Errors(), ElementsAre("Establish Context Fail!"));
+    EXPECT_TRUE(MainForm->isVisible());
+    EXPECT_TRUE(MainForm->isEnabled());
+    EXPECT_FALSE(AutoConnect()->isChecked());
+    EXPECT_FALSE(ConnectTimer()->isActive());
+    EXPECT_THAT(Log("ScardRespon"), IsEmpty());
+    EXPECT_TRUE(Button("ConnectBtn")->isEnabled());
+}
+
+}  // namespace

@@ -1,0 +1,238 @@
+#include <gmock/gmock.h>
+
+#include <QLabel>
+#include <QLineEdit>
+
+#include "AppFixture.h"
+#include "session/CardStatusForm.h"
+
+using ::testing::ElementsAre;
+
+namespace {
+
+class Tracking : public AppTest {
+  protected:
+    void SetUp() override { Start(); }
+
+    bool StatusShows(const char* picture) {
+        auto* image = CardStatusDlg->findChild<QLabel*>(QString::fromLatin1(picture));
+        return CardStatusDlg->isVisible() && image->isVisibleTo(CardStatusDlg);
+    }
+    QString ProtocolText() { return Find<QLabel>("Protocol")->text(); }
+    std::vector<std::string> LogAfterInit() {
+        auto lines = Log("ScardRespon");
+        lines.erase(lines.begin());
+        return lines;
+    }
+};
+
+TEST_F(Tracking, InsertingACardConnectsItOnTheNextTick) {
+    Tick();
+    EXPECT_TRUE(StatusShows("ImgInsertCard"));
+    EXPECT_FALSE(StatusShows("ImgEjectCard"));
+
+    card.InsertCard(0, SimCardKind::CpuT1);
+    Tick();
+    EXPECT_FALSE(CardStatusDlg->isVisible());
+    EXPECT_THAT(LogAfterInit(), ElementsAre("Connect Success", ""));
+    EXPECT_EQ(ProtocolText(), QStringLiteral("T=1"));
+    EXPECT_FALSE(Button("ConnectBtn")->isEnabled());
+    EXPECT_TRUE(Button("DisconnectButton")->isEnabled());
+    EXPECT_EQ(CurrentPage(), QStringLiteral("SCardSheet"));
+    EXPECT_TRUE(Find<QLineEdit>("Le")->isVisibleTo(MainForm));
+
+    Tick();
+    EXPECT_EQ(LogAfterInit().size(), 2u) << "a connected card is only watched";
+}
+
+TEST_F(Tracking, AT0CardShapesTheFieldsAndTakesTheFocusToCla) {
+    MainForm->activateWindow();
+    Find<QTabWidget>("PageCtrl")->setCurrentIndex(1);
+    card.InsertCard(0, SimCardKind::CpuT0);
+    Tick();
+    EXPECT_EQ(ProtocolText(), QStringLiteral("T=0"));
+    EXPECT_EQ(CurrentPage(), QStringLiteral("SCardSheet"));
+    EXPECT_EQ(Find<QLabel>("Lc_P3Label")->text(), QStringLiteral("P&3:"));
+    EXPECT_FALSE(Find<QLineEdit>("Le")->isVisibleTo(MainForm));
+    EXPECT_FALSE(Find<QLabel>("LeLabel")->isVisibleTo(MainForm));
+    EXPECT_EQ(MainForm->focusWidget(), Find<QLineEdit>("CLA"));
+}
+
+TEST_F(Tracking, AMemoryCardLeavesThePageAsItIs) {
+    Find<QTabWidget>("PageCtrl")->setCurrentIndex(1);
+    card.InsertCard(0, SimCardKind::SLE4442);
+    Tick();
+    EXPECT_THAT(LogAfterInit(), ElementsAre("Connect Success", ""));
+    EXPECT_EQ(ProtocolText(), QStringLiteral("Memory Card"));
+    EXPECT_EQ(CurrentPage(), QStringLiteral("SLE4442Sheet"));
+}
+
+TEST_F(Tracking, ARefusedCardGetsThreeTriesThenSilenceUntilRemoved) {
+    card.InsertCard(0, SimCardKind::CpuT1);
+    card.RefuseNextConnects(100);
+    for (int i = 0; i < 6; ++i) {
+        Tick();
+    }
+    EXPECT_THAT(LogAfterInit(), ElementsAre("Connect Fail", "Connect Fail", "Connect Fail"));
+    EXPECT_FALSE(CardStatusDlg->isVisible());
+
+    // Connect by hand now writes the failure without a new attempt.
+    const int connects = card.CallCount("CardConnect");
+    Button("ConnectBtn")->click();
+    EXPECT_EQ(card.CallCount("CardConnect"), connects);
+    EXPECT_EQ(LogAfterInit().size(), 5u);
+    EXPECT_EQ(LogAfterInit()[3], "Connect Fail");
+    EXPECT_EQ(LogAfterInit()[4], "");
+
+    card.RemoveCard(0);
+    Tick();
+    EXPECT_TRUE(StatusShows("ImgInsertCard"));
+    card.InsertCard(0, SimCardKind::CpuT1);
+    for (int i = 0; i < 4; ++i) {
+        Tick();
+    }
+    EXPECT_EQ(LogAfterInit().size(), 8u) << "three more tries after a new insertion";
+}
+
+TEST_F(Tracking, AfterDisconnectTheCardMustBeEjected) {
+    card.InsertCard(0, SimCardKind::CpuT1);
+    Tick();
+    Button("DisconnectButton")->click();
+    EXPECT_THAT(LogAfterInit(), ElementsAre("Connect Success", "", "Disconnect Card Success", ""));
+    EXPECT_TRUE(Button("ConnectBtn")->isEnabled());
+    EXPECT_FALSE(Button("DisconnectButton")->isEnabled());
+
+    Tick();
+    EXPECT_TRUE(StatusShows("ImgEjectCard"));
+    EXPECT_FALSE(StatusShows("ImgInsertCard"));
+    Button("ConnectBtn")->click();  // Auto Connect on: nothing until the card is out
+    EXPECT_EQ(LogAfterInit().size(), 4u);
+
+    card.RemoveCard(0);
+    Tick();
+    EXPECT_FALSE(CardStatusDlg->isVisible());
+    EXPECT_TRUE(Button("ConnectBtn")->isEnabled());
+    Tick();
+    EXPECT_TRUE(StatusShows("ImgInsertCard"));
+}
+
+TEST_F(Tracking, APulledCardLeavesTheButtonsAsTheyWere) {
+    card.InsertCard(0, SimCardKind::CpuT1);
+    Tick();
+    card.RemoveCard(0);
+    Tick();
+    EXPECT_TRUE(StatusShows("ImgInsertCard"));
+    EXPECT_FALSE(Session().CardConnected);
+    EXPECT_FALSE(Button("ConnectBtn")->isEnabled());
+    Button("DisconnectButton")->click();
+    EXPECT_EQ(card.CallCount("CardDisconnect"), 0);
+    card.InsertCard(0, SimCardKind::CpuT0);
+    Tick();
+    EXPECT_EQ(ProtocolText(), QStringLiteral("T=0"));
+}
+
+TEST_F(Tracking, AutoConnectAndTheStripePageSwitchTracking) {
+    Tick();
+    ASSERT_TRUE(CardStatusDlg->isVisible());
+    AutoConnect()->trigger();
+    EXPECT_FALSE(AutoConnect()->isChecked());
+    EXPECT_FALSE(ConnectTimer()->isActive());
+    EXPECT_FALSE(CardStatusDlg->isVisible());
+    AutoConnect()->trigger();
+    EXPECT_TRUE(ConnectTimer()->isActive());
+
+    auto* pages = Find<QTabWidget>("PageCtrl");
+    Tick();
+    pages->setCurrentIndex(7);
+    EXPECT_FALSE(ConnectTimer()->isActive());
+    EXPECT_FALSE(CardStatusDlg->isVisible());
+    pages->setCurrentIndex(0);
+    EXPECT_TRUE(ConnectTimer()->isActive());
+
+    AutoConnect()->trigger();
+    pages->setCurrentIndex(7);
+    pages->setCurrentIndex(2);
+    EXPECT_FALSE(ConnectTimer()->isActive())
+        << "without Auto Connect leaving the page starts nothing";
+}
+
+TEST_F(Tracking, ConnectButtonByHand) {
+    AutoConnect()->trigger();  // off: the button alone connects
+    Button("ConnectBtn")->click();
+    EXPECT_EQ(LogAfterInit().size(), 0u) << "no card: nothing visible";
+
+    card.InsertCard(0, SimCardKind::CpuT0);
+    card.RefuseNextConnects(1);
+    Button("ConnectBtn")->click();
+    EXPECT_THAT(LogAfterInit(), ElementsAre("Connect Fail", ""));
+    Button("ConnectBtn")->click();
+    EXPECT_THAT(LogAfterInit(), ElementsAre("Connect Fail", "", "Connect Success", ""));
+    EXPECT_EQ(ProtocolText(), QStringLiteral("T0"));
+    EXPECT_FALSE(Button("ConnectBtn")->isEnabled());
+
+    // Connected: another press does nothing.
+    Button("ConnectBtn")->setEnabled(true);
+    Button("ConnectBtn")->click();
+    EXPECT_EQ(LogAfterInit().size(), 4u);
+
+    // Disconnected with Auto Connect off: it connects again at once.
+    Button("DisconnectButton")->click();
+    Button("ConnectBtn")->click();
+    EXPECT_EQ(LogAfterInit().back(), "");
+    EXPECT_EQ(LogAfterInit()[LogAfterInit().size() - 2], "Connect Success");
+}
+
+TEST_F(Tracking, ARefusedDisconnectStillSwapsTheButtons) {
+    card.InsertCard(0, SimCardKind::CpuT1);
+    Tick();
+    card.FailNext("CardDisconnect", 0x80100011);
+    Button("DisconnectButton")->click();
+    EXPECT_THAT(LogAfterInit(),
+                ElementsAre("Connect Success", "",
+                            "Disconnect Card Fail, return code=0x0000000080100011", ""));
+    EXPECT_TRUE(Session().CardConnected);
+    EXPECT_TRUE(Button("ConnectBtn")->isEnabled());
+    EXPECT_FALSE(Button("DisconnectButton")->isEnabled());
+    Button("ConnectBtn")->click();
+    EXPECT_EQ(LogAfterInit().size(), 4u) << "still connected: Connect does nothing";
+}
+
+TEST_F(Tracking, ClosingWithACardConnectedDisconnectsFirst) {
+    card.InsertCard(0, SimCardKind::CpuT1);
+    Tick();
+    auto* log = Find<ResponseLogEdit>("ScardRespon");
+    MainForm->close();
+    const auto lines = log->Lines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2], "Disconnect Card Success");
+    EXPECT_EQ(card.CallCount("CardReleaseContext"), 1);
+}
+
+TEST_F(Tracking, ExitDisconnectsWithoutReleasingTheContext) {
+    card.InsertCard(0, SimCardKind::CpuT1);
+    Tick();
+    Button("ExitButton")->click();
+    EXPECT_EQ(LogAfterInit().back(), "");
+    EXPECT_EQ(card.CallCount("CardDisconnect"), 1);
+    EXPECT_EQ(card.CallCount("CardReleaseContext"), 0);
+}
+
+TEST_F(Tracking, GetInfoShowsTheReaderType) {
+    card.SetReaderTypeText("0123456789ABCDEFGHIJ");
+    Button("GetRdrType")->click();  // no card handle yet
+    ASSERT_EQ(boxes.Infos().size(), 1u);
+    EXPECT_EQ(boxes.Infos()[0].rfind("Get Reader Type Fail,return code=0x", 0), 0u);
+
+    card.InsertCard(0, SimCardKind::CpuT1);
+    Tick();
+    Button("GetRdrType")->click();
+    card.DeliverNextLength("CardReaderType", 0);
+    Button("GetRdrType")->click();
+    card.DeliverNextLength("CardReaderType", 20);
+    Button("GetRdrType")->click();
+    EXPECT_THAT(boxes.Infos(), ElementsAre(boxes.Infos()[0], "Reader Type : 0123456789ABCDEF",
+                                           "Reader Type : ", "Reader Type : 0123456789ABCDEF"));
+    EXPECT_EQ(LogAfterInit().size(), 2u) << "Get Info writes nothing into the log";
+}
+
+}  // namespace
