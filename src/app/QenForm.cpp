@@ -65,7 +65,7 @@ TMainForm::~TMainForm() = default;
 void TMainForm::CreateWidgets(const Platform& platform) {
     auto* central = new QWidget(this);
     setCentralWidget(central);
-    resize(808, 520);
+    resize(900, 560);  // room for the eight page tabs side by side
 
     Panel1 = new QWidget(central);
     Panel1->setObjectName(QStringLiteral("Panel1"));

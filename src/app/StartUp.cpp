@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QScreen>
+#include <algorithm>
 #include <exception>
 
 #include "app/About.h"
@@ -28,6 +29,21 @@ void CentreOnScreen(QWidget& window) {
         window.move(area.x() + (area.width() - window.width()) / 2,
                     area.y() + (area.height() - window.height()) / 2);
     }
+}
+
+// Centres the main window and `beside` together as one row on the screen.
+void PlaceBeside(QWidget& mainWindow, QWidget& beside) {
+    beside.adjustSize();
+    constexpr int kGap = 8;
+    int left = mainWindow.x();
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        left =
+            area.x() + std::max(0, (area.width() - mainWindow.width() - kGap - beside.width()) / 2);
+    }
+    mainWindow.move(left, mainWindow.y());
+    beside.move(left + mainWindow.frameGeometry().width() + kGap, mainWindow.y());
+    beside.show();
 }
 
 }  // namespace
@@ -78,9 +94,7 @@ int RunProgram(QApplication& app, const Platform& platform, QWidget* beside) {
     try {
         const std::unique_ptr<ProgramWindows> windows = CreateWindows(platform);
         if (beside != nullptr) {
-            const QRect main = MainForm->frameGeometry();
-            beside->move(main.right() + 8, main.top());
-            beside->show();
+            PlaceBeside(*MainForm, *beside);
         }
         return app.exec();
     } catch (const std::exception& error) {
