@@ -46,9 +46,9 @@ class SimCardLibrary : public CardLibrary {
     // CardListReaders delivers these bytes as they are: the length query reports
     // `reportedLength`, the filling call copies at most the length it is given.
     void SetRawReaderList(std::string multiString, std::uint32_t reportedLength);
-    // The next call of the operation reports this out length (CardTransmit's receive
-    // length, a read's in/out length, CardReaderType's length) whatever was asked; it
-    // still never writes past the buffer length the caller gave.
+    // The next call of the operation that reaches its card reports this out length
+    // (CardTransmit's receive length, a read's in/out length, CardReaderType's length)
+    // whatever was asked; it still never writes past the buffer length the caller gave.
     void DeliverNextLength(const std::string& operation, std::uint32_t length);
     // The next CardTransmit answers exactly these bytes (as many as the receive buffer
     // takes) instead of asking the card.

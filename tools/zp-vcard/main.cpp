@@ -1,10 +1,10 @@
 // zp-vcard: attaches one of the simulated reader's cards to a slot of vpcd, the virtual
 // reader driver of the PC/SC service, so that programs see it in "Virtual PCD 00 0N".
 //
-//   zp-vcard --slot N --card KIND
+//   zp-vcard [--slot N] --card KIND
 //
-// vpcd listens on 127.0.0.1, port 35963 + N. The card stays attached until the program is
-// stopped (SIGINT or SIGTERM); when vpcd goes away it waits for it and attaches again.
+// vpcd listens on 127.0.0.1, port 35963 + N (slot 0 unless told). The card stays attached until the
+// program is stopped (SIGINT or SIGTERM); when vpcd goes away it waits for it and attaches again.
 #include <signal.h>
 #include <unistd.h>
 
@@ -40,7 +40,7 @@ void CatchStopSignals() {
 }
 
 int Usage(const char* program) {
-    std::fprintf(stderr, "usage: %s --slot N --card KIND\nKIND is one of:", program);
+    std::fprintf(stderr, "usage: %s [--slot N] --card KIND\nKIND is one of:", program);
     for (const SimCardKind kind : kAllSimCardKinds) {
         std::fprintf(stderr, " %s", SimCardKindOption(kind));
     }
