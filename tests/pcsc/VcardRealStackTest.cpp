@@ -1,0 +1,103 @@
+// Simulated cards put into a virtual reader by zp-vcard, driven through the platform's
+// PC/SC service: a memory card through the storage-card commands, a T=0 CPU card.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <array>
+
+#include "VirtualCard.h"
+#include "apdu/CpuCardPage.h"
+#include "common/MemoryResponseLog.h"
+#include "session/PcscCardLibrary.h"
+#include "session/ReaderSession.h"
+#include "session/ResponseLogEdit.h"
+#include "support/RecordingMessageBoxes.h"
+
+namespace {
+
+constexpr std::uint32_t kUnsupportedFeature = PcscCardLibrary::kUnsupportedFeature;
+
+class VcardRealStack : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!RealStackReady()) {
+            GTEST_SKIP() << "PC/SC service with virtual readers not started (ZP_PCSC_READY)";
+        }
+        ASSERT_EQ(library_.CardEstablishContext(0, nullptr, nullptr, &context_), 0u);
+        ASSERT_TRUE(WaitForCardState(library_, context_, kFirstReader, false));
+    }
+
+    void TearDown() override {
+        if (vcard_.state() != QProcess::NotRunning) {
+            vcard_.kill();
+            vcard_.waitForFinished();
+            WaitForCardState(library_, context_, kFirstReader, false);
+        }
+        if (context_ != 0) {
+            library_.CardReleaseContext(context_);
+        }
+    }
+
+    // Puts a simulated card of `kind` into the first virtual reader.
+    void Insert(const char* kind) {
+        vcard_.setProcessChannelMode(QProcess::MergedChannels);
+        vcard_.start(QStringLiteral(ZP_VCARD_PATH),
+                     {QStringLiteral("--slot"), QStringLiteral("0"), QStringLiteral("--card"),
+                      QString::fromLatin1(kind)});
+        ASSERT_TRUE(vcard_.waitForStarted());
+        ASSERT_TRUE(WaitForCardState(library_, context_, kFirstReader, true))
+            << vcard_.readAll().toStdString();
+    }
+
+    PcscCardLibrary library_;
+    std::uint32_t context_ = 0;
+    QProcess vcard_;
+};
+
+TEST_F(VcardRealStack, AMemoryCardIsReadWrittenAndVerified) {
+    Insert("sle4442");
+    std::uint32_t card = 0;
+    std::uint32_t protocol = 0;
+    ASSERT_EQ(library_.CardConnect(context_, kFirstReader, 2, 3, &card, &protocol), 0u);
+    EXPECT_EQ(protocol, 16u);
+
+    ASSERT_EQ(library_.CardSLE4442Verify(card, 0xFF, 0xFF, 0xFF), 0u);
+    const std::array<std::uint8_t, 4> data = {0xDE, 0xAD, 0xBE, 0xEF};
+    ASSERT_EQ(library_.CardSLE4442WriteMain(card, data.data(), 0x40, 4), 0u);
+    std::array<std::uint8_t, 300> read{};
+    std::uint32_t length = 4;
+    ASSERT_EQ(library_.CardSLE4442ReadMain(card, read.data(), 0x40, &length), 0u);
+    EXPECT_EQ(length, 4u);
+    EXPECT_EQ(std::vector<std::uint8_t>(read.begin(), read.begin() + 4),
+              std::vector<std::uint8_t>(data.begin(), data.end()));
+
+    // A whole memory read takes more than one storage-card command.
+    length = 256;
+    ASSERT_EQ(library_.CardSLE4442ReadMain(card, read.data(), 0, &length), 0u);
+    EXPECT_EQ(length, 256u);
+    EXPECT_EQ(read[0x41], 0xAD);
+
+    std::array<std::uint8_t, 4> protect{};
+    EXPECT_EQ(library_.CardSLE4442ReadProtect(card, protect.data()), kUnsupportedFeature);
+    EXPECT_EQ(library_.CardDisconnect(card, 0), 0u);
+}
+
+TEST_F(VcardRealStack, AT0CardShapesTheCardPage) {
+    Insert("cpu-t0");
+    RecordingMessageBoxes boxes;
+    ResponseLogEdit* log = new ResponseLogEdit(QStringLiteral("ScardRespon"));
+    ReaderSession session(library_, boxes, *log);
+    ASSERT_TRUE(session.InitializeReaders());
+    CpuCardPage page(session, log);
+    ASSERT_TRUE(session.TryConnectCard());
+    EXPECT_EQ(session.SelectedProtocol(), 1u);
+    page.ApplyProtocolLayout(session.SelectedProtocol());
+    EXPECT_EQ(page.findChild<QLabel*>(QStringLiteral("Lc_P3Label"))->text(),
+              QStringLiteral("P&3:"));
+    EXPECT_TRUE(page.findChild<QLineEdit*>(QStringLiteral("Le"))->isHidden());
+    EXPECT_TRUE(session.DisconnectCard());
+}
+
+}  // namespace
