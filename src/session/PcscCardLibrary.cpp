@@ -18,7 +18,6 @@ constexpr std::uint32_t Code(LONG rv) {
 const std::uint32_t kInvalidHandle = Code(SCARD_E_INVALID_HANDLE);
 const std::uint32_t kInvalidParameter = Code(SCARD_E_INVALID_PARAMETER);
 const std::uint32_t kInvalidValue = Code(SCARD_E_INVALID_VALUE);
-const std::uint32_t kUnsupported = Code(SCARD_E_UNSUPPORTED_FEATURE);
 
 // Bytes of the answer to reset that a reader-state record holds.
 constexpr std::size_t kRecordAtrSize = sizeof(ReaderState::atr);
@@ -269,7 +268,7 @@ std::uint32_t PcscCardLibrary::StorageVerify(std::uint32_t card,
 }
 
 std::uint32_t PcscCardLibrary::Unsupported(std::uint32_t card) {
-    return handles_->FindCard(card) != nullptr ? kUnsupported : kInvalidHandle;
+    return handles_->FindCard(card) != nullptr ? kUnsupportedFeature : kInvalidHandle;
 }
 
 std::uint32_t PcscCardLibrary::CardSLE4442ReadMain(std::uint32_t card, std::uint8_t* buffer,

@@ -14,10 +14,14 @@ class PcscStorageCard;
 // for the native handles; a number not open here, a context of 0 or a missing reader name
 // is refused with a PC/SC code without calling the service. Memory cards are driven with
 // the reader's storage-card commands; operations those commands cannot express answer
-// SCARD_E_UNSUPPORTED_FEATURE, and a card status word other than 90 00 is answered as
+// kUnsupportedFeature, and a card status word other than 90 00 is answered as
 // its 16-bit value.
 class PcscCardLibrary : public CardLibrary {
   public:
+    // SCARD_E_UNSUPPORTED_FEATURE with its standard value; pcsc-lite's own macro shares
+    // its value with SCARD_E_UNEXPECTED, which would hide what the answer means.
+    static constexpr std::uint32_t kUnsupportedFeature = 0x80100022;
+
     PcscCardLibrary();
     // Disconnects the cards and releases the contexts still open.
     ~PcscCardLibrary() override;
@@ -115,7 +119,7 @@ class PcscCardLibrary : public CardLibrary {
     std::uint32_t StorageWrite(std::uint32_t card, const std::uint8_t* data, std::uint32_t address,
                                std::uint32_t length);
     std::uint32_t StorageVerify(std::uint32_t card, std::span<const std::uint8_t> code);
-    // SCARD_E_UNSUPPORTED_FEATURE for an open card, else SCARD_E_INVALID_HANDLE.
+    // kUnsupportedFeature for an open card, else SCARD_E_INVALID_HANDLE.
     std::uint32_t Unsupported(std::uint32_t card);
     // Null when `card` is not open; the exchange goes over the card's own protocol.
     std::unique_ptr<PcscStorageCard> StorageCard(std::uint32_t card);
