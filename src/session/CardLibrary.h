@@ -30,6 +30,11 @@ inline constexpr std::uint32_t kProtocolT0 = 1;
 inline constexpr std::uint32_t kProtocolT1 = 2;
 inline constexpr std::uint32_t kProtocolMemoryCard = 16;
 
+// Answer of an operation that the card or the backend cannot carry out:
+// SCARD_E_UNSUPPORTED_FEATURE with its standard value (pcsc-lite's macro shares its value
+// with SCARD_E_UNEXPECTED, which would hide what the answer means).
+inline constexpr std::uint32_t kUnsupportedFeature = 0x80100022;
+
 class CardLibrary {
   public:
     virtual ~CardLibrary() = default;

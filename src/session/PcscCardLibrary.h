@@ -18,10 +18,6 @@ class PcscStorageCard;
 // its 16-bit value.
 class PcscCardLibrary : public CardLibrary {
   public:
-    // SCARD_E_UNSUPPORTED_FEATURE with its standard value; pcsc-lite's own macro shares
-    // its value with SCARD_E_UNEXPECTED, which would hide what the answer means.
-    static constexpr std::uint32_t kUnsupportedFeature = 0x80100022;
-
     PcscCardLibrary();
     // Disconnects the cards and releases the contexts still open.
     ~PcscCardLibrary() override;

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "session/CardLibrary.h"
+
 // The PC/SC return codes the simulated reader answers, as the 32-bit values the card
 // library hands out.
 namespace sim_codes {
@@ -19,7 +21,7 @@ inline constexpr std::uint32_t kInsufficientBuffer = Code(SCARD_E_INSUFFICIENT_B
 inline constexpr std::uint32_t kUnknownReader = Code(SCARD_E_UNKNOWN_READER);
 inline constexpr std::uint32_t kNoSmartcard = Code(SCARD_E_NO_SMARTCARD);
 inline constexpr std::uint32_t kProtoMismatch = Code(SCARD_E_PROTO_MISMATCH);
-inline constexpr std::uint32_t kUnsupportedFeature = Code(SCARD_E_UNSUPPORTED_FEATURE);
+using ::kUnsupportedFeature;
 inline constexpr std::uint32_t kUnresponsiveCard = Code(SCARD_W_UNRESPONSIVE_CARD);
 inline constexpr std::uint32_t kRemovedCard = Code(SCARD_W_REMOVED_CARD);
 inline constexpr std::uint32_t kSecurityViolation = Code(SCARD_W_SECURITY_VIOLATION);

@@ -234,9 +234,8 @@ TEST_F(RealStack, MemoryOperationsOnAProcessorCard) {
     std::array<std::uint8_t, 33> buffer{};
     buffer.fill(0xEE);
     // What no storage-card command expresses is refused without reaching the card.
-    EXPECT_EQ(library_.CardSLE4442ReadProtect(handle, buffer.data()),
-              PcscCardLibrary::kUnsupportedFeature);
-    EXPECT_EQ(library_.CardSLE4436Reload(handle, 1), PcscCardLibrary::kUnsupportedFeature);
+    EXPECT_EQ(library_.CardSLE4442ReadProtect(handle, buffer.data()), kUnsupportedFeature);
+    EXPECT_EQ(library_.CardSLE4436Reload(handle, 1), kUnsupportedFeature);
     std::vector<std::uint8_t> answer;
     EXPECT_EQ(GetChallenge(handle, protocol, answer), 0u);
     // A processor card does not serve the storage-card read: a failure, nothing delivered.

@@ -17,8 +17,6 @@
 
 namespace {
 
-constexpr std::uint32_t kUnsupportedFeature = PcscCardLibrary::kUnsupportedFeature;
-
 class VcardRealStack : public ::testing::Test {
   protected:
     void SetUp() override {
