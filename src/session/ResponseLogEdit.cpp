@@ -8,34 +8,67 @@
 ResponseLogEdit::ResponseLogEdit(const QString& objectName, QWidget* parent)
     : QPlainTextEdit(parent) {
     setObjectName(objectName);
-    setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    // Latin-1 text in a fixed-pitch font has nothing to shape; shaping would be most of
+    // the cost of laying out a line.
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setStyleStrategy(QFont::PreferNoShaping);
+    setFont(font);
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setUndoRedoEnabled(false);
 }
 
-// QPlainTextEdit::appendPlainText does not start a new block while the document is empty,
-// which would swallow an empty first line; the cursor is driven by hand instead.
 void ResponseLogEdit::AppendLine(std::string_view line) {
-    QScrollBar* bar = verticalScrollBar();
-    const bool atBottom = bar->value() == bar->maximum();
-    QTextCursor cursor(document());
-    cursor.movePosition(QTextCursor::End);
-    if (holdsLines_ || !document()->isEmpty()) {
-        cursor.insertBlock();
+    if (pending_.empty()) {
+        const QScrollBar* bar = verticalScrollBar();
+        followEnd_ = bar->value() == bar->maximum();
+        QMetaObject::invokeMethod(
+            this, [this] { WritePending(); }, Qt::QueuedConnection);
     }
-    cursor.insertText(QString::fromLatin1(line.data(), static_cast<qsizetype>(line.size())));
-    holdsLines_ = true;
-    if (atBottom) {
+    pending_.push_back(QString::fromLatin1(line.data(), static_cast<qsizetype>(line.size())));
+}
+
+// QPlainTextEdit::appendPlainText does not start a new block while the document is empty,
+// which would swallow an empty first line; the line breaks are written by hand instead.
+// The waiting lines go in as one text, one line break before each: one edit, which the view
+// follows with one layout pass.
+void ResponseLogEdit::WritePending() const {
+    if (pending_.empty()) {
+        return;
+    }
+    qsizetype length = 0;
+    for (const QString& line : pending_) {
+        length += line.size() + 1;
+    }
+    QString text;
+    text.reserve(length);
+    for (const QString& line : pending_) {
+        if (holdsLines_ || !document()->isEmpty()) {
+            text += QLatin1Char('\n');
+        }
+        text += line;
+        holdsLines_ = true;
+    }
+    pending_.clear();
+    // In an edit block the cursor does not lay out the last line to find its place.
+    QTextCursor cursor(document());
+    cursor.beginEditBlock();
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(text);
+    cursor.endEditBlock();
+    if (followEnd_) {
+        QScrollBar* bar = verticalScrollBar();
         bar->setValue(bar->maximum());
     }
 }
 
 void ResponseLogEdit::ClearLog() {
+    pending_.clear();
     clear();
     holdsLines_ = false;
 }
 
 std::vector<std::string> ResponseLogEdit::Lines() const {
+    WritePending();
     std::vector<std::string> lines;
     if (!holdsLines_ && document()->isEmpty()) {
         return lines;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPlainTextEdit>
+#include <QString>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,10 @@
 // A page's response log on the screen: plain text in the system fixed-pitch font. Lines
 // are appended at the end one by one; the user may type into it, the program never reads
 // it back.
+//
+// A handler's lines wait until it returns to the event loop and then go into the document
+// together, in one edit: the view lays out and scrolls once for all of them instead of once
+// per line, and the exchange that writes them does not wait for the screen.
 class ResponseLogEdit : public QPlainTextEdit, public ResponseLog {
     Q_OBJECT
   public:
@@ -18,8 +23,16 @@ class ResponseLogEdit : public QPlainTextEdit, public ResponseLog {
     void ClearLog() override;
 
     // The log's lines as shown; an empty log has none, a log holding one empty line has one.
+    // Lines still waiting are written into the document first.
     std::vector<std::string> Lines() const;
 
   private:
-    bool holdsLines_ = false;  // something was appended since the last clear
+    // Writes the waiting lines into the document and, if the view showed the end before
+    // they came, scrolls to the new end. Const because the lines are part of the log
+    // already; only where they are held changes.
+    void WritePending() const;
+
+    mutable std::vector<QString> pending_;  // appended, not yet in the document
+    mutable bool holdsLines_ = false;       // something was appended since the last clear
+    mutable bool followEnd_ = false;        // the view showed the end before those lines came
 };
