@@ -53,6 +53,34 @@ LONG ReaderAttributeText(SCARDHANDLE card, DWORD attribute, std::vector<BYTE>& t
 std::uint32_t AreaAddress(std::uint32_t address, std::uint32_t areaStart) {
     return address < kStorageAddressLimit ? address + areaStart : kStorageAddressLimit;
 }
+
+// Answers by which the service says that a native context is of no more use: the service
+// has stopped (and may have been started again since), or it no longer knows the context.
+bool ContextLost(LONG rv) {
+    return rv == SCARD_E_NO_SERVICE || rv == SCARD_E_SERVICE_STOPPED ||
+           rv == SCARD_E_INVALID_HANDLE;
+}
+
+// Makes `call` with the open context's native handle. When the answer says that the native
+// context is lost, one attempt is made to establish a fresh one behind the same number;
+// if the service gives one, the call is made once more with it. So a program that keeps
+// its context number goes on working after the service has been restarted, and while the
+// service is away each call costs one failed attempt to reach it, nothing more.
+template <typename Call>
+LONG CallOnContext(PcscHandles& handles, std::uint32_t context, Call call) {
+    const PcscHandles::Context& entry = *handles.FindContext(context);
+    const LONG rv = call(entry.native);
+    if (!ContextLost(rv)) {
+        return rv;
+    }
+    SCARDCONTEXT fresh = 0;
+    if (SCardEstablishContext(entry.scope, nullptr, nullptr, &fresh) != SCARD_S_SUCCESS) {
+        return rv;
+    }
+    // Frees what the client side still holds for the old context and its cards.
+    SCardReleaseContext(handles.RenewContext(context, fresh));
+    return call(fresh);
+}
 }  // namespace
 
 PcscCardLibrary::PcscCardLibrary() : handles_(std::make_unique<PcscHandles>()) {}
@@ -76,7 +104,7 @@ std::uint32_t PcscCardLibrary::CardEstablishContext(std::uint32_t scope, const v
     if (rv != SCARD_S_SUCCESS) {
         return Code(rv);
     }
-    *context = handles_->AddContext({native});
+    *context = handles_->AddContext({native, scope, {}});
     return 0;
 }
 
@@ -86,8 +114,9 @@ std::uint32_t PcscCardLibrary::CardReleaseContext(std::uint32_t context) {
         return kInvalidHandle;
     }
     const LONG rv = SCardReleaseContext(entry->native);
-    if (rv == SCARD_S_SUCCESS) {
-        // The service has closed the context's cards with it.
+    // The service has closed the context's cards with it, or has lost them all already;
+    // a released number is never brought back to life by a fresh native context.
+    if (rv == SCARD_S_SUCCESS || ContextLost(rv)) {
         handles_->RemoveContext(context);
     }
     return Code(rv);
@@ -98,12 +127,14 @@ std::uint32_t PcscCardLibrary::CardListReaders(std::uint32_t context, const char
     if (length == nullptr) {
         return kInvalidParameter;
     }
-    const PcscHandles::Context* entry = handles_->FindContext(context);
-    if (entry == nullptr) {
+    if (handles_->FindContext(context) == nullptr) {
         return kInvalidHandle;
     }
-    DWORD native = *length;
-    const LONG rv = SCardListReaders(entry->native, groups, readers, &native);
+    DWORD native = 0;
+    const LONG rv = CallOnContext(*handles_, context, [&](SCARDCONTEXT owner) {
+        native = *length;
+        return SCardListReaders(owner, groups, readers, &native);
+    });
     *length = static_cast<std::uint32_t>(std::min<DWORD>(native, UINT32_MAX));
     return Code(rv);
 }
@@ -117,7 +148,7 @@ std::uint32_t PcscCardLibrary::CardGetStatusChange(std::uint32_t context, std::u
     if (count == 0 || count > PCSCLITE_MAX_READERS_CONTEXTS) {
         return kInvalidValue;
     }
-    const PcscHandles::Context* entry = handles_->FindContext(context);
+    PcscHandles::Context* entry = handles_->FindContext(context);
     if (entry == nullptr) {
         return kInvalidHandle;
     }
@@ -134,13 +165,35 @@ std::uint32_t PcscCardLibrary::CardGetStatusChange(std::uint32_t context, std::u
             std::min<std::size_t>({states[i].atrLength, kRecordAtrSize, sizeof(native[i].rgbAtr)});
         std::memcpy(native[i].rgbAtr, states[i].atr, native[i].cbAtr);
     }
-    const LONG rv = SCardGetStatusChange(entry->native, timeout, native.data(), count);
+    const auto cardLost = [entry](const ReaderState& state) {
+        return entry->lostCards.contains(state.reader);
+    };
+    const LONG rv = CallOnContext(*handles_, context, [&](SCARDCONTEXT owner) {
+        // A lost card is reported at once, without waiting for a change.
+        const bool reportLoss = std::any_of(states, states + count, cardLost);
+        return SCardGetStatusChange(owner, reportLoss ? 0 : timeout, native.data(), count);
+    });
+    const bool answered = rv == SCARD_S_SUCCESS || rv == SCARD_E_TIMEOUT;
+    bool lossReported = false;
     for (std::uint32_t i = 0; i < count; ++i) {
         states[i].eventState = static_cast<std::uint32_t>(native[i].dwEventState);
         const std::size_t atrLength =
             std::min<std::size_t>({native[i].cbAtr, kRecordAtrSize, sizeof(native[i].rgbAtr)});
         std::memcpy(states[i].atr, native[i].rgbAtr, atrLength);
         states[i].atrLength = static_cast<std::uint32_t>(atrLength);
+        if (answered && cardLost(states[i])) {
+            // The card connected in this reader went with the service: what the reader
+            // did in between is unknown, and a card in it now has to be connected anew.
+            states[i].eventState = SCARD_STATE_CHANGED | SCARD_STATE_UNAVAILABLE;
+            states[i].atrLength = 0;
+            lossReported = true;
+        }
+    }
+    if (lossReported) {
+        for (std::uint32_t i = 0; i < count; ++i) {
+            entry->lostCards.erase(states[i].reader);
+        }
+        return 0;
     }
     return Code(rv);
 }
@@ -152,14 +205,16 @@ std::uint32_t PcscCardLibrary::CardConnect(std::uint32_t context, const char* re
     if (reader == nullptr || card == nullptr || activeProtocol == nullptr) {
         return kInvalidParameter;
     }
-    const PcscHandles::Context* owner = handles_->FindContext(context);
-    if (owner == nullptr) {
+    if (handles_->FindContext(context) == nullptr) {
         return kInvalidHandle;
     }
     PcscHandles::Card entry;
     entry.context = context;
-    const LONG rv = SCardConnect(owner->native, reader, shareMode, preferredProtocols,
-                                 &entry.native, &entry.protocol);
+    entry.reader = reader;
+    const LONG rv = CallOnContext(*handles_, context, [&](SCARDCONTEXT owner) {
+        return SCardConnect(owner, reader, shareMode, preferredProtocols, &entry.native,
+                            &entry.protocol);
+    });
     if (rv != SCARD_S_SUCCESS) {
         return Code(rv);
     }
@@ -205,7 +260,9 @@ std::uint32_t PcscCardLibrary::CardTransmit(std::uint32_t card, const IoRequest*
     DWORD received = capacity;
     const LONG rv =
         SCardTransmit(entry->native, &pci, sendBuffer, sendLength, nullptr, recvBuffer, &received);
-    *recvLength = static_cast<std::uint32_t>(std::min(received, capacity));
+    // A failed exchange delivers nothing, whatever length the service left behind.
+    *recvLength =
+        rv == SCARD_S_SUCCESS ? static_cast<std::uint32_t>(std::min(received, capacity)) : 0;
     return Code(rv);
 }
 

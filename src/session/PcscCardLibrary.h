@@ -12,7 +12,11 @@ class PcscStorageCard;
 // The card library over the platform's PC/SC service. Reader operations call their PC/SC
 // twins and answer the service's codes. Contexts and card handles are numbers standing
 // for the native handles; a number not open here, a context of 0 or a missing reader name
-// is refused with a PC/SC code without calling the service. Memory cards are driven with
+// is refused with a PC/SC code without calling the service. A context whose native handle
+// the service answers as lost (stopped, restarted) gets a fresh one behind the same number
+// at its next use; the cards connected under the old one are gone, and the next state
+// query of their reader reports the card once as unavailable (present bit clear), so that a
+// caller connects it anew. A failed exchange delivers no bytes. Memory cards are driven with
 // the reader's storage-card commands; operations those commands cannot express answer
 // kUnsupportedFeature, and a card status word other than 90 00 is answered as
 // its 16-bit value.

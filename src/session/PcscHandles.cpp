@@ -1,5 +1,7 @@
 #include "session/PcscHandles.h"
 
+#include <utility>
+
 std::uint32_t PcscHandles::NextId() {
     // 0 is never a handle; numbers still in use are skipped after a wrap.
     do {
@@ -37,4 +39,17 @@ void PcscHandles::RemoveContext(std::uint32_t id) {
 
 void PcscHandles::RemoveCard(std::uint32_t id) {
     cards_.erase(id);
+}
+
+SCARDCONTEXT PcscHandles::RenewContext(std::uint32_t id, SCARDCONTEXT native) {
+    Context& context = contexts_.at(id);
+    for (auto it = cards_.begin(); it != cards_.end();) {
+        if (it->second.context == id) {
+            context.lostCards.insert(it->second.reader);
+            it = cards_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    return std::exchange(context.native, native);
 }

@@ -3,7 +3,10 @@
 #include <winscard.h>
 
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <set>
+#include <string>
 
 // The 32-bit contexts and card handles handed to callers, each standing for a native
 // PC/SC handle, which may be wider. Contexts and cards draw from one counter, so a number
@@ -14,12 +17,17 @@ class PcscHandles {
   public:
     struct Context {
         SCARDCONTEXT native = 0;
+        DWORD scope = SCARD_SCOPE_USER;
+        // Readers in which a card of this context was lost with a native context that the
+        // service no longer knows; each loss is still to be reported by a state query.
+        std::set<std::string, std::less<>> lostCards{};
     };
     struct Card {
         SCARDHANDLE native = 0;
         std::uint32_t context = 0;
         DWORD protocol = 0;  // the protocol the service negotiated
         bool storageCard = false;
+        std::string reader{};  // the reader the card was connected in
     };
 
     std::uint32_t AddContext(const Context& context);
@@ -30,6 +38,9 @@ class PcscHandles {
     // Forgets the context and every card opened under it.
     void RemoveContext(std::uint32_t id);
     void RemoveCard(std::uint32_t id);
+    // Puts a new native handle behind an open context's number and answers the old one.
+    // The cards opened under the old handle are forgotten, their readers noted as lost.
+    SCARDCONTEXT RenewContext(std::uint32_t id, SCARDCONTEXT native);
 
     const std::map<std::uint32_t, Context>& Contexts() const { return contexts_; }
     const std::map<std::uint32_t, Card>& Cards() const { return cards_; }

@@ -3,6 +3,8 @@
 #include <winscard.h>
 
 #include <array>
+#include <set>
+#include <string>
 
 #include "session/PcscCardLibrary.h"
 #include "session/PcscHandles.h"
@@ -121,5 +123,23 @@ TEST(PcscHandles, RemovedNumbersAreStaleAndNotReused) {
     EXPECT_NE(next, cardOfSecond);
     EXPECT_EQ(handles.Cards().size(), 1u);
     EXPECT_EQ(handles.Contexts().size(), 1u);
+}
+
+TEST(PcscHandles, RenewedContextKeepsItsNumberAndLosesItsCards) {
+    PcscHandles handles;
+    const std::uint32_t renewed = handles.AddContext({10});
+    const std::uint32_t other = handles.AddContext({20});
+    const std::uint32_t first = handles.AddCard({11, renewed, 2, false, "Reader A"});
+    const std::uint32_t second = handles.AddCard({12, renewed, 1, false, "Reader B"});
+    const std::uint32_t kept = handles.AddCard({21, other, 2, false, "Reader A"});
+    EXPECT_EQ(handles.RenewContext(renewed, 30), 10);
+    ASSERT_NE(handles.FindContext(renewed), nullptr);
+    EXPECT_EQ(handles.FindContext(renewed)->native, 30);
+    EXPECT_EQ(handles.FindCard(first), nullptr);
+    EXPECT_EQ(handles.FindCard(second), nullptr);
+    EXPECT_NE(handles.FindCard(kept), nullptr);
+    EXPECT_EQ(handles.FindContext(renewed)->lostCards,
+              (std::set<std::string, std::less<>>{"Reader A", "Reader B"}));
+    EXPECT_TRUE(handles.FindContext(other)->lostCards.empty());
 }
 }  // namespace
