@@ -1,5 +1,7 @@
 #include "FaultFixture.h"
 
+#include <QCoreApplication>
+
 #include "msr/MsrPage.h"
 
 std::vector<std::string> FaultFixture::Log(const char* name) const {
@@ -8,6 +10,19 @@ std::vector<std::string> FaultFixture::Log(const char* name) const {
     }
     const auto* log = MainForm->findChild<ResponseLogEdit*>(QString::fromLatin1(name));
     return log != nullptr ? log->Lines() : std::vector<std::string>{};
+}
+
+std::string FaultFixture::ShownText(const char* name) const {
+    if (MainForm == nullptr) {
+        return {};
+    }
+    auto* log = MainForm->findChild<ResponseLogEdit*>(QString::fromLatin1(name));
+    if (log == nullptr) {
+        return {};
+    }
+    // Only the log's own queued writes: a timer tick now would add lines of its own.
+    QCoreApplication::sendPostedEvents(log, QEvent::MetaCall);
+    return log->toPlainText().toLatin1().toStdString();
 }
 
 void FaultFixture::ShowPage(const char* sheet) {

@@ -78,6 +78,9 @@ class FaultFixture {
     }
     // The lines of a response log; none while the windows do not exist.
     std::vector<std::string> Log(const char* name) const;
+    // The text a response log shows once the event loop has passed over it, read from the
+    // screen's document rather than from the log's own list.
+    std::string ShownText(const char* name) const;
     ReaderSession& Session() { return MainForm->Session(); }
 
     void Click(const char* button) { Find<QPushButton>(button)->click(); }

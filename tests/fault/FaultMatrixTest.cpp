@@ -737,6 +737,14 @@ void Inject(FaultFixture& f, const FaultCase& c, std::uint32_t code) {
     }
 }
 
+std::string Joined(const std::vector<std::string>& lines) {
+    std::string text;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        text += (i == 0 ? "" : "\n") + lines[i];
+    }
+    return text;
+}
+
 std::vector<std::string> From(const std::vector<std::string>& lines, std::size_t first) {
     return {lines.begin() + static_cast<std::ptrdiff_t>(std::min(first, lines.size())),
             lines.end()};
@@ -771,7 +779,9 @@ TEST_P(FaultMatrix, FailsExactlyAndRecovers) {
 
     Inject(f, c, code);
     c.act(f);
+    const std::string shown = f.ShownText(c.log);
     std::vector<std::string> lines = f.Log(c.log);
+    EXPECT_EQ(shown, Joined(lines)) << "every line reaches the screen";
     ASSERT_GE(lines.size(), earlier.size());
     EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + earlier.size()), earlier)
         << "earlier lines intact";
@@ -790,7 +800,9 @@ TEST_P(FaultMatrix, FailsExactlyAndRecovers) {
     const std::size_t retryFrom = c.restarts ? 0 : lines.size();
     const std::size_t boxesBeforeRetry = f.boxes.Boxes().size();
     (c.retry ? c.retry : c.act)(f);
+    const std::string shownAfter = f.ShownText(c.log);
     const std::vector<std::string> after = f.Log(c.log);
+    EXPECT_EQ(shownAfter, Joined(after));
     if (!c.restarts) {
         ASSERT_GE(after.size(), lines.size());
         EXPECT_EQ(std::vector<std::string>(after.begin(), after.begin() + lines.size()), lines);
