@@ -25,12 +25,26 @@ cleanup() {
         kill "$pid" 2>/dev/null || true
         wait "$pid" 2>/dev/null || true
     done
+    if [ -n "$pcscd_pid" ]; then
+        stop_restarted_service
+    fi
     if [ -n "$scratch" ]; then
         rm -rf "$scratch"
     fi
     exit "$status"
 }
 trap cleanup EXIT
+
+# A test may have stopped the service started here and started another in its place, in
+# the background; that one names itself in the service's pid file.
+stop_restarted_service() {
+    local pid
+    pid=$(tr -d '\0' <"$PCSCD_DIR/pcscd.pid" 2>/dev/null) || return 0
+    if [ -n "$pid" ] && [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = pcscd ]; then
+        kill "$pid" 2>/dev/null || true
+        timeout 10 tail --pid="$pid" -f /dev/null || true
+    fi
+}
 
 step() {
     echo "== $*"
@@ -112,6 +126,10 @@ if [ $service_ready -eq 1 ]; then
     ln -s /usr/lib/python3/dist-packages/Cryptodome "$scratch/Crypto"
     export ZP_VICC_PYTHONPATH="/usr/lib/python3/site-packages/virtualsmartcard:$scratch"
     export ZP_PCSC_READY=1
+    # The service was started here, so a test may stop it and start it again.
+    if [ -n "$pcscd_pid" ]; then
+        export ZP_PCSC_RESTARTABLE=1
+    fi
 elif [ "${CI:-}" = "true" ]; then
     echo "The PC/SC service with the virtual readers could not be started." >&2
     [ -f "$scratch/pcscd.log" ] && cat "$scratch/pcscd.log" >&2
