@@ -78,7 +78,11 @@ std::uint32_t StatusWordCode(std::span<const std::uint8_t> response) {
     }
     const std::uint32_t sw =
         std::uint32_t{response[response.size() - 2]} << 8 | response[response.size() - 1];
-    return sw == 0x9000 ? 0 : sw;
+    if (sw == 0x9000) {
+        return 0;
+    }
+    // 00 00 is no status word a card gives, and as a code it would read as success.
+    return sw != 0 ? sw : Code(SCARD_F_COMM_ERROR);
 }
 
 std::uint32_t PcscStorageCard::Send(std::span<const std::uint8_t> command) {

@@ -24,7 +24,7 @@ std::vector<std::uint8_t> UpdateBinaryCommand(std::uint16_t address,
 std::vector<std::uint8_t> VerifyCommand(std::span<const std::uint8_t> code);
 
 // 0 for the status word 90 00, any other status word as its 16-bit value (6982 becomes
-// 0x00006982), and a communication error when the answer holds no status word.
+// 0x00006982), and a communication error when the answer holds no status word or 00 00.
 std::uint32_t StatusWordCode(std::span<const std::uint8_t> response);
 
 // Reads, writes and code checks of any length, split into the short commands above.

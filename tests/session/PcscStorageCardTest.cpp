@@ -217,3 +217,20 @@ TEST(PcscStorageCardVerify, CodeIsSentAndStatusReported) {
     EXPECT_EQ(reader.Card().Verify(code), 0x000063C2u);
 }
 }  // namespace
+
+// 00 00 is no status word a card gives; read as a value it would be success.
+TEST(PcscStorageCardCommands, StatusWordZeroIsNoSuccess) {
+    const auto commError = static_cast<std::uint32_t>(SCARD_F_COMM_ERROR);
+    EXPECT_EQ(StatusWordCode(Bytes{0x00, 0x00}), commError);
+    EXPECT_EQ(StatusWordCode(Bytes{0x90, 0x00, 0x00, 0x00}), commError);
+    FakeStorageReader reader(64);
+    reader.failAt = 1;  // every command answered 00 00
+    Bytes buffer(9, 0xEE);
+    std::uint32_t length = 8;
+    EXPECT_EQ(reader.Card().Read(0, buffer.data(), &length), commError);
+    EXPECT_EQ(length, 0u);
+    EXPECT_EQ(buffer, Bytes(9, 0xEE));
+    const Bytes data{0x12, 0x34};
+    EXPECT_EQ(reader.Card().Write(0, data.data(), 2), commError);
+    EXPECT_EQ(reader.Card().Verify(Bytes{0xFF, 0xFF, 0xFF}), commError);
+}
