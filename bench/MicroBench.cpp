@@ -297,22 +297,22 @@ int main(int argc, char** argv) {
     const std::string conversions = "1 conversions";
     table.Add(
         "BytesToHexText16", [](benchmark::State& s) { BytesToHexTextRate(s, 16); },
-        RowSpec(conversions, "`BytesToHexText`, 16-byte rows", "MB/s", 0), kRepetitions);
+        RowLayout(conversions, "`BytesToHexText`, 16-byte rows", "MB/s", 0), kRepetitions);
     table.Add(
         "BytesToHexText1024", [](benchmark::State& s) { BytesToHexTextRate(s, 1024); },
-        RowSpec(conversions, "`BytesToHexText`, 1,024 bytes", "MB/s", 0), kRepetitions);
+        RowLayout(conversions, "`BytesToHexText`, 1,024 bytes", "MB/s", 0), kRepetitions);
     table.Add(
         "ParseApduFieldsShort", [](benchmark::State& s) { ParseApdu(s, kGetChallenge); },
-        RowSpec(conversions, "`ParseApduFields`, 00 84 00 00 08", "ns/command", 0), kRepetitions);
+        RowLayout(conversions, "`ParseApduFields`, 00 84 00 00 08", "ns/command", 0), kRepetitions);
     const ApduTexts longCommand{"00", "D6", "00", "00", "FF", std::string(510, 'A'), "00"};
     table.Add(
         "ParseApduFieldsLong", [longCommand](benchmark::State& s) { ParseApdu(s, longCommand); },
-        RowSpec(conversions, "`ParseApduFields`, 261 bytes (Lc FF, 255 data bytes, Le)",
-                "ns/command", 0),
+        RowLayout(conversions, "`ParseApduFields`, 261 bytes (Lc FF, 255 data bytes, Le)",
+                  "ns/command", 0),
         kRepetitions);
     table.Add(
         "HexRows", HexRows,
-        RowSpec(conversions, "hex rows of a 1,024-byte reply (`AppendHexRows`)", "lines/s", 0),
+        RowLayout(conversions, "hex rows of a 1,024-byte reply (`AppendHexRows`)", "lines/s", 0),
         kRepetitions);
 
     const std::string log = "2 response log";
@@ -325,62 +325,63 @@ int main(int argc, char** argv) {
     for (const auto& [stage, words] : stages) {
         const std::string kind = "Log" + std::to_string(static_cast<int>(stage)) + "_";
         for (const std::size_t level : {1'000UL, 100'000UL, 1'000'000UL}) {
-            RowSpec spec(
+            RowLayout layout(
                 log,
                 words + ", " + FormatNumber(static_cast<double>(level), 0) + " lines in the log",
                 "ns/line", 0);
             if (level != 1'000) {
-                spec.Target("flat: <= 1.5x the cost at 1,000 lines",
+                layout
+                    .Target("flat: <= 1.5x the cost at 1,000 lines",
                             [](double x) { return x <= 1.5; })
                     .RelativeTo(kind + "1000");
             }
             table.Add(
                 kind + std::to_string(level),
-                [level, stage](benchmark::State& s) { LogAppend(s, level, stage); }, spec,
+                [level, stage](benchmark::State& s) { LogAppend(s, level, stage); }, layout,
                 kRepetitions, kExchangesPerRun);
         }
     }
 
     table.Add(
         "LogBatch", [](benchmark::State& s) { LogBatch(s, 1000); },
-        RowSpec(log, "one line of 1,000 exchanges made in one handler, shown in one pass",
-                "ns/line", 0),
+        RowLayout(log, "one line of 1,000 exchanges made in one handler, shown in one pass",
+                  "ns/line", 0),
         kRepetitions);
 
     const std::string exchange = "3 exchange (simulated library)";
     table.Add(
         "SimExchangeShownEvery1000", [](benchmark::State& s) { SimExchangeOnScreenLog(s, 1000); },
-        RowSpec(exchange,
-                "`SendCardApdu`, 00 84 00 00 08, log on screen (`ResponseLogEdit`), lines shown "
-                "after every 1,000 exchanges",
-                "us/exchange", 2),
+        RowLayout(exchange,
+                  "`SendCardApdu`, 00 84 00 00 08, log on screen (`ResponseLogEdit`), lines shown "
+                  "after every 1,000 exchanges",
+                  "us/exchange", 2),
         kRepetitions);
     table.Add(
         "SimExchangeShownEach", [](benchmark::State& s) { SimExchangeOnScreenLog(s, 1); },
-        RowSpec(exchange,
-                "the same, lines shown after each exchange (the event loop's pass, repaint "
-                "included)",
-                "us/exchange", 2),
+        RowLayout(exchange,
+                  "the same, lines shown after each exchange (the event loop's pass, repaint "
+                  "included)",
+                  "us/exchange", 2),
         kRepetitions);
     table.Add("SimExchangeListLog", SimExchangeListLog,
-              RowSpec(exchange, "`SendCardApdu`, 00 84 00 00 08, log as a list of lines",
-                      "us/exchange", 2),
+              RowLayout(exchange, "`SendCardApdu`, 00 84 00 00 08, log as a list of lines",
+                        "us/exchange", 2),
               kRepetitions);
 
     const std::string tick = "5 tracking tick (simulated library)";
     table.Add("SimTrackCard", SimTrackCard,
-              RowSpec(tick, "`TrackCard`, card connected", "us/tick", 2)
+              RowLayout(tick, "`TrackCard`, card connected", "us/tick", 2)
                   .Target("< 1,000 us", underOneMillisecond),
               kRepetitions);
     table.Add(
         "SimConnectTimerTimerCard", [](benchmark::State& s) { SimConnectTimerTimer(s, true); },
-        RowSpec(tick, "`TMainForm::ConnectTimerTimer` via `CreateWindows`, card connected",
-                "us/tick", 2)
+        RowLayout(tick, "`TMainForm::ConnectTimerTimer` via `CreateWindows`, card connected",
+                  "us/tick", 2)
             .Target("< 1,000 us", underOneMillisecond),
         kRepetitions);
     table.Add(
         "SimConnectTimerTimerNoCard", [](benchmark::State& s) { SimConnectTimerTimer(s, false); },
-        RowSpec(tick, "`TMainForm::ConnectTimerTimer` via `CreateWindows`, no card", "us/tick", 2)
+        RowLayout(tick, "`TMainForm::ConnectTimerTimer` via `CreateWindows`, no card", "us/tick", 2)
             .Target("< 1,000 us", underOneMillisecond),
         kRepetitions);
 

@@ -3,8 +3,8 @@
 #include <cstdio>
 
 void TableReporter::Add(const std::string& name, std::function<void(benchmark::State&)> function,
-                        RowSpec spec, int repetitions, benchmark::IterationCount iterations) {
-    specs_.insert_or_assign(name, std::move(spec));
+                        RowLayout layout, int repetitions, benchmark::IterationCount iterations) {
+    layouts_.insert_or_assign(name, std::move(layout));
     auto* benchmark = benchmark::RegisterBenchmark(name.c_str(), std::move(function));
     benchmark->Repetitions(repetitions)->ReportAggregatesOnly(repetitions > 1)->UseRealTime();
     if (iterations > 0) {
@@ -24,14 +24,14 @@ void TableReporter::ReportRuns(const std::vector<Run>& runs) {
         if (!single && !median) {
             continue;
         }
-        const auto spec = specs_.find(run.run_name.function_name);
-        const auto counter = spec == specs_.end() ? run.counters.end() : run.counters.find("v");
+        const auto layout = layouts_.find(run.run_name.function_name);
+        const auto counter = layout == layouts_.end() ? run.counters.end() : run.counters.find("v");
         if (counter == run.counters.end()) {
             continue;
         }
-        const RowSpec& s = spec->second;
+        const RowLayout& s = layout->second;
         const double value = counter->second.value;
-        values_[spec->first] = value;
+        values_[layout->first] = value;
         TableRow row;
         row.section = s.section;
         row.measurement = s.measurement;

@@ -3,6 +3,7 @@
 #include <winscard.h>
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 
@@ -51,6 +52,20 @@ bool IsStorageCardAtr(std::span<const std::uint8_t> atr) {
                        std::end(kStorageRid)) != historical.end();
 }
 
+namespace {
+
+// The four header bytes, the data's length and the data, in one buffer sized up front.
+std::vector<std::uint8_t> CommandWithData(const std::array<std::uint8_t, 4>& header,
+                                          std::span<const std::uint8_t> data) {
+    std::vector<std::uint8_t> command(header.size() + 1 + data.size());
+    std::copy(header.begin(), header.end(), command.begin());
+    command[header.size()] = static_cast<std::uint8_t>(data.size());
+    std::copy(data.begin(), data.end(), command.begin() + header.size() + 1);
+    return command;
+}
+
+}  // namespace
+
 std::vector<std::uint8_t> ReadBinaryCommand(std::uint16_t address, std::uint8_t count) {
     return {kClassReader, kReadBinary, static_cast<std::uint8_t>(address >> 8),
             static_cast<std::uint8_t>(address & 0xFF), count};
@@ -58,18 +73,13 @@ std::vector<std::uint8_t> ReadBinaryCommand(std::uint16_t address, std::uint8_t 
 
 std::vector<std::uint8_t> UpdateBinaryCommand(std::uint16_t address,
                                               std::span<const std::uint8_t> data) {
-    std::vector<std::uint8_t> command{
-        kClassReader, kUpdateBinary, static_cast<std::uint8_t>(address >> 8),
-        static_cast<std::uint8_t>(address & 0xFF), static_cast<std::uint8_t>(data.size())};
-    command.insert(command.end(), data.begin(), data.end());
-    return command;
+    return CommandWithData({kClassReader, kUpdateBinary, static_cast<std::uint8_t>(address >> 8),
+                            static_cast<std::uint8_t>(address & 0xFF)},
+                           data);
 }
 
 std::vector<std::uint8_t> VerifyCommand(std::span<const std::uint8_t> code) {
-    std::vector<std::uint8_t> command{kClassReader, kVerify, 0x00, 0x00,
-                                      static_cast<std::uint8_t>(code.size())};
-    command.insert(command.end(), code.begin(), code.end());
-    return command;
+    return CommandWithData({kClassReader, kVerify, 0x00, 0x00}, code);
 }
 
 std::uint32_t StatusWordCode(std::span<const std::uint8_t> response) {
