@@ -65,12 +65,11 @@ void SimCardLibrary::RefuseNextConnects(int count, std::uint32_t code) {
 }
 
 void SimCardLibrary::FailNext(const std::string& operation, std::uint32_t code) {
-    failures_[operation].push_back(code);
+    faults_.FailNext(operation, code);
 }
 
 int SimCardLibrary::CallCount(const std::string& operation) const {
-    const auto it = calls_.find(operation);
-    return it == calls_.end() ? 0 : it->second;
+    return faults_.CallCount(operation);
 }
 
 void SimCardLibrary::SetRawReaderList(std::string multiString, std::uint32_t reportedLength) {
@@ -90,17 +89,6 @@ void SimCardLibrary::SetReaderTypeText(std::string text) {
 }
 
 // ---- Helpers ----
-
-std::optional<std::uint32_t> SimCardLibrary::Enter(const char* operation) {
-    ++calls_[operation];
-    const auto it = failures_.find(operation);
-    if (it == failures_.end() || it->second.empty()) {
-        return std::nullopt;
-    }
-    const std::uint32_t code = it->second.front();
-    it->second.pop_front();
-    return code;
-}
 
 std::uint32_t SimCardLibrary::CheckContext(std::uint32_t context) const {
     return contexts_.contains(context) ? kSuccess : kInvalidHandle;
@@ -140,7 +128,7 @@ void SimCardLibrary::ApplyDeliveredLength(const char* operation, std::uint32_t& 
 
 template <class Family, class Operation>
 std::uint32_t SimCardLibrary::OnCard(const char* operation, std::uint32_t card, Operation run) {
-    if (const auto failure = Enter(operation)) {
+    if (const auto failure = faults_.Enter(operation)) {
         return *failure;
     }
     SimCard* model = nullptr;
@@ -185,7 +173,7 @@ std::uint32_t SimCardLibrary::WriteOnCard(const char* operation, std::uint32_t c
 
 std::uint32_t SimCardLibrary::CardEstablishContext(std::uint32_t scope, const void*, const void*,
                                                    std::uint32_t* context) {
-    if (const auto failure = Enter("CardEstablishContext")) {
+    if (const auto failure = faults_.Enter("CardEstablishContext")) {
         return *failure;
     }
     if (context == nullptr) {
@@ -201,7 +189,7 @@ std::uint32_t SimCardLibrary::CardEstablishContext(std::uint32_t scope, const vo
 
 // Releasing a context also releases the card handles opened through it.
 std::uint32_t SimCardLibrary::CardReleaseContext(std::uint32_t context) {
-    if (const auto failure = Enter("CardReleaseContext")) {
+    if (const auto failure = faults_.Enter("CardReleaseContext")) {
         return *failure;
     }
     if (contexts_.erase(context) == 0) {
@@ -213,7 +201,7 @@ std::uint32_t SimCardLibrary::CardReleaseContext(std::uint32_t context) {
 
 std::uint32_t SimCardLibrary::CardListReaders(std::uint32_t context, const char*, char* readers,
                                               std::uint32_t* length) {
-    if (const auto failure = Enter("CardListReaders")) {
+    if (const auto failure = faults_.Enter("CardListReaders")) {
         return *failure;
     }
     if (const std::uint32_t refusal = CheckContext(context)) {
@@ -253,7 +241,7 @@ std::uint32_t SimCardLibrary::CardListReaders(std::uint32_t context, const char*
 // in use while a handle is open on the card; changed when it differs from the caller's.
 std::uint32_t SimCardLibrary::CardGetStatusChange(std::uint32_t context, std::uint32_t,
                                                   ReaderState* states, std::uint32_t count) {
-    if (const auto failure = Enter("CardGetStatusChange")) {
+    if (const auto failure = faults_.Enter("CardGetStatusChange")) {
         return *failure;
     }
     if (const std::uint32_t refusal = CheckContext(context)) {
@@ -293,7 +281,7 @@ std::uint32_t SimCardLibrary::CardGetStatusChange(std::uint32_t context, std::ui
 std::uint32_t SimCardLibrary::CardConnect(std::uint32_t context, const char* reader, std::uint32_t,
                                           std::uint32_t preferredProtocols, std::uint32_t* card,
                                           std::uint32_t* activeProtocol) {
-    if (const auto failure = Enter("CardConnect")) {
+    if (const auto failure = faults_.Enter("CardConnect")) {
         return *failure;
     }
     if (const std::uint32_t refusal = CheckContext(context)) {
@@ -329,7 +317,7 @@ std::uint32_t SimCardLibrary::CardConnect(std::uint32_t context, const char* rea
 // Any disposition but "leave" takes the power from the card. The handle is released even
 // when its card has been taken out, which the call still reports.
 std::uint32_t SimCardLibrary::CardDisconnect(std::uint32_t card, std::uint32_t disposition) {
-    if (const auto failure = Enter("CardDisconnect")) {
+    if (const auto failure = faults_.Enter("CardDisconnect")) {
         return *failure;
     }
     if (!connections_.contains(card)) {
@@ -351,7 +339,7 @@ std::uint32_t SimCardLibrary::CardTransmit(std::uint32_t card, const IoRequest* 
                                            const std::uint8_t* sendBuffer, std::uint32_t sendLength,
                                            IoRequest*, std::uint8_t* recvBuffer,
                                            std::uint32_t* recvLength) {
-    if (const auto failure = Enter("CardTransmit")) {
+    if (const auto failure = faults_.Enter("CardTransmit")) {
         return *failure;
     }
     SimCard* model = nullptr;
@@ -385,7 +373,7 @@ std::uint32_t SimCardLibrary::CardTransmit(std::uint32_t card, const IoRequest* 
 
 std::uint32_t SimCardLibrary::CardReaderType(std::uint32_t card, std::uint8_t* buffer,
                                              std::uint32_t* length) {
-    if (const auto failure = Enter("CardReaderType")) {
+    if (const auto failure = faults_.Enter("CardReaderType")) {
         return *failure;
     }
     SimCard* model = nullptr;

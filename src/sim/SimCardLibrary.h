@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sim/SimFaultPlan.h"
+
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -158,7 +160,6 @@ class SimCardLibrary : public CardLibrary {
     };
 
     // Counts the call; the code of a failure queued for it, if any.
-    std::optional<std::uint32_t> Enter(const char* operation);
     std::uint32_t CheckContext(std::uint32_t context) const;
     std::optional<std::size_t> FindReader(const char* name) const;
     // The card behind a handle, or the code refusing the handle.
@@ -185,8 +186,7 @@ class SimCardLibrary : public CardLibrary {
 
     int refusedConnects_ = 0;
     std::uint32_t refuseCode_ = 0;
-    std::map<std::string, std::deque<std::uint32_t>> failures_;
-    std::map<std::string, int> calls_;
+    SimFaultPlan faults_;
     std::map<std::string, std::uint32_t> deliveredLengths_;
     std::optional<RawList> rawList_;
     std::optional<std::vector<std::uint8_t>> nextReply_;

@@ -44,27 +44,15 @@ int SimMsrLibrary::PendingSwipes(int reader) const {
 }
 
 void SimMsrLibrary::FailNext(const std::string& operation, std::uint32_t code) {
-    failures_[operation].push_back(code);
+    faults_.FailNext(operation, code);
 }
 
 int SimMsrLibrary::CallCount(const std::string& operation) const {
-    const auto found = calls_.find(operation);
-    return found == calls_.end() ? 0 : found->second;
-}
-
-std::optional<std::uint32_t> SimMsrLibrary::Enter(const std::string& operation) {
-    ++calls_[operation];
-    std::deque<std::uint32_t>& queued = failures_[operation];
-    if (queued.empty()) {
-        return std::nullopt;
-    }
-    const std::uint32_t code = queued.front();
-    queued.pop_front();
-    return code;
+    return faults_.CallCount(operation);
 }
 
 std::uint32_t SimMsrLibrary::MsrOpen(const char* reader, std::uint32_t* handle) {
-    if (const auto failure = Enter("MsrOpen")) {
+    if (const auto failure = faults_.Enter("MsrOpen")) {
         return *failure;
     }
     if (handle == nullptr) {
@@ -105,21 +93,21 @@ std::uint32_t SimMsrLibrary::Deliver(std::uint32_t handle, MsrTrackRecord* track
 
 std::uint32_t SimMsrLibrary::MsrRead(std::uint32_t handle, MsrTrackRecord* tracks,
                                      std::uint32_t /*flags*/) {
-    if (const auto failure = Enter("MsrRead")) {
+    if (const auto failure = faults_.Enter("MsrRead")) {
         return *failure;
     }
     return Deliver(handle, tracks);
 }
 
 std::uint32_t SimMsrLibrary::MsrPoll(std::uint32_t handle, MsrTrackRecord* tracks) {
-    if (const auto failure = Enter("MsrPoll")) {
+    if (const auto failure = faults_.Enter("MsrPoll")) {
         return *failure;
     }
     return Deliver(handle, tracks);
 }
 
 std::uint32_t SimMsrLibrary::MsrDisable(std::uint32_t handle) {
-    if (const auto failure = Enter("MsrDisable")) {
+    if (const auto failure = faults_.Enter("MsrDisable")) {
         return *failure;
     }
     const auto found = handles_.find(handle);
@@ -131,7 +119,7 @@ std::uint32_t SimMsrLibrary::MsrDisable(std::uint32_t handle) {
 }
 
 std::uint32_t SimMsrLibrary::MsrClose(std::uint32_t handle) {
-    if (const auto failure = Enter("MsrClose")) {
+    if (const auto failure = faults_.Enter("MsrClose")) {
         return *failure;
     }
     if (handles_.erase(handle) == 0) {

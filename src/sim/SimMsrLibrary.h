@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sim/SimFaultPlan.h"
+
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -50,7 +52,6 @@ class SimMsrLibrary : public MsrLibrary {
     };
 
     bool IsReader(int reader) const;
-    std::optional<std::uint32_t> Enter(const std::string& operation);
     std::uint32_t Deliver(std::uint32_t handle, MsrTrackRecord* tracks);
 
     SimCardLibrary& cards_;
@@ -58,6 +59,5 @@ class SimMsrLibrary : public MsrLibrary {
     std::map<std::uint32_t, OpenReader> handles_;
     std::uint32_t lastHandle_ = 0x00D50000;
     int closes_ = 0;
-    std::map<std::string, std::deque<std::uint32_t>> failures_;
-    std::map<std::string, int> calls_;
+    SimFaultPlan faults_;
 };

@@ -106,7 +106,7 @@ void SimSamLibrary::SetSamProtocols(int reader, std::uint32_t flags) {
 }
 
 void SimSamLibrary::FailNext(const std::string& operation, std::uint32_t code) {
-    failures_[operation].push_back(code);
+    faults_.FailNext(operation, code);
 }
 
 void SimSamLibrary::SetNextTransmitReply(std::vector<std::uint8_t> reply) {
@@ -120,25 +120,13 @@ void SimSamLibrary::DeliverNextLength(const std::string& operation, std::uint32_
 }
 
 int SimSamLibrary::CallCount(const std::string& operation) const {
-    const auto found = calls_.find(operation);
-    return found == calls_.end() ? 0 : found->second;
-}
-
-std::optional<std::uint32_t> SimSamLibrary::Enter(const std::string& operation) {
-    ++calls_[operation];
-    std::deque<std::uint32_t>& queued = failures_[operation];
-    if (queued.empty()) {
-        return std::nullopt;
-    }
-    const std::uint32_t code = queued.front();
-    queued.pop_front();
-    return code;
+    return faults_.CallCount(operation);
 }
 
 std::uint32_t SimSamLibrary::SamConnect(const char* reader, std::uint32_t /*mode*/,
                                         std::uint32_t protocolMask, std::uint32_t* handle,
                                         std::uint32_t* protocols) {
-    if (const auto failure = Enter("SamConnect")) {
+    if (const auto failure = faults_.Enter("SamConnect")) {
         return *failure;
     }
     if (handle == nullptr || protocols == nullptr) {
@@ -165,7 +153,7 @@ std::uint32_t SimSamLibrary::SamConnect(const char* reader, std::uint32_t /*mode
 }
 
 std::uint32_t SimSamLibrary::SamDisconnect(std::uint32_t handle, std::uint32_t /*disposition*/) {
-    if (const auto failure = Enter("SamDisconnect")) {
+    if (const auto failure = faults_.Enter("SamDisconnect")) {
         return *failure;
     }
     return connections_.erase(handle) == 1 ? sim_codes::kSuccess : sim_codes::kInvalidHandle;
@@ -175,7 +163,7 @@ std::uint32_t SimSamLibrary::SamTransmit(std::uint32_t handle, const IoRequest* 
                                          const std::uint8_t* sendBuffer, std::uint32_t sendLength,
                                          IoRequest* recvPci, std::uint8_t* recvBuffer,
                                          std::uint32_t* recvLength) {
-    if (const auto failure = Enter("SamTransmit")) {
+    if (const auto failure = faults_.Enter("SamTransmit")) {
         return *failure;
     }
     const auto found = connections_.find(handle);

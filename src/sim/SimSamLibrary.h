@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sim/SimFaultPlan.h"
+
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -66,7 +68,6 @@ class SimSamLibrary : public SamLibrary {
     std::optional<int> ReaderIndex(const char* name) const;
     bool IsReader(int reader) const;
     // Counts the call and takes a failure queued for it.
-    std::optional<std::uint32_t> Enter(const std::string& operation);
     std::vector<std::uint8_t> Process(int reader, const std::uint8_t* command,
                                       std::uint32_t length);
 
@@ -74,8 +75,7 @@ class SimSamLibrary : public SamLibrary {
     std::map<int, Slot> slots_;
     std::map<std::uint32_t, Connection> connections_;
     std::uint32_t lastHandle_ = 0;
-    std::map<std::string, std::deque<std::uint32_t>> failures_;
-    std::map<std::string, int> calls_;
+    SimFaultPlan faults_;
     std::optional<std::vector<std::uint8_t>> nextReply_;
     std::optional<std::uint32_t> nextLength_;
     std::mt19937 random_;
