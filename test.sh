@@ -3,17 +3,19 @@
 # AddressSanitizer and UndefinedBehaviorSanitizer, starts the PC/SC service with its
 # virtual readers and runs every test suite. Run from anywhere; idempotent.
 # Under CI=true the real-stack suite (label pcsc) must run; elsewhere it is left out,
-# with a notice, when the PC/SC service cannot be started.
+# with a notice, when the PC/SC service cannot be started. Last, every fuzz target runs
+# for a short bounded time.
 set -euo pipefail
 cd "$(dirname "$0")"
 
 BUILD_DIR=build-test
 READER="Virtual PCD 00 00"
 SERVICE_DEADLINE=20 # seconds for the PC/SC service to list the virtual readers
+FUZZ_SECONDS=20     # seconds each fuzz target runs over its seed corpus
 PCSCD_DIR=/run/pcscd
 PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libpcsclite-dev pcscd
     pcsc-tools libgtest-dev libgmock-dev googletest clang-format vsmartcard-vpcd
-    vsmartcard-vpicc python3-pycryptodome xvfb xauth)
+    vsmartcard-vpicc python3-pycryptodome xvfb xauth clang libclang-rt-14-dev)
 
 started_pids=()
 scratch=""
@@ -141,3 +143,6 @@ fi
 
 step "Tests"
 ctest "${ctest_args[@]}"
+
+step "Fuzzing (${FUZZ_SECONDS} s a target)"
+tests/fuzz/run.sh "$FUZZ_SECONDS"

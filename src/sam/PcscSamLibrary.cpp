@@ -100,10 +100,14 @@ bool PcscSamLibrary::IsListed(const std::string& name) {
         if (result != SCARD_S_SUCCESS) {
             return false;
         }
-        for (const char* entry = names.data(); *entry != '\0'; entry += std::strlen(entry) + 1) {
+        // The walk stays inside the buffer: the zero past the length given to the service
+        // ends a list that lacks its final terminator.
+        for (std::size_t offset = 0; offset < names.size() && names[offset] != '\0';) {
+            const char* entry = names.data() + offset;
             if (name == entry) {
                 return true;
             }
+            offset += std::strlen(entry) + 1;
         }
         return false;
     }
