@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 
 #include "apdu/ApduEdits.h"
 #include "apdu/FieldBinder.h"
@@ -112,6 +113,10 @@ void SamPage::ConnectWidgets() {
     connect(disconnect_, &QPushButton::clicked, this, &SamPage::SAMDisconnectBtnClick);
     connect(send_, &QPushButton::clicked, this, &SamPage::BitBtnSAMSendClick);
     connect(clear_, &QPushButton::clicked, this, &SamPage::SAMClearClick);
+    // Disconnect is the page's cancel button: Esc presses it while the focus is on the page.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(escape, &QShortcut::activated, disconnect_, &QPushButton::click);
 }
 
 std::uint32_t SamPage::SAMConnectCard() {

@@ -218,6 +218,16 @@ TEST_F(SamPageTest, DisconnectHidesTheFieldsWhateverItsResult) {
                                    "Disconnect SAM0 Fail, return code=0000000000000016", ""));
 }
 
+TEST_F(SamPageTest, EscInAFieldPressesDisconnect) {
+    Activate();
+    Connect(2);
+    ASSERT_EQ(Focused(), "SAMCLA");
+    EXPECT_CALL(sam, SamDisconnect(0x42, 3)).WillOnce(Return(0));
+    QTest::keyClick(Edit("SAMCLA"), Qt::Key_Escape);
+    EXPECT_TRUE(FieldsHidden());
+    EXPECT_THAT(Log(), ElementsAre("Connect SAM0 Success", "", "Disconnect SAM0 Success", ""));
+}
+
 TEST_F(SamPageTest, TypingRulesOfTheSamFields) {
     Activate();
     Connect(2);
