@@ -33,6 +33,7 @@ void MsrPage::CreateWidgets() {
 
     log_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     log_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    log_->setTabChangesFocus(true);
 
     timer_ = new QTimer(this);
     timer_->setObjectName(QStringLiteral("MsrTimer"));

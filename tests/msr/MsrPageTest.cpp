@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "apdu/QStringPrinter.h"
 #include "common/MemoryResponseLog.h"
 #include "msr/MsrPage.h"
 #include "msr/PcscMsrLibrary.h"
@@ -254,6 +255,21 @@ TEST_F(MsrPageTest, ClearButtonAndEscEmptyTheLog) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(&page_));
     Find<QPushButton>("BitBtnReadMSR")->setFocus();
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    EXPECT_TRUE(Log().empty());
+}
+
+TEST_F(MsrPageTest, TabLeavesTheLogForClear) {
+    page_.show();
+    page_.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&page_));
+    Find<QPushButton>("BitBtnReadMSR")->setFocus();
+    QStringList visited{QApplication::focusWidget()->objectName()};
+    for (int i = 0; i < 3; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        visited << QApplication::focusWidget()->objectName();
+    }
+    EXPECT_EQ(visited, QStringList({"BitBtnReadMSR", "BitBtnDisableReadMSR", "MsrRespon",
+                                    "BitBtnMSRClear"}));
     EXPECT_TRUE(Log().empty());
 }
 
