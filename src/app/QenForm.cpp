@@ -87,6 +87,7 @@ void TMainForm::CreateWidgets(const Platform& platform) {
     QWidget::setTabOrder(GetRdrType, AboutBtn);
     QWidget::setTabOrder(AboutBtn, ExitButton);
 
+    menuBar()->setObjectName(QStringLiteral("Menu"));
     Reader = menuBar()->addMenu(QStringLiteral("&Reader"));
     Reader->setObjectName(QStringLiteral("Reader"));
     AutoConnect = Reader->addAction(QStringLiteral("Auto Connect"));

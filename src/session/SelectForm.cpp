@@ -77,8 +77,11 @@ void TSelectDlg::FormShow() {
                 QString::fromLatin1(session_.ReaderName(static_cast<int>(i))), RdoGupSelectReader);
             readerButtons_->addButton(item, static_cast<int>(i));
             readerItems_->addWidget(item);
+            item->show();  // now, not later from the layout: the first item takes the focus
         }
         readerButtons_->button(0)->setChecked(true);
+        // The reader list comes first in the tab order: it takes the focus, not OK.
+        readerButtons_->button(0)->setFocus();
     } else {
         LblNoReaderFound->show();
         RdoGupSelectReader->hide();

@@ -3,6 +3,7 @@
 #include <QButtonGroup>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMenuBar>
 #include <QRadioButton>
 
 #include "AppFixture.h"
@@ -77,6 +78,9 @@ TEST_F(OneReader, ButtonRowAndPagesAreInPlace) {
         EXPECT_EQ(pages->widget(i)->objectName(), QString::fromLatin1(pageNames[i]));
         EXPECT_EQ(pages->tabText(i), QString::fromLatin1(pageCaptions[i]));
     }
+    auto* menu = Find<QMenuBar>("Menu");
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu, MainForm->menuBar());
     EXPECT_EQ(Find<QTimer>("MsrTimer")->interval(), 500);
     EXPECT_FALSE(Find<QTimer>("MsrTimer")->isActive());
 }
@@ -99,6 +103,8 @@ TEST_F(ThreeReaders, TheSelectionDialogIsUpAndTheMainWindowWaits) {
     EXPECT_EQ(items[0]->text(), QStringLiteral("Reader A 00 00"));
     EXPECT_EQ(items[2]->text(), QStringLiteral("Reader C 00 00"));
     EXPECT_TRUE(items[0]->isChecked());
+
+    EXPECT_EQ(SelectDlg->focusWidget(), items[0]) << "the reader list is first in the tab order";
 }
 
 TEST_F(ThreeReaders, OkTakesTheChosenReaderAndStartsTracking) {
@@ -116,6 +122,7 @@ TEST_F(ThreeReaders, OkTakesTheChosenReaderAndStartsTracking) {
     EXPECT_FALSE(ConnectTimer()->isActive());
     EXPECT_FALSE(MainForm->isEnabled());
     EXPECT_TRUE(ReaderItems()[0]->isChecked());
+    EXPECT_EQ(SelectDlg->focusWidget(), ReaderItems()[0]);
     EXPECT_EQ(ReaderItems().size(), 3u) << "the list is rebuilt, not appended to";
 
     // Cancel keeps the reader and leaves tracking stopped.
