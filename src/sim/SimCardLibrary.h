@@ -1,9 +1,6 @@
 #pragma once
 
-#include "sim/SimFaultPlan.h"
-
 #include <cstdint>
-#include <deque>
 #include <map>
 #include <memory>
 #include <optional>
@@ -13,6 +10,7 @@
 
 #include "session/CardLibrary.h"
 #include "sim/SimCard.h"
+#include "sim/SimFaultPlan.h"
 
 // The card library of the built-in simulated reader: readers holding simulated cards,
 // answering every operation with the PC/SC codes a real stack gives. Contexts and card
@@ -159,7 +157,6 @@ class SimCardLibrary : public CardLibrary {
         std::uint32_t reportedLength = 0;
     };
 
-    // Counts the call; the code of a failure queued for it, if any.
     std::uint32_t CheckContext(std::uint32_t context) const;
     std::optional<std::size_t> FindReader(const char* name) const;
     // The card behind a handle, or the code refusing the handle.

@@ -1,14 +1,12 @@
 #pragma once
 
-#include "sim/SimFaultPlan.h"
-
 #include <cstdint>
 #include <deque>
 #include <map>
-#include <optional>
 #include <string>
 
 #include "msr/MsrLibrary.h"
+#include "sim/SimFaultPlan.h"
 
 class SimCardLibrary;
 

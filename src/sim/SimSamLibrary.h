@@ -1,9 +1,6 @@
 #pragma once
 
-#include "sim/SimFaultPlan.h"
-
 #include <cstdint>
-#include <deque>
 #include <map>
 #include <optional>
 #include <random>
@@ -11,6 +8,7 @@
 #include <vector>
 
 #include "sam/SamLibrary.h"
+#include "sim/SimFaultPlan.h"
 
 class SimCardLibrary;
 
@@ -67,7 +65,6 @@ class SimSamLibrary : public SamLibrary {
 
     std::optional<int> ReaderIndex(const char* name) const;
     bool IsReader(int reader) const;
-    // Counts the call and takes a failure queued for it.
     std::vector<std::uint8_t> Process(int reader, const std::uint8_t* command,
                                       std::uint32_t length);
 
