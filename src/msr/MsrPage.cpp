@@ -2,10 +2,10 @@
 
 #include <QHBoxLayout>
 #include <QPushButton>
-#include <QShortcut>
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "session/CancelButton.h"
 #include "session/ReaderSession.h"
 #include "session/ResponseLogEdit.h"
 
@@ -61,10 +61,7 @@ void MsrPage::ConnectWidgets() {
     connect(disableButton_, &QPushButton::clicked, this, &MsrPage::BitBtnDisableReadMSRClick);
     connect(clearButton_, &QPushButton::clicked, this, &MsrPage::BitBtnMSRClearClick);
     connect(timer_, &QTimer::timeout, this, &MsrPage::MsrTimerTimer);
-    // Esc presses Clear while the focus is anywhere on this page.
-    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    escape->setContext(Qt::WidgetWithChildrenShortcut);
-    connect(escape, &QShortcut::activated, clearButton_, &QPushButton::click);
+    MakeCancelButton(this, clearButton_);
 }
 
 void MsrPage::BitBtnReadMSRClick() {

@@ -4,11 +4,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QShortcut>
 
 #include "apdu/ApduEdits.h"
 #include "apdu/FieldBinder.h"
 #include "common/ResponseLog.h"
+#include "session/CancelButton.h"
 #include "session/ReaderSession.h"
 #include "session/ResponseLogEdit.h"
 
@@ -113,10 +113,7 @@ void SamPage::ConnectWidgets() {
     connect(disconnect_, &QPushButton::clicked, this, &SamPage::SAMDisconnectBtnClick);
     connect(send_, &QPushButton::clicked, this, &SamPage::BitBtnSAMSendClick);
     connect(clear_, &QPushButton::clicked, this, &SamPage::SAMClearClick);
-    // Disconnect is the page's cancel button: Esc presses it while the focus is on the page.
-    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    escape->setContext(Qt::WidgetWithChildrenShortcut);
-    connect(escape, &QShortcut::activated, disconnect_, &QPushButton::click);
+    MakeCancelButton(this, disconnect_);
 }
 
 std::uint32_t SamPage::SAMConnectCard() {
