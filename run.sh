@@ -4,7 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 scripts/install-deps.sh cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev \
-    libpcsclite-dev libgtest-dev libgmock-dev
+    libpcsclite-dev libgtest-dev libgmock-dev pcsc-tools
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
     scripts/install-deps.sh xvfb xauth  # so that the command named below works
