@@ -13,6 +13,8 @@ constexpr std::uint8_t kReadBinary = 0xB0;
 constexpr std::uint8_t kUpdateBinary = 0xD6;
 constexpr std::uint8_t kVerify = 0x20;
 constexpr std::uint8_t kStorageRid[] = {0xA0, 0x00, 0x00, 0x03, 0x06};
+// 62 82: end of the memory reached before Le bytes; the data up to the end comes with it.
+constexpr std::uint32_t kEndOfMemoryReached = 0x6282;
 
 constexpr std::uint32_t Code(LONG rv) {
     return static_cast<std::uint32_t>(rv);
@@ -78,8 +80,9 @@ std::vector<std::uint8_t> UpdateBinaryCommand(std::uint16_t address,
                            data);
 }
 
-std::vector<std::uint8_t> VerifyCommand(std::span<const std::uint8_t> code) {
-    return CommandWithData({kClassReader, kVerify, 0x00, 0x00}, code);
+std::vector<std::uint8_t> VerifyCommand(std::span<const std::uint8_t> code,
+                                        std::uint8_t reference) {
+    return CommandWithData({kClassReader, kVerify, 0x00, reference}, code);
 }
 
 std::uint32_t StatusWordCode(std::span<const std::uint8_t> response) {
@@ -114,8 +117,12 @@ std::uint32_t PcscStorageCard::Read(std::uint32_t address, std::uint8_t* buffer,
     std::uint32_t delivered = 0;
     while (delivered < requested) {
         const std::uint32_t piece = std::min(kStorageChunk, requested - delivered);
-        const std::uint32_t code = Send(ReadBinaryCommand(
-            static_cast<std::uint16_t>(address + delivered), static_cast<std::uint8_t>(piece)));
+        std::uint32_t code = Send(ReadBinaryCommand(static_cast<std::uint16_t>(address + delivered),
+                                                    static_cast<std::uint8_t>(piece)));
+        const bool endReached = code == kEndOfMemoryReached;
+        if (endReached) {
+            code = 0;
+        }
         if (code != 0) {
             *length = delivered;
             return code;
@@ -124,7 +131,7 @@ std::uint32_t PcscStorageCard::Read(std::uint32_t address, std::uint8_t* buffer,
         const std::uint32_t got = std::min(piece, static_cast<std::uint32_t>(response_.size() - 2));
         std::memcpy(buffer + delivered, response_.data(), got);
         delivered += got;
-        if (got < piece) {
+        if (endReached || got < piece) {
             break;
         }
     }
@@ -153,9 +160,32 @@ std::uint32_t PcscStorageCard::Write(std::uint32_t address, const std::uint8_t* 
     return 0;
 }
 
-std::uint32_t PcscStorageCard::Verify(std::span<const std::uint8_t> code) {
+std::uint32_t PcscStorageCard::Verify(std::span<const std::uint8_t> code, std::uint8_t reference) {
     if (code.empty() || code.size() > kStorageChunk) {
         return Code(SCARD_E_INVALID_PARAMETER);
     }
-    return Send(VerifyCommand(code));
+    return Send(VerifyCommand(code, reference));
+}
+
+std::uint32_t PcscStorageCard::ReadArea(std::uint32_t start, std::uint32_t size,
+                                        std::uint32_t address, std::uint8_t* buffer,
+                                        std::uint32_t* length) {
+    if (length == nullptr) {
+        return Code(SCARD_E_INVALID_PARAMETER);
+    }
+    if (address >= size) {
+        *length = 0;
+        return Code(SCARD_E_INVALID_PARAMETER);
+    }
+    *length = std::min(*length, size - address);
+    return Read(start + address, buffer, length);
+}
+
+std::uint32_t PcscStorageCard::WriteArea(std::uint32_t start, std::uint32_t size,
+                                         std::uint32_t address, const std::uint8_t* data,
+                                         std::uint32_t length) {
+    if (address >= size || length > size - address) {
+        return Code(SCARD_E_INVALID_PARAMETER);
+    }
+    return Write(start + address, data, length);
 }

@@ -6,8 +6,10 @@
 #include <vector>
 
 // Synchronous memory cards through the storage-card commands that a PC/SC reader carries
-// out itself: Read Binary (FF B0), Update Binary (FF D6) and Verify (FF 20), addressed by
-// a 16-bit byte address in P1 (high byte) and P2 (low byte).
+// out itself: Read Binary (FF B0) and Update Binary (FF D6), addressed by a 16-bit byte
+// address in P1 (high byte) and P2 (low byte), and Verify (FF 20 00 P2), P2 naming the code
+// presented: 00 on cards with one code (the SLE4442 or SLE4428 PSC, the SLE4436/5536
+// transport code); the SLE4404's user and memory codes have their own references.
 
 // Bytes one short command carries in either direction (Le or Lc of one byte).
 inline constexpr std::uint32_t kStorageChunk = 255;
@@ -21,7 +23,8 @@ bool IsStorageCardAtr(std::span<const std::uint8_t> atr);
 std::vector<std::uint8_t> ReadBinaryCommand(std::uint16_t address, std::uint8_t count);
 std::vector<std::uint8_t> UpdateBinaryCommand(std::uint16_t address,
                                               std::span<const std::uint8_t> data);
-std::vector<std::uint8_t> VerifyCommand(std::span<const std::uint8_t> code);
+std::vector<std::uint8_t> VerifyCommand(std::span<const std::uint8_t> code,
+                                        std::uint8_t reference = 0x00);
 
 // 0 for the status word 90 00, any other status word as its 16-bit value (6982 becomes
 // 0x00006982), and a communication error when the answer holds no status word or 00 00.
@@ -38,10 +41,20 @@ class PcscStorageCard {
     explicit PcscStorageCard(Exchange exchange) : exchange_(std::move(exchange)) {}
 
     // *length: the count requested on the way in, the count delivered on the way out
-    // (never more). A card that ends its memory early with 90 00 delivers what it had.
+    // (never more). A read that runs past the end of the card's memory delivers the bytes
+    // up to the end and succeeds: the card answers them with 62 82 (end reached before Le
+    // bytes) or with a short 90 00, and the read stops there.
     std::uint32_t Read(std::uint32_t address, std::uint8_t* buffer, std::uint32_t* length);
     std::uint32_t Write(std::uint32_t address, const std::uint8_t* data, std::uint32_t length);
-    std::uint32_t Verify(std::span<const std::uint8_t> code);
+    std::uint32_t Verify(std::span<const std::uint8_t> code, std::uint8_t reference = 0x00);
+
+    // The same inside an area of `size` bytes that starts at card byte `start`, addressed
+    // from the area's first byte. A read that runs past the area's end delivers the bytes up
+    // to it; a write that would, or an address outside the area, is refused and sends nothing.
+    std::uint32_t ReadArea(std::uint32_t start, std::uint32_t size, std::uint32_t address,
+                           std::uint8_t* buffer, std::uint32_t* length);
+    std::uint32_t WriteArea(std::uint32_t start, std::uint32_t size, std::uint32_t address,
+                            const std::uint8_t* data, std::uint32_t length);
 
   private:
     std::uint32_t Send(std::span<const std::uint8_t> command);

@@ -15,17 +15,12 @@ struct KindNames {
 };
 
 constexpr KindNames kNames[] = {
-    {SimCardKind::CpuT0, "CPU card T=0", "cpu-t0"},
-    {SimCardKind::CpuT1, "CPU card T=1", "cpu-t1"},
-    {SimCardKind::SLE4432, "SLE4432", "sle4432"},
-    {SimCardKind::SLE4442, "SLE4442", "sle4442"},
-    {SimCardKind::SLE4418, "SLE4418", "sle4418"},
-    {SimCardKind::SLE4428, "SLE4428", "sle4428"},
-    {SimCardKind::SLE4404, "SLE4404", "sle4404"},
-    {SimCardKind::SLE4406, "SLE4406", "sle4406"},
-    {SimCardKind::SLE4436, "SLE4436", "sle4436"},
-    {SimCardKind::SLE5536, "SLE5536", "sle5536"},
-    {SimCardKind::I2C, "I2C EEPROM (256 bytes)", "i2c"},
+    {SimCardKind::CpuT0, "CPU card T=0", "cpu-t0"}, {SimCardKind::CpuT1, "CPU card T=1", "cpu-t1"},
+    {SimCardKind::SLE4432, "SLE4432", "sle4432"},   {SimCardKind::SLE4442, "SLE4442", "sle4442"},
+    {SimCardKind::SLE4418, "SLE4418", "sle4418"},   {SimCardKind::SLE4428, "SLE4428", "sle4428"},
+    {SimCardKind::SLE4404, "SLE4404", "sle4404"},   {SimCardKind::SLE4406, "SLE4406", "sle4406"},
+    {SimCardKind::SLE4436, "SLE4436", "sle4436"},   {SimCardKind::SLE5536, "SLE5536", "sle5536"},
+    {SimCardKind::I2C, "I2C EEPROM", "i2c"},
 };
 
 const KindNames& NamesOf(SimCardKind kind) {

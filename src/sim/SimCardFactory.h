@@ -12,10 +12,10 @@ inline constexpr std::array<SimCardKind, 11> kAllSimCardKinds = {
     SimCardKind::SLE4418, SimCardKind::SLE4428, SimCardKind::SLE4404, SimCardKind::SLE4406,
     SimCardKind::SLE4436, SimCardKind::SLE5536, SimCardKind::I2C};
 
-// A new card of that kind, as it comes from the factory.
+// A new card of that kind, as it comes from the factory (an I2C card with a 24C02).
 std::unique_ptr<SimCard> MakeSimCard(SimCardKind kind);
 
-// Display name: "CPU card T=0", "SLE4442", "I2C EEPROM (256 bytes)", ...
+// Display name: "CPU card T=0", "SLE4442", "I2C EEPROM", ...
 const char* SimCardKindName(SimCardKind kind);
 // Command-line name: "cpu-t0", "cpu-t1", "sle4432", ..., "sle5536", "i2c".
 const char* SimCardKindOption(SimCardKind kind);

@@ -143,13 +143,20 @@ std::uint32_t SimCardLibrary::OnCard(const char* operation, std::uint32_t card, 
 }
 
 // The read fills `*length` bytes of `buffer`; on success `*length` stays the count
-// delivered unless a delivered length was set for the operation.
+// delivered unless a delivered length was set for the operation. A read that runs past the
+// end of what it reads delivers the bytes up to the end, as the reader stops at the chip's
+// last address, and `*length` says how many.
 template <class Family, class Read>
 std::uint32_t SimCardLibrary::ReadOnCard(const char* operation, std::uint32_t card,
-                                         std::uint8_t* buffer, std::uint32_t* length, Read read) {
+                                         std::uint8_t* buffer, std::uint32_t* length,
+                                         ReadRange range, Read read) {
     return OnCard<Family>(operation, card, [&](Family& family) {
         if (buffer == nullptr || length == nullptr) {
             return kInvalidParameter;
+        }
+        if (range.address < range.end) {
+            *length = static_cast<std::uint32_t>(
+                SimMemoryCard::ReadableCount(range.end, range.address, *length));
         }
         const std::uint32_t code = read(family, std::span(buffer, *length));
         ApplyDeliveredLength(operation, *length);
@@ -395,6 +402,7 @@ std::uint32_t SimCardLibrary::CardReaderType(std::uint32_t card, std::uint8_t* b
 std::uint32_t SimCardLibrary::CardSLE4442ReadMain(std::uint32_t card, std::uint8_t* buffer,
                                                   std::uint32_t address, std::uint32_t* length) {
     return ReadOnCard<SimSle4442Card>("CardSLE4442ReadMain", card, buffer, length,
+                                      {address, SimSle4442Card::kMainSize},
                                       [&](SimSle4442Card& chip, std::span<std::uint8_t> out) {
                                           return chip.ReadMain(address, out);
                                       });
@@ -476,19 +484,20 @@ std::uint32_t SimCardLibrary::CardSLE4428ReadWithProtectBit(std::uint32_t card, 
                                                             std::uint8_t* protectBits,
                                                             std::uint32_t address,
                                                             std::uint32_t* length) {
-    return ReadOnCard<SimSle4428Card>("CardSLE4428ReadWithProtectBit", card, data, length,
-                                      [&](SimSle4428Card& chip, std::span<std::uint8_t> out) {
-                                          if (protectBits == nullptr) {
-                                              return kInvalidParameter;
-                                          }
-                                          return chip.ReadWithProtectBit(
-                                              address, out, std::span(protectBits, out.size()));
-                                      });
+    return ReadOnCard<SimSle4428Card>(
+        "CardSLE4428ReadWithProtectBit", card, data, length, {address, SimSle4428Card::kSize},
+        [&](SimSle4428Card& chip, std::span<std::uint8_t> out) {
+            if (protectBits == nullptr) {
+                return kInvalidParameter;
+            }
+            return chip.ReadWithProtectBit(address, out, std::span(protectBits, out.size()));
+        });
 }
 
 std::uint32_t SimCardLibrary::CardSLE4428ReadMain(std::uint32_t card, std::uint8_t* buffer,
                                                   std::uint32_t address, std::uint32_t* length) {
     return ReadOnCard<SimSle4428Card>("CardSLE4428ReadMain", card, buffer, length,
+                                      {address, SimSle4428Card::kSize},
                                       [&](SimSle4428Card& chip, std::span<std::uint8_t> out) {
                                           return chip.ReadMain(address, out);
                                       });
@@ -507,6 +516,7 @@ std::uint32_t SimCardLibrary::CardSLE4428VerifyPSC(std::uint32_t card, std::uint
 std::uint32_t SimCardLibrary::CardSLE4404ReadMemory(std::uint32_t card, std::uint8_t* buffer,
                                                     std::uint32_t address, std::uint32_t* length) {
     return ReadOnCard<SimSle4404Card>("CardSLE4404ReadMemory", card, buffer, length,
+                                      {address, sle4404::kMemorySize},
                                       [&](SimSle4404Card& chip, std::span<std::uint8_t> out) {
                                           return chip.ReadMemory(address, out);
                                       });
@@ -516,6 +526,7 @@ std::uint32_t SimCardLibrary::CardSLE4404ReadUserMemory(std::uint32_t card, std:
                                                         std::uint32_t address,
                                                         std::uint32_t* length) {
     return ReadOnCard<SimSle4404Card>("CardSLE4404ReadUserMemory", card, buffer, length,
+                                      {address, sle4404::kUserMemory.size},
                                       [&](SimSle4404Card& chip, std::span<std::uint8_t> out) {
                                           return chip.ReadUserMemory(address, out);
                                       });
@@ -566,6 +577,7 @@ std::uint32_t SimCardLibrary::CardSLE4404WriteUserMemory(std::uint32_t card,
 std::uint32_t SimCardLibrary::CardSLE4436ReadMemory(std::uint32_t card, std::uint8_t* buffer,
                                                     std::uint32_t address, std::uint32_t* length) {
     return ReadOnCard<SimSle4436Card>("CardSLE4436ReadMemory", card, buffer, length,
+                                      {address, SimSle4436Card::kSize},
                                       [&](SimSle4436Card& chip, std::span<std::uint8_t> out) {
                                           return chip.ReadMemory(address, out);
                                       });
@@ -616,7 +628,7 @@ std::uint32_t SimCardLibrary::CardI2CReadMemory(std::uint32_t card, std::uint8_t
                                                 std::uint32_t address, std::uint8_t* buffer,
                                                 std::uint32_t* length, std::uint8_t dummy,
                                                 std::uint8_t addressBytes) {
-    return ReadOnCard<SimI2cCard>("CardI2CReadMemory", card, buffer, length,
+    return ReadOnCard<SimI2cCard>("CardI2CReadMemory", card, buffer, length, {address, 0},
                                   [&](SimI2cCard& chip, std::span<std::uint8_t> out) {
                                       return chip.I2CRead(command, address, out, dummy,
                                                           addressBytes);

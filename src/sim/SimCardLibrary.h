@@ -166,9 +166,15 @@ class SimCardLibrary : public CardLibrary {
     // One call of a family's operation: failure injection, handle, family check.
     template <class Family, class Operation>
     std::uint32_t OnCard(const char* operation, std::uint32_t card, Operation run);
+    // What a read reaches: from `address`, the `end` bytes of the memory or area it reads
+    // (0: the chip rolls over at its end itself).
+    struct ReadRange {
+        std::uint32_t address;
+        std::size_t end;
+    };
     template <class Family, class Read>
     std::uint32_t ReadOnCard(const char* operation, std::uint32_t card, std::uint8_t* buffer,
-                             std::uint32_t* length, Read read);
+                             std::uint32_t* length, ReadRange range, Read read);
     template <class Family, class Write>
     std::uint32_t WriteOnCard(const char* operation, std::uint32_t card, const std::uint8_t* data,
                               std::uint32_t length, Write write);

@@ -4,34 +4,56 @@
 
 #include "sim/SimCodes.h"
 
-SimI2cCard::SimI2cCard(std::size_t size) : SimMemoryCard(SimCardKind::I2C), memory_(size, 0xFF) {}
+namespace {
+constexpr std::uint8_t kDeviceType = 0xA0;  // 1010 in the high nibble
+constexpr std::size_t kBlockSize = 256;
+}  // namespace
 
-std::uint32_t SimI2cCard::CheckTransfer(std::uint8_t command, std::uint32_t address,
-                                        std::size_t count, std::uint8_t addressBytes) const {
-    const bool selectsCard = (command & 0xFE) == 0xA0;
-    const bool addressFits =
-        (addressBytes == 1 && address <= 0xFF) || (addressBytes == 2 && address <= 0xFFFF);
-    if (!selectsCard || !addressFits || !InRange(memory_.size(), address, count)) {
+SimI2cCard::SimI2cCard(const SimI2cChip& chip)
+    : SimMemoryCard(SimCardKind::I2C), chip_(chip), memory_(chip.size, 0xFF) {}
+
+std::uint32_t SimI2cCard::StartAddress(std::uint8_t command, std::uint32_t address,
+                                       std::uint8_t addressBytes, std::size_t& start) const {
+    const std::uint32_t addressLimit = 1u << (8 * chip_.addressBytes);
+    if (addressBytes != chip_.addressBytes || address >= addressLimit) {
         return sim_codes::kInvalidParameter;
     }
+    // Device-select bits b3 b2 b1: block bits from b1 up, chip-select pins above them.
+    const std::uint8_t select = (command >> 1) & 0x07;
+    const std::size_t blocks =
+        chip_.addressBytes == 1 ? std::max<std::size_t>(1, chip_.size / kBlockSize) : 1;
+    const std::uint8_t block = select & static_cast<std::uint8_t>(blocks - 1);
+    if ((command & 0xF0) != kDeviceType || select != block) {
+        return sim_codes::kInvalidParameter;  // no chip answers that device select
+    }
+    start = (block * kBlockSize + address) % chip_.size;
     return sim_codes::kSuccess;
 }
 
 std::uint32_t SimI2cCard::I2CRead(std::uint8_t command, std::uint32_t address,
                                   std::span<std::uint8_t> out, std::uint8_t,
                                   std::uint8_t addressBytes) const {
-    if (const std::uint32_t refusal = CheckTransfer(command, address, out.size(), addressBytes)) {
+    std::size_t start = 0;
+    if (const std::uint32_t refusal = StartAddress(command, address, addressBytes, start)) {
         return refusal;
     }
-    return ReadMemory(address, out);
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        out[i] = memory_[(start + i) % memory_.size()];
+    }
+    return sim_codes::kSuccess;
 }
 
 std::uint32_t SimI2cCard::I2CWrite(std::uint8_t command, std::uint32_t address, ByteView data,
                                    std::uint8_t addressBytes) {
-    if (const std::uint32_t refusal = CheckTransfer(command, address, data.size(), addressBytes)) {
+    std::size_t start = 0;
+    if (const std::uint32_t refusal = StartAddress(command, address, addressBytes, start)) {
         return refusal;
     }
-    return WriteMemory(address, data);
+    const std::size_t page = start - start % chip_.pageSize;
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        memory_[page + (start + i) % chip_.pageSize] = data[i];
+    }
+    return sim_codes::kSuccess;
 }
 
 std::uint32_t SimI2cCard::ReadMemory(std::uint32_t address, std::span<std::uint8_t> out) const {

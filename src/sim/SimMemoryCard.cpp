@@ -47,6 +47,6 @@ Bytes SimMemoryCard::Transmit(ByteView command) {
     return AnswerStorageCommand(*this, command);
 }
 
-std::uint32_t SimMemoryCard::PresentCode(ByteView, int&) {
+std::uint32_t SimMemoryCard::PresentCode(std::uint8_t, ByteView, int&) {
     return sim_codes::kUnsupportedFeature;
 }

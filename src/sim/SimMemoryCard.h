@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -22,16 +23,25 @@ class SimMemoryCard : public SimCard {
     virtual std::size_t MemorySize() const = 0;
     virtual std::uint32_t ReadMemory(std::uint32_t address, std::span<std::uint8_t> out) const = 0;
     virtual std::uint32_t WriteMemory(std::uint32_t address, ByteView data) = 0;
-    // Presents a code (the length picks it on cards with two); `attemptsLeft` is set when
-    // the card counts attempts. Cards without a code answer the unsupported-feature code.
-    virtual std::uint32_t PresentCode(ByteView code, int& attemptsLeft);
+    // Presents the code that `reference` names (Verify's P2: 00 on cards with one code);
+    // `attemptsLeft` is set when the card counts attempts. Cards without a code answer the
+    // unsupported-feature code, a reference the card does not have the invalid-value code.
+    virtual std::uint32_t PresentCode(std::uint8_t reference, ByteView code, int& attemptsLeft);
 
     // True when `count` bytes from `address` lie inside a memory of `size` bytes.
     static bool InRange(std::size_t size, std::uint32_t address, std::size_t count) {
         return address < size && count <= size - address;
     }
+    // How many of `count` bytes from `address` a read of a memory of `size` bytes delivers:
+    // a read that runs past the end stops at the last byte. 0 when `address` lies outside.
+    static std::size_t ReadableCount(std::size_t size, std::uint32_t address, std::size_t count) {
+        return address < size ? std::min(count, size - address) : 0;
+    }
 
   protected:
+    // The reference of the code on cards with one.
+    static constexpr std::uint8_t kOnlyCode = 0x00;
+
     // Bus standard byte of the storage-card answer to reset (0 = not given).
     virtual std::uint8_t BusStandard() const = 0;
 };

@@ -2,45 +2,40 @@
 
 #include <algorithm>
 
-#include "sim/SimChipCode.h"
 #include "sim/SimCodes.h"
 
 namespace {
-constexpr std::size_t kManufacturerCodeSize = 2;
-constexpr std::size_t kUserCodeSize = 2;
-constexpr std::size_t kMemoryCodeSize = 4;
 constexpr std::uint8_t kManufacturerCode[] = {0x44, 0x04};
 
-bool Within(std::size_t at, std::size_t start, std::size_t size) {
-    return at >= start && at < start + size;
+ByteView AreaOf(std::span<const std::uint8_t> memory, sle4404::Area area) {
+    return memory.subspan(area.start, area.size);
 }
 }  // namespace
 
 SimSle4404Card::SimSle4404Card() : SimMemoryCard(SimCardKind::SLE4404) {
     memory_.fill(0xFF);
-    std::ranges::copy(kManufacturerCode, memory_.begin());
-    memory_[kUserCounterAddress] = kFullUserCounter;
+    std::ranges::copy(kManufacturerCode, memory_.begin() + sle4404::kManufacturerArea.start);
 }
 
-// Refuses ranges outside the memory and ranges that touch the manufacturer code.
+// Refuses ranges outside the memory and ranges that touch the manufacturer area.
 std::uint32_t SimSle4404Card::CheckRange(std::uint32_t address, std::size_t count) const {
-    if (!InRange(kSize, address, count)) {
+    if (!InRange(sle4404::kMemorySize, address, count)) {
         return sim_codes::kInvalidParameter;
     }
-    if (address < kManufacturerCodeSize && count > 0) {
+    if (address < sle4404::kManufacturerArea.End() && count > 0) {
         return sim_codes::kSecurityViolation;
     }
     return sim_codes::kSuccess;
 }
 
 std::uint32_t SimSle4404Card::ReadMemory(std::uint32_t address, std::span<std::uint8_t> out) const {
-    if (!InRange(kSize, address, out.size())) {
+    if (!InRange(sle4404::kMemorySize, address, out.size())) {
         return sim_codes::kInvalidParameter;
     }
     for (std::size_t i = 0; i < out.size(); ++i) {
-        const std::size_t at = address + i;
-        const bool hidden = (!userVerified_ && Within(at, kUserCodeAddress, kUserCodeSize)) ||
-                            (!memoryVerified_ && Within(at, kMemoryCodeAddress, kMemoryCodeSize));
+        const auto at = static_cast<std::uint32_t>(address + i);
+        const bool hidden = (!userVerified_ && sle4404::kUserCode.Holds(at)) ||
+                            (!memoryVerified_ && sle4404::kMemoryCode.Holds(at));
         out[i] = hidden ? 0x00 : memory_[at];
     }
     return sim_codes::kSuccess;
@@ -61,17 +56,17 @@ std::uint32_t SimSle4404Card::WriteMemory(std::uint32_t address, ByteView data) 
 
 std::uint32_t SimSle4404Card::ReadUserMemory(std::uint32_t address,
                                              std::span<std::uint8_t> out) const {
-    if (!InRange(kUserMemorySize, address, out.size())) {
+    if (!InRange(sle4404::kUserMemory.size, address, out.size())) {
         return sim_codes::kInvalidParameter;
     }
-    return ReadMemory(kUserMemoryAddress + address, out);
+    return ReadMemory(sle4404::kUserMemory.start + address, out);
 }
 
 std::uint32_t SimSle4404Card::WriteUserMemory(std::uint32_t address, ByteView data) {
-    if (!InRange(kUserMemorySize, address, data.size())) {
+    if (!InRange(sle4404::kUserMemory.size, address, data.size())) {
         return sim_codes::kInvalidParameter;
     }
-    return WriteMemory(kUserMemoryAddress + address, data);
+    return WriteMemory(sle4404::kUserMemory.start + address, data);
 }
 
 std::uint32_t SimSle4404Card::EraseMemory(std::uint32_t address, std::uint32_t length) {
@@ -86,31 +81,35 @@ std::uint32_t SimSle4404Card::EraseMemory(std::uint32_t address, std::uint32_t l
 }
 
 std::uint32_t SimSle4404Card::VerifyUserCode(ByteView code) {
-    if (code.size() != kUserCodeSize) {
+    if (code.size() != sle4404::kUserCode.size) {
         return sim_codes::kInvalidParameter;
     }
-    const ByteView stored = std::span(memory_).subspan(kUserCodeAddress, kUserCodeSize);
-    return SimChipCode::Present(memory_[kUserCounterAddress], kFullUserCounter, stored, code,
+    return SimChipCode::Present(UserCounter(), AreaOf(memory_, sle4404::kUserCode), code,
                                 userVerified_);
 }
 
 std::uint32_t SimSle4404Card::VerifyMemoryCode(ByteView code) {
-    if (code.size() != kMemoryCodeSize) {
+    if (code.size() != sle4404::kMemoryCode.size) {
         return sim_codes::kInvalidParameter;
     }
-    const ByteView stored = std::span(memory_).subspan(kMemoryCodeAddress, kMemoryCodeSize);
-    return SimChipCode::Present(memory_[kMemoryCounterAddress], kFullMemoryCounter, stored, code,
+    return SimChipCode::Present(MemoryCounter(), AreaOf(memory_, sle4404::kMemoryCode), code,
                                 memoryVerified_);
 }
 
-std::uint32_t SimSle4404Card::PresentCode(ByteView code, int& attemptsLeft) {
-    if (code.size() == kMemoryCodeSize) {
-        const std::uint32_t result = VerifyMemoryCode(code);
-        attemptsLeft =
-            SimChipCode::AttemptsLeft(memory_[kMemoryCounterAddress], kFullMemoryCounter);
-        return result;
+std::uint32_t SimSle4404Card::PresentCode(std::uint8_t reference, ByteView code,
+                                          int& attemptsLeft) {
+    switch (reference) {
+        case sle4404::kUserCodeReference: {
+            const std::uint32_t result = VerifyUserCode(code);
+            attemptsLeft = UserCounter().Left();
+            return result;
+        }
+        case sle4404::kMemoryCodeReference: {
+            const std::uint32_t result = VerifyMemoryCode(code);
+            attemptsLeft = MemoryCounter().Left();
+            return result;
+        }
+        default:
+            return sim_codes::kInvalidValue;
     }
-    const std::uint32_t result = VerifyUserCode(code);
-    attemptsLeft = SimChipCode::AttemptsLeft(memory_[kUserCounterAddress], kFullUserCounter);
-    return result;
 }

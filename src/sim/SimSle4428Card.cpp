@@ -1,8 +1,8 @@
 #include "sim/SimSle4428Card.h"
 
 #include <algorithm>
+#include <bit>
 
-#include "sim/SimChipCode.h"
 #include "sim/SimCodes.h"
 
 namespace {
@@ -14,7 +14,7 @@ SimSle4428Card::SimSle4428Card(SimCardKind kind) : SimMemoryCard(kind) {
 }
 
 int SimSle4428Card::AttemptsLeft() const {
-    return SimChipCode::AttemptsLeft(memory_[kCounterAddress], kFullCounter);
+    return std::popcount(memory_[kCounterAddress]);
 }
 
 std::uint32_t SimSle4428Card::ReadMain(std::uint32_t address, std::span<std::uint8_t> out) const {
@@ -39,7 +39,7 @@ std::uint32_t SimSle4428Card::ReadWithProtectBit(std::uint32_t address,
         return code;
     }
     for (std::size_t i = 0; i < protectBits.size(); ++i) {
-        protectBits[i] = protected_[address + i] ? 0x01 : 0x00;
+        protectBits[i] = protected_[address + i] ? 0x00 : 0x01;
     }
     return sim_codes::kSuccess;
 }
@@ -51,22 +51,23 @@ std::uint32_t SimSle4428Card::CheckWrite(std::uint32_t address, ByteView data) c
     if (HasPsc() && !verified_) {
         return sim_codes::kSecurityViolation;
     }
+    return sim_codes::kSuccess;
+}
+
+// A protected byte keeps its content; the chip writes the other bytes and reports nothing.
+std::uint32_t SimSle4428Card::WriteMain(std::uint32_t address, ByteView data) {
+    if (const std::uint32_t refusal = CheckWrite(address, data)) {
+        return refusal;
+    }
     for (std::size_t i = 0; i < data.size(); ++i) {
-        if (protected_[address + i] && memory_[address + i] != data[i]) {
-            return sim_codes::kSecurityViolation;
+        if (!protected_[address + i]) {
+            memory_[address + i] = data[i];
         }
     }
     return sim_codes::kSuccess;
 }
 
-std::uint32_t SimSle4428Card::WriteMain(std::uint32_t address, ByteView data) {
-    if (const std::uint32_t refusal = CheckWrite(address, data)) {
-        return refusal;
-    }
-    std::ranges::copy(data, memory_.begin() + address);
-    return sim_codes::kSuccess;
-}
-
+// Bytes already protected stay as they are (and protected).
 std::uint32_t SimSle4428Card::WriteWithProtectBit(std::uint32_t address, ByteView data) {
     if (const std::uint32_t refusal = WriteMain(address, data)) {
         return refusal;
@@ -78,11 +79,8 @@ std::uint32_t SimSle4428Card::WriteWithProtectBit(std::uint32_t address, ByteVie
 }
 
 std::uint32_t SimSle4428Card::WriteProtectBit(std::uint32_t address, ByteView data) {
-    if (!InRange(kSize, address, data.size())) {
-        return sim_codes::kInvalidParameter;
-    }
-    if (HasPsc() && !verified_) {
-        return sim_codes::kSecurityViolation;
+    if (const std::uint32_t refusal = CheckWrite(address, data)) {
+        return refusal;
     }
     if (!std::ranges::equal(data, std::span(memory_).subspan(address, data.size()))) {
         return sim_codes::kInvalidValue;
@@ -101,10 +99,14 @@ std::uint32_t SimSle4428Card::VerifyPsc(ByteView code) {
         return sim_codes::kInvalidParameter;
     }
     const ByteView stored = std::span(memory_).subspan(kPscAddress, kPscSize);
-    return SimChipCode::Present(memory_[kCounterAddress], kFullCounter, stored, code, verified_);
+    return SimChipCode::Present(Counter(), stored, code, verified_);
 }
 
-std::uint32_t SimSle4428Card::PresentCode(ByteView code, int& attemptsLeft) {
+std::uint32_t SimSle4428Card::PresentCode(std::uint8_t reference, ByteView code,
+                                          int& attemptsLeft) {
+    if (reference != kOnlyCode && HasPsc()) {
+        return sim_codes::kInvalidValue;
+    }
     const std::uint32_t result = VerifyPsc(code);
     attemptsLeft = AttemptsLeft();
     return result;

@@ -5,11 +5,13 @@
 #include <cstdint>
 #include <span>
 
+#include "sim/SimChipCode.h"
 #include "sim/SimMemoryCard.h"
 
 // SLE4418 and SLE4428: 1024 bytes, each with a protect bit that can be written once. A
-// protected byte keeps its content. Protect-bit bytes are delivered as 01 for a protected
-// byte and 00 for a free one.
+// protected byte keeps its content: a write over protected bytes leaves them as they are
+// and writes the others. Protect bits read as on the chip, one byte per data byte: 00 once
+// the byte is protected, 01 while it is free.
 //
 // The SLE4428 keeps its error counter (8 attempt bits, FF on a new card) at 3FD and its
 // 2-byte programmable security code (FF FF on a new card) at 3FE..3FF. Until the PSC has
@@ -48,7 +50,7 @@ class SimSle4428Card : public SimMemoryCard {
     std::uint32_t WriteMemory(std::uint32_t address, ByteView data) override {
         return WriteMain(address, data);
     }
-    std::uint32_t PresentCode(ByteView code, int& attemptsLeft) override;
+    std::uint32_t PresentCode(std::uint8_t reference, ByteView code, int& attemptsLeft) override;
     void PowerDown() override { verified_ = false; }
 
   protected:
@@ -56,6 +58,9 @@ class SimSle4428Card : public SimMemoryCard {
 
   private:
     std::uint32_t CheckWrite(std::uint32_t address, ByteView data) const;
+    SimAttemptCounter Counter() {
+        return {std::span(memory_).subspan(kCounterAddress, 1), kFullCounter};
+    }
 
     std::array<std::uint8_t, kSize> memory_{};
     std::bitset<kSize> protected_;

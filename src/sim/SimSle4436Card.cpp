@@ -1,8 +1,8 @@
 #include "sim/SimSle4436Card.h"
 
 #include <algorithm>
+#include <bit>
 
-#include "sim/SimChipCode.h"
 #include "sim/SimCodes.h"
 
 namespace {
@@ -25,7 +25,7 @@ SimSle4436Card::SimSle4436Card(SimCardKind kind) : SimMemoryCard(kind) {
 }
 
 int SimSle4436Card::AttemptsLeft() const {
-    return SimChipCode::AttemptsLeft(errorCounter_, kFullCounter);
+    return std::popcount(errorCounter_);
 }
 
 std::uint32_t SimSle4436Card::ReadMemory(std::uint32_t address, std::span<std::uint8_t> out) const {
@@ -97,10 +97,14 @@ std::uint32_t SimSle4436Card::VerifyTransportCode(ByteView code) {
     if (code.size() != transportCode_.size()) {
         return sim_codes::kInvalidParameter;
     }
-    return SimChipCode::Present(errorCounter_, kFullCounter, transportCode_, code, verified_);
+    return SimChipCode::Present(Counter(), transportCode_, code, verified_);
 }
 
-std::uint32_t SimSle4436Card::PresentCode(ByteView code, int& attemptsLeft) {
+std::uint32_t SimSle4436Card::PresentCode(std::uint8_t reference, ByteView code,
+                                          int& attemptsLeft) {
+    if (reference != kOnlyCode && HasTransportCode()) {
+        return sim_codes::kInvalidValue;
+    }
     const std::uint32_t result = VerifyTransportCode(code);
     attemptsLeft = AttemptsLeft();
     return result;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <span>
 
+#include "sim/SimChipCode.h"
 #include "sim/SimMemoryCard.h"
 
 // SLE4406, SLE4436 and SLE5536: 48 bytes of memory laid out as
@@ -44,7 +45,7 @@ class SimSle4436Card : public SimMemoryCard {
     int AttemptsLeft() const;
 
     std::size_t MemorySize() const override { return kSize; }
-    std::uint32_t PresentCode(ByteView code, int& attemptsLeft) override;
+    std::uint32_t PresentCode(std::uint8_t reference, ByteView code, int& attemptsLeft) override;
     void PowerDown() override { verified_ = false; }
 
   protected:
@@ -52,6 +53,7 @@ class SimSle4436Card : public SimMemoryCard {
 
   private:
     std::uint8_t& Stage(std::size_t stage) { return memory_[kCounterAddress + stage]; }
+    SimAttemptCounter Counter() { return {std::span(&errorCounter_, 1), kFullCounter}; }
 
     std::array<std::uint8_t, kSize> memory_{};
     std::array<std::uint8_t, 3> transportCode_ = {0xFF, 0xFF, 0xFF};

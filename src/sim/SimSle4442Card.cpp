@@ -1,8 +1,8 @@
 #include "sim/SimSle4442Card.h"
 
 #include <algorithm>
+#include <bit>
 
-#include "sim/SimChipCode.h"
 #include "sim/SimCodes.h"
 
 namespace {
@@ -21,7 +21,7 @@ bool SimSle4442Card::IsProtected(std::size_t address) const {
 }
 
 int SimSle4442Card::AttemptsLeft() const {
-    return SimChipCode::AttemptsLeft(errorCounter_, kFullCounter);
+    return std::popcount(errorCounter_);
 }
 
 std::uint32_t SimSle4442Card::WriteAccess() const {
@@ -36,7 +36,7 @@ std::uint32_t SimSle4442Card::ReadMain(std::uint32_t address, std::span<std::uin
     return sim_codes::kSuccess;
 }
 
-// A protected byte keeps its content: a write that would change one is refused whole.
+// A protected byte keeps its content; the chip writes the other bytes and reports nothing.
 std::uint32_t SimSle4442Card::WriteMain(std::uint32_t address, ByteView data) {
     if (!InRange(kMainSize, address, data.size())) {
         return sim_codes::kInvalidParameter;
@@ -45,11 +45,10 @@ std::uint32_t SimSle4442Card::WriteMain(std::uint32_t address, ByteView data) {
         return refusal;
     }
     for (std::size_t i = 0; i < data.size(); ++i) {
-        if (IsProtected(address + i) && main_[address + i] != data[i]) {
-            return sim_codes::kSecurityViolation;
+        if (!IsProtected(address + i)) {
+            main_[address + i] = data[i];
         }
     }
-    std::ranges::copy(data, main_.begin() + address);
     return sim_codes::kSuccess;
 }
 
@@ -117,10 +116,14 @@ std::uint32_t SimSle4442Card::Verify(ByteView code) {
     if (code.size() != psc_.size()) {
         return sim_codes::kInvalidParameter;
     }
-    return SimChipCode::Present(errorCounter_, kFullCounter, psc_, code, verified_);
+    return SimChipCode::Present(Counter(), psc_, code, verified_);
 }
 
-std::uint32_t SimSle4442Card::PresentCode(ByteView code, int& attemptsLeft) {
+std::uint32_t SimSle4442Card::PresentCode(std::uint8_t reference, ByteView code,
+                                          int& attemptsLeft) {
+    if (reference != kOnlyCode && HasPsc()) {
+        return sim_codes::kInvalidValue;
+    }
     const std::uint32_t result = Verify(code);
     attemptsLeft = AttemptsLeft();
     return result;

@@ -4,13 +4,15 @@
 #include <cstdint>
 #include <span>
 
+#include "sim/SimChipCode.h"
 #include "sim/SimMemoryCard.h"
 
 // SLE4432 and SLE4442: 256 bytes of main memory; the first 32 bytes each have a
 // protection bit that can be written once, only with data equal to the byte's content
 // (data comparison). Protection memory reads as 4 bytes, bit i (least significant bit of
 // the first byte first) belonging to byte i, 0 when the byte is protected. Bytes 0..3
-// hold the chip header and are protected when the card is new.
+// hold the chip header and are protected when the card is new. A write over protected
+// bytes leaves them as they are and writes the others.
 //
 // The SLE4442 adds security memory: an error counter of 3 attempt bits (07 on a new card)
 // and the 3-byte programmable security code (PSC, FF FF FF on a new card). Until the PSC
@@ -47,7 +49,7 @@ class SimSle4442Card : public SimMemoryCard {
     std::uint32_t WriteMemory(std::uint32_t address, ByteView data) override {
         return WriteMain(address, data);
     }
-    std::uint32_t PresentCode(ByteView code, int& attemptsLeft) override;
+    std::uint32_t PresentCode(std::uint8_t reference, ByteView code, int& attemptsLeft) override;
     void PowerDown() override { verified_ = false; }
 
   protected:
@@ -56,6 +58,7 @@ class SimSle4442Card : public SimMemoryCard {
   private:
     // SLE4442 writes need the verified PSC; 0 when allowed.
     std::uint32_t WriteAccess() const;
+    SimAttemptCounter Counter() { return {std::span(&errorCounter_, 1), kFullCounter}; }
 
     std::array<std::uint8_t, kMainSize> main_{};
     std::uint32_t protection_ = 0;  // bit i set: byte i can still be written

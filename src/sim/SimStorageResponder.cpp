@@ -43,7 +43,7 @@ Bytes ReadBinary(SimMemoryCard& card, ByteView command, std::uint32_t address) {
     if (address >= card.MemorySize()) {
         return Sw(0x6B00);
     }
-    const std::size_t count = std::min(wanted, card.MemorySize() - address);
+    const std::size_t count = SimMemoryCard::ReadableCount(card.MemorySize(), address, wanted);
     Bytes out(count);
     if (const std::uint32_t code = card.ReadMemory(address, out)) {
         return Sw(StatusFor(code));
@@ -61,15 +61,17 @@ Bytes UpdateBinary(SimMemoryCard& card, ByteView data, std::uint32_t address) {
 }
 
 Bytes Verify(SimMemoryCard& card, ByteView command, ByteView code) {
-    if (command[2] != 0 || command[3] != 0) {
+    if (command[2] != 0) {
         return Sw(0x6A86);
     }
     int attemptsLeft = 0;
-    switch (const std::uint32_t result = card.PresentCode(code, attemptsLeft)) {
+    switch (const std::uint32_t result = card.PresentCode(command[3], code, attemptsLeft)) {
         case sim_codes::kWrongChv:
             return Sw(static_cast<std::uint16_t>(0x63C0 | std::min(attemptsLeft, 15)));
         case sim_codes::kInvalidParameter:
             return Sw(0x6700);
+        case sim_codes::kInvalidValue:
+            return Sw(0x6A88);
         default:
             return Sw(StatusFor(result));
     }

@@ -9,10 +9,12 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <memory>
 
 #include "msr/MsrLibrary.h"
 #include "sim/SimCardFactory.h"
 #include "sim/SimCardLibrary.h"
+#include "sim/SimI2cCard.h"
 #include "sim/SimMsrLibrary.h"
 #include "sim/SimSamLibrary.h"
 
@@ -71,6 +73,13 @@ class ReaderPanel : public QWidget {
         for (SimCardKind kind : kAllSimCardKinds) {
             kind_->addItem(QString::fromLatin1(SimCardKindName(kind)), static_cast<int>(kind));
         }
+        i2cChip_ = new QComboBox(box);
+        i2cChip_->setObjectName(Named("SimI2cChip", reader_));
+        for (const SimI2cChip& chip : kSimI2cChips) {
+            i2cChip_->addItem(
+                tr("%1 (%2 bytes)").arg(QString::fromLatin1(chip.name)).arg(chip.size));
+        }
+        i2cChip_->setCurrentIndex(static_cast<int>(&kSimI2cDefaultChip - kSimI2cChips));
         auto* insert = Button(tr("Insert"), "SimInsertCard", reader_, box);
         auto* remove = Button(tr("Remove"), "SimRemoveCard", reader_, box);
         auto* refuse = Button(tr("Refuse next 3 connects"), "SimRefuseConnects", reader_, box);
@@ -79,6 +88,7 @@ class ReaderPanel : public QWidget {
 
         auto* row = new QHBoxLayout;
         row->addWidget(kind_, 1);
+        row->addWidget(i2cChip_);
         row->addWidget(insert);
         row->addWidget(remove);
         auto* layout = new QVBoxLayout(box);
@@ -86,10 +96,18 @@ class ReaderPanel : public QWidget {
         layout->addWidget(refuse);
         layout->addWidget(cardStatus_);
 
+        connect(kind_, &QComboBox::currentIndexChanged, this, [this] { ShowI2cChoice(); });
         connect(insert, &QPushButton::clicked, this, [this] {
-            cards_.InsertCard(reader_, static_cast<SimCardKind>(kind_->currentData().toInt()));
+            const auto kind = static_cast<SimCardKind>(kind_->currentData().toInt());
+            if (kind == SimCardKind::I2C) {
+                cards_.InsertCard(
+                    reader_, std::make_unique<SimI2cCard>(kSimI2cChips[i2cChip_->currentIndex()]));
+            } else {
+                cards_.InsertCard(reader_, kind);
+            }
             ShowCardStatus();
         });
+        ShowI2cChoice();
         connect(remove, &QPushButton::clicked, this, [this] {
             cards_.RemoveCard(reader_);
             ShowCardStatus();
@@ -158,12 +176,23 @@ class ReaderPanel : public QWidget {
         return box;
     }
 
+    // The EEPROM size is chosen with the card, and only for an I2C card.
+    void ShowI2cChoice() {
+        i2cChip_->setEnabled(static_cast<SimCardKind>(kind_->currentData().toInt()) ==
+                             SimCardKind::I2C);
+    }
+
     void ShowCardStatus() {
         const SimCard* card = cards_.CardIn(reader_);
-        cardStatus_->setText(
-            card != nullptr
-                ? tr("Inserted: %1").arg(QString::fromLatin1(SimCardKindName(card->Kind())))
-                : tr("No card"));
+        if (card == nullptr) {
+            cardStatus_->setText(tr("No card"));
+            return;
+        }
+        QString name = QString::fromLatin1(SimCardKindName(card->Kind()));
+        if (const auto* i2c = dynamic_cast<const SimI2cCard*>(card)) {
+            name += QLatin1Char(' ') + QString::fromLatin1(i2c->Chip().name);
+        }
+        cardStatus_->setText(tr("Inserted: %1").arg(name));
     }
 
     void ShowSamStatus() {
@@ -175,6 +204,7 @@ class ReaderPanel : public QWidget {
     SimSamLibrary& sam_;
     SimMsrLibrary& msr_;
     QComboBox* kind_ = nullptr;
+    QComboBox* i2cChip_ = nullptr;
     QLabel* cardStatus_ = nullptr;
     QLabel* samStatus_ = nullptr;
     QLineEdit* tracks_[3] = {};

@@ -1,18 +1,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTabWidget>
-#include <QTest>
+#include <memory>
+#include <string_view>
 
-#include "common/MemoryResponseLog.h"
-#include "memcard/DataForm.h"
-#include "memcard/MemCardPages.h"
-#include "session/ReaderSession.h"
-#include "session/ResponseLogEdit.h"
+#include "ChipScenarios.h"
+#include "sim/SimCardFactory.h"
 #include "sim/SimCardLibrary.h"
-#include "support/RecordingMessageBoxes.h"
+#include "sim/SimI2cCard.h"
 
 using ::testing::ElementsAre;
 
@@ -23,53 +18,20 @@ class SimulatedMemoryCard : public ::testing::Test {
   protected:
     SimulatedMemoryCard() {
         library.InsertCard(0, SimCardKind::SLE4442);
-        EXPECT_TRUE(session.InitializeReaders());
-        EXPECT_TRUE(session.TryConnectCard());
-        pages.AttachDataDialog(&dialog);
+        EXPECT_TRUE(driver.Connect());
     }
 
-    QLineEdit* Edit(const char* name) {
-        return dialog.findChild<QLineEdit*>(QString::fromLatin1(name));
-    }
-    void Click(const char* button) {
-        mainWindow.findChild<QPushButton*>(QString::fromLatin1(button))->click();
-    }
-    static void Retype(QLineEdit* edit, const char* text) {
-        edit->selectAll();
-        QTest::keyClicks(edit, QString::fromLatin1(text));
-    }
-    void Run(const char* button, const char* address, const char* length, const char* data) {
-        Click(button);
-        if (address != nullptr) {
-            Retype(Edit("AddrEdit"), address);
-        }
-        if (length != nullptr) {
-            Retype(Edit("DataLenEdit"), length);
-        }
-        if (data != nullptr) {
-            Retype(Edit("DataEdit"), data);
-        }
-        dialog.findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click();
-    }
-    std::vector<std::string> Log() {
-        return mainWindow.findChild<ResponseLogEdit*>(QStringLiteral("SLE4442Respon"))->Lines();
-    }
+    std::vector<std::string> Log() { return driver.Log("SLE4442Respon"); }
 
     SimCardLibrary library;
-    RecordingMessageBoxes boxes;
-    MemoryResponseLog cardLog;
-    ReaderSession session{library, boxes, cardLog};
-    QWidget mainWindow;
-    QTabWidget* tabs = new QTabWidget(&mainWindow);
-    MemCardPages pages{session, tabs};
-    TMemDataDlg dialog{pages, session, &mainWindow};
+    MemCardDriver driver{library};
 };
 
 TEST_F(SimulatedMemoryCard, VerifyWriteAndReadBack) {
-    Run("SLE4442Verify", nullptr, nullptr, "ffffff");
-    Run("SLE4442WriteM", "64", "3", "a1b2c3");
-    Run("SLE4442ReadM", "64", "3", nullptr);
-    EXPECT_TRUE(boxes.Boxes().empty());
+    driver.Run({"SLE4442Verify", nullptr, nullptr, "ffffff"});
+    driver.Run({"SLE4442WriteM", "64", "3", "a1b2c3"});
+    driver.Run({"SLE4442ReadM", "64", "3"});
+    EXPECT_TRUE(driver.Boxes().Boxes().empty());
     const std::vector<std::string> log = Log();
     ASSERT_EQ(log.size(), 16u);
     EXPECT_EQ(log[2], "SLE4442 Verify Success");
@@ -83,15 +45,41 @@ TEST_F(SimulatedMemoryCard, VerifyWriteAndReadBack) {
 
 TEST_F(SimulatedMemoryCard, OverlongDeliveryAndFailure) {
     library.DeliverNextLength("CardSLE4442ReadMain", 300);
-    Run("SLE4442ReadM", "0", "20", nullptr);
+    driver.Run({"SLE4442ReadM", "0", "20"});
     EXPECT_EQ(Log()[4], "Receive Data : 014 bytes : ");
     EXPECT_EQ(Log().size(), 8u);
 
     library.FailNext("CardSLE4442ReadMain", 6);
-    Run("SLE4442ReadM", "16", "20", nullptr);
-    EXPECT_THAT(boxes.Errors(), ElementsAre("SLE4432/4442 Read Main Memory Fail!"));
+    driver.Run({"SLE4442ReadM", "16", "20"});
+    EXPECT_THAT(driver.Boxes().Errors(), ElementsAre("SLE4432/4442 Read Main Memory Fail!"));
     EXPECT_EQ(Log()[11], "SLE4432/4442 Read Main Memory Fail, return code=0x0000000000000006");
-    EXPECT_FALSE(session.CardBusy);
+    EXPECT_FALSE(driver.Session().CardBusy);
+}
+
+std::unique_ptr<SimCard> NewCard(const ChipScenario& scenario) {
+    if (scenario.i2cChip != nullptr) {
+        for (const SimI2cChip& chip : kSimI2cChips) {
+            if (std::string_view(chip.name) == scenario.i2cChip) {
+                return std::make_unique<SimI2cCard>(chip);
+            }
+        }
+    }
+    const auto kind = SimCardKindFromOption(scenario.card);
+    return kind ? MakeSimCard(*kind) : nullptr;
+}
+
+// Each family's datasheet facts, record by record, on a new simulated card.
+TEST(SimulatedChips, ScenariosWriteTheirRecords) {
+    for (const ChipScenario& scenario : ChipScenarios()) {
+        SCOPED_TRACE(scenario.name);
+        SimCardLibrary library;
+        library.InsertCard(0, NewCard(scenario));
+        MemCardDriver driver(library);
+        ASSERT_TRUE(driver.Connect());
+        std::vector<std::string> expected;
+        driver.Play(scenario, Backend::Simulated, expected);
+        EXPECT_EQ(driver.Log(scenario.log), expected);
+    }
 }
 
 }  // namespace

@@ -10,9 +10,10 @@
 #include "VirtualCard.h"
 #include "apdu/CpuCardPage.h"
 #include "common/MemoryResponseLog.h"
+#include "gui/ResponseLogEdit.h"
+#include "memcard/ChipScenarios.h"
 #include "session/PcscCardLibrary.h"
 #include "session/ReaderSession.h"
-#include "session/ResponseLogEdit.h"
 #include "support/RecordingMessageBoxes.h"
 
 namespace {
@@ -28,13 +29,17 @@ class VcardRealStack : public ::testing::Test {
     }
 
     void TearDown() override {
+        Remove();
+        if (context_ != 0) {
+            library_.CardReleaseContext(context_);
+        }
+    }
+
+    void Remove() {
         if (vcard_.state() != QProcess::NotRunning) {
             vcard_.kill();
             vcard_.waitForFinished();
             WaitForCardState(library_, context_, kFirstReader, false);
-        }
-        if (context_ != 0) {
-            library_.CardReleaseContext(context_);
         }
     }
 
@@ -82,13 +87,35 @@ TEST_F(VcardRealStack, AMemoryCardIsReadWrittenAndVerified) {
     EXPECT_EQ(library_.CardDisconnect(card, 0), 0u);
 }
 
+// The datasheet facts that the storage-card commands express, through the pages on the
+// real stack: the same records as on the simulated reader.
+TEST_F(VcardRealStack, ChipScenariosWriteTheSameRecords) {
+    for (const ChipScenario& scenario : ChipScenarios()) {
+        if (!scenario.overPcsc) {
+            continue;
+        }
+        SCOPED_TRACE(scenario.name);
+        Insert(scenario.card);
+        {
+            MemCardDriver driver(library_);
+            ASSERT_TRUE(driver.Connect());
+            std::vector<std::string> expected;
+            driver.Play(scenario, Backend::Pcsc, expected);
+            EXPECT_EQ(driver.Log(scenario.log), expected);
+            driver.Session().DisconnectCard();
+            driver.Session().ReleaseReaders();
+        }
+        Remove();
+    }
+}
+
 TEST_F(VcardRealStack, AT0CardShapesTheCardPage) {
     Insert("cpu-t0");
     RecordingMessageBoxes boxes;
-    ResponseLogEdit* log = new ResponseLogEdit(QStringLiteral("ScardRespon"));
-    ReaderSession session(library_, boxes, *log);
+    ResponseLogModel cardLog;
+    ReaderSession session(library_, cardLog);
     ASSERT_TRUE(session.InitializeReaders());
-    CpuCardPage page(session, log);
+    CpuCardPage page(session, boxes, cardLog);
     ASSERT_TRUE(session.TryConnectCard());
     EXPECT_EQ(session.SelectedProtocol(), 1u);
     page.ApplyProtocolLayout(session.SelectedProtocol());

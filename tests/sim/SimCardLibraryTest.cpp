@@ -462,8 +462,8 @@ TEST_F(SimCardLibraryTest, MemoryOperationsReachTheirModels) {
     ASSERT_EQ(kSuccess, library_.CardSLE4428ReadWithProtectBit(handle, read, bits, 0x100, &length));
     EXPECT_EQ(3u, length);
     EXPECT_EQ(0x34, read[1]);
-    EXPECT_EQ(0x01, bits[1]);
-    EXPECT_EQ(0x00, bits[2]);
+    EXPECT_EQ(0x00, bits[1]);  // protected
+    EXPECT_EQ(0x01, bits[2]);
 
     library_.InsertCard(0, SimCardKind::SLE4436);
     handle = Connect(context);
@@ -479,8 +479,36 @@ TEST_F(SimCardLibraryTest, MemoryOperationsReachTheirModels) {
     length = 2;
     ASSERT_EQ(kSuccess, library_.CardI2CReadMemory(handle, 0xA0, 0xFE, read, &length, 0, 1));
     EXPECT_EQ(0x12, read[0]);
-    length = 3;
     EXPECT_EQ(kInvalidParameter,
-              library_.CardI2CReadMemory(handle, 0xA0, 0xFE, read, &length, 0, 1));
+              library_.CardI2CReadMemory(handle, 0xA2, 0xFE, read, &length, 0, 1));
     EXPECT_EQ(kInvalidParameter, library_.CardI2CWriteMemory(handle, 0xA0, 0, nullptr, 2, 1));
+}
+
+// A read that runs past the end of the memory (or of the SLE4404 user memory) delivers the
+// bytes up to the end; an I2C read rolls over to the first byte instead.
+TEST_F(SimCardLibraryTest, ReadsPastTheEndDeliverTheBytesThatExist) {
+    const std::uint32_t context = Context();
+    std::array<std::uint8_t, 64> buffer{};
+    const auto read = [&](SimCardKind kind, auto operation, std::uint32_t address) {
+        library_.InsertCard(0, kind);
+        const std::uint32_t handle = Connect(context);
+        std::uint32_t length = 20;
+        EXPECT_EQ(kSuccess, (library_.*operation)(handle, buffer.data(), address, &length));
+        return length;
+    };
+    EXPECT_EQ(6u, read(SimCardKind::SLE4442, &SimCardLibrary::CardSLE4442ReadMain, 250));
+    EXPECT_EQ(4u, read(SimCardKind::SLE4428, &SimCardLibrary::CardSLE4428ReadMain, 1020));
+    EXPECT_EQ(2u, read(SimCardKind::SLE4404, &SimCardLibrary::CardSLE4404ReadMemory, 50));
+    EXPECT_EQ(6u, read(SimCardKind::SLE4404, &SimCardLibrary::CardSLE4404ReadUserMemory, 20));
+    EXPECT_EQ(8u, read(SimCardKind::SLE4436, &SimCardLibrary::CardSLE4436ReadMemory, 40));
+    std::uint32_t length = 20;
+    EXPECT_EQ(kInvalidParameter,
+              library_.CardSLE4436ReadMemory(Connect(context), buffer.data(), 48, &length));
+
+    library_.InsertCard(0, SimCardKind::I2C);
+    const std::uint32_t handle = Connect(context);
+    length = 20;
+    ASSERT_EQ(kSuccess,
+              library_.CardI2CReadMemory(handle, 0xA0, 250, buffer.data(), &length, 0, 1));
+    EXPECT_EQ(20u, length);
 }

@@ -1,17 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <pcsclite.h>
-
 #include <string>
 
+#include "session/PcscCodes.h"
 #include "sim/SimCardLibrary.h"
 #include "sim/SimMsrLibrary.h"
 
 namespace {
-
-constexpr auto Code(long value) {
-    return static_cast<std::uint32_t>(value);
-}
 
 std::string Track(const std::uint8_t* data, std::uint32_t length) {
     return std::string(data, data + std::min(length, kMsrTrackCapacity));
@@ -41,8 +36,8 @@ TEST_F(SimMsrLibraryTest, OpensTheStripeReaderOfAKnownReader) {
     EXPECT_EQ(msr_.OpenHandleCount(), 2);
 
     std::uint32_t handle = 0;
-    EXPECT_EQ(msr_.MsrOpen("Reader C", &handle), Code(SCARD_E_UNKNOWN_READER));
-    EXPECT_EQ(msr_.MsrOpen(nullptr, &handle), Code(SCARD_E_UNKNOWN_READER));
+    EXPECT_EQ(msr_.MsrOpen("Reader C", &handle), pcsc_codes::kUnknownReader);
+    EXPECT_EQ(msr_.MsrOpen(nullptr, &handle), pcsc_codes::kUnknownReader);
     EXPECT_EQ(handle, 0u);
 }
 
@@ -102,10 +97,10 @@ TEST_F(SimMsrLibraryTest, ClosedHandleIsInvalid) {
     EXPECT_EQ(msr_.MsrClose(handle), 0u);
     EXPECT_FALSE(msr_.IsOpen(handle));
     EXPECT_EQ(msr_.CloseCount(), 1);
-    EXPECT_EQ(msr_.MsrClose(handle), Code(SCARD_E_INVALID_HANDLE));
-    EXPECT_EQ(msr_.MsrRead(handle, &record_, 0), Code(SCARD_E_INVALID_HANDLE));
-    EXPECT_EQ(msr_.MsrPoll(handle, &record_), Code(SCARD_E_INVALID_HANDLE));
-    EXPECT_EQ(msr_.MsrDisable(handle), Code(SCARD_E_INVALID_HANDLE));
+    EXPECT_EQ(msr_.MsrClose(handle), pcsc_codes::kInvalidHandle);
+    EXPECT_EQ(msr_.MsrRead(handle, &record_, 0), pcsc_codes::kInvalidHandle);
+    EXPECT_EQ(msr_.MsrPoll(handle, &record_), pcsc_codes::kInvalidHandle);
+    EXPECT_EQ(msr_.MsrDisable(handle), pcsc_codes::kInvalidHandle);
     EXPECT_EQ(msr_.CloseCount(), 1);
 }
 

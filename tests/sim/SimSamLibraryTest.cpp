@@ -1,21 +1,16 @@
 #include <gtest/gtest.h>
 
-#include <pcsclite.h>
-
 #include <algorithm>
 #include <array>
 #include <vector>
 
+#include "session/PcscCodes.h"
 #include "sim/SimCardLibrary.h"
 #include "sim/SimSamLibrary.h"
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-constexpr auto Code(long value) {
-    return static_cast<std::uint32_t>(value);
-}
 
 class SimSamLibraryTest : public ::testing::Test {
   protected:
@@ -69,8 +64,8 @@ TEST_F(SimSamLibraryTest, ConnectsByReaderNameWithDistinctHandles) {
 
     std::uint32_t handle = 0;
     std::uint32_t flags = 0;
-    EXPECT_EQ(sam_.SamConnect("Reader C", 1, 3, &handle, &flags), Code(SCARD_E_UNKNOWN_READER));
-    EXPECT_EQ(sam_.SamConnect(nullptr, 1, 3, &handle, &flags), Code(SCARD_E_UNKNOWN_READER));
+    EXPECT_EQ(sam_.SamConnect("Reader C", 1, 3, &handle, &flags), pcsc_codes::kUnknownReader);
+    EXPECT_EQ(sam_.SamConnect(nullptr, 1, 3, &handle, &flags), pcsc_codes::kUnknownReader);
     EXPECT_EQ(handle, 0u);
 }
 
@@ -84,7 +79,7 @@ TEST_F(SimSamLibraryTest, ProtocolFlagsAreDeliveredAsSet) {
     sam_.SetSamProtocols(1, 1);
     std::uint32_t handle = 0;
     std::uint32_t flags = 0;
-    EXPECT_EQ(sam_.SamConnect("Reader B", 1, 2, &handle, &flags), Code(SCARD_E_PROTO_MISMATCH));
+    EXPECT_EQ(sam_.SamConnect("Reader B", 1, 2, &handle, &flags), pcsc_codes::kProtoMismatch);
 }
 
 TEST_F(SimSamLibraryTest, GetChallengeAnswersLeRandomBytes) {
@@ -130,15 +125,15 @@ TEST_F(SimSamLibraryTest, RemovedSamEndsItsConnections) {
     EXPECT_TRUE(sam_.HasSam(0));
     std::uint32_t result = 0;
     Exchange(handle, {0x00, 0x84, 0x00, 0x00, 0x08}, &result);
-    EXPECT_EQ(result, Code(SCARD_W_REMOVED_CARD));
+    EXPECT_EQ(result, pcsc_codes::kRemovedCard);
 
     std::uint32_t other = 0;
     std::uint32_t flags = 0;
-    EXPECT_EQ(sam_.SamConnect("Reader B", 1, 3, &other, &flags), Code(SCARD_E_NO_SMARTCARD));
+    EXPECT_EQ(sam_.SamConnect("Reader B", 1, 3, &other, &flags), pcsc_codes::kNoSmartcard);
 
     sam_.InsertSam(1);
     Exchange(handle, {0x00, 0x84, 0x00, 0x00, 0x08}, &result);
-    EXPECT_EQ(result, Code(SCARD_W_REMOVED_CARD)) << "an old connection stays gone";
+    EXPECT_EQ(result, pcsc_codes::kRemovedCard) << "an old connection stays gone";
     EXPECT_EQ(Exchange(Connect(), {0x00, 0x84, 0x00, 0x00, 0x02}).size(), 4u);
     EXPECT_EQ(sam_.SamDisconnect(handle, 3), 0u);
 }
@@ -146,10 +141,10 @@ TEST_F(SimSamLibraryTest, RemovedSamEndsItsConnections) {
 TEST_F(SimSamLibraryTest, DisconnectReleasesTheHandle) {
     const std::uint32_t handle = Connect();
     EXPECT_EQ(sam_.SamDisconnect(handle, 3), 0u);
-    EXPECT_EQ(sam_.SamDisconnect(handle, 3), Code(SCARD_E_INVALID_HANDLE));
+    EXPECT_EQ(sam_.SamDisconnect(handle, 3), pcsc_codes::kInvalidHandle);
     std::uint32_t result = 0;
     Exchange(handle, {0x00, 0x84, 0x00, 0x00, 0x08}, &result);
-    EXPECT_EQ(result, Code(SCARD_E_INVALID_HANDLE));
+    EXPECT_EQ(result, pcsc_codes::kInvalidHandle);
     EXPECT_EQ(sam_.OpenConnectionCount(), 0);
 }
 
@@ -199,7 +194,7 @@ TEST_F(SimSamLibraryTest, ReplyLongerThanTheBufferIsRefused) {
     buffer.fill(0xEE);
     std::uint32_t length = 4;
     EXPECT_EQ(sam_.SamTransmit(handle, nullptr, command.data(), 5, nullptr, buffer.data(), &length),
-              Code(SCARD_E_INSUFFICIENT_BUFFER));
+              pcsc_codes::kInsufficientBuffer);
     EXPECT_EQ(length, 4u);
     EXPECT_TRUE(std::all_of(buffer.begin(), buffer.end(), [](auto b) { return b == 0xEE; }));
 }

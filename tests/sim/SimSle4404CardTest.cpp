@@ -25,16 +25,23 @@ V ReadUser(const SimSle4404Card& card, std::uint32_t address, std::size_t count)
 }
 }  // namespace
 
+// Manufacturer area 0..1, issuer area 2..9, user code 10..11, its counter in the low nibble
+// of 12, user memory 12..37, memory code 38..41, its counter 42..49, scratch pad 50..51.
 TEST(SimSle4404Card, MemoryMapOfANewCard) {
     SimSle4404Card card;
-    const V memory = Read(card, 0, 52);
-    EXPECT_EQ(0x44, memory[0]);
-    EXPECT_EQ(0x04, memory[1]);
-    EXPECT_EQ(V({0x00, 0x00}), V(memory.begin() + 10, memory.begin() + 12));  // user code hidden
-    EXPECT_EQ(0x0F, memory[12]);
-    EXPECT_EQ(0xFF, memory[13]);
-    EXPECT_EQ(V(4, 0x00), V(memory.begin() + 14, memory.begin() + 18));  // memory code hidden
-    EXPECT_EQ(V(26, 0xFF), ReadUser(card, 0, 26));
+    V expected = {0x44, 0x04};
+    expected.resize(10, 0xFF);  // issuer area
+    expected.resize(12, 0x00);  // user code, hidden
+    expected.resize(38, 0xFF);  // user-code counter and user memory
+    expected.resize(42, 0x00);  // memory code, hidden
+    expected.resize(52, 0xFF);  // memory-code counter, scratch pad
+    EXPECT_EQ(expected, Read(card, 0, 52));
+    ASSERT_EQ(kSuccess, card.VerifyUserCode(kUserCode));
+    ASSERT_EQ(kSuccess, card.VerifyMemoryCode(kMemoryCode));
+    EXPECT_EQ(V(4, 0xFF), Read(card, 38, 4));
+    // User memory is bytes 12..37, addressed from 0.
+    ASSERT_EQ(kSuccess, card.WriteMemory(37, V{0x37}));
+    EXPECT_EQ(V({0xFF, 0x37}), ReadUser(card, 24, 2));
     V out(2);
     EXPECT_EQ(kInvalidParameter, card.ReadUserMemory(25, out));
     EXPECT_EQ(kInvalidParameter, card.ReadMemory(51, out));
@@ -42,50 +49,64 @@ TEST(SimSle4404Card, MemoryMapOfANewCard) {
 
 TEST(SimSle4404Card, WritesNeedTheUserCodeAndOnlyClearBits) {
     SimSle4404Card card;
-    EXPECT_EQ(kSecurityViolation, card.WriteUserMemory(0, V{0x0F}));
+    EXPECT_EQ(kSecurityViolation, card.WriteUserMemory(1, V{0x0F}));
     ASSERT_EQ(kSuccess, card.VerifyUserCode(kUserCode));
-    ASSERT_EQ(kSuccess, card.WriteUserMemory(0, V{0x0F, 0xF0}));
-    ASSERT_EQ(kSuccess, card.WriteUserMemory(0, V{0x3C}));
-    EXPECT_EQ(V({0x0C, 0xF0}), ReadUser(card, 0, 2));
-    EXPECT_EQ(V({0x0C}), Read(card, SimSle4404Card::kUserMemoryAddress, 1));
-    EXPECT_EQ(kSecurityViolation, card.WriteMemory(1, V{0x00}));  // manufacturer code
+    ASSERT_EQ(kSuccess, card.WriteUserMemory(1, V{0x0F, 0xF0}));
+    ASSERT_EQ(kSuccess, card.WriteUserMemory(1, V{0x3C}));
+    EXPECT_EQ(V({0x0C, 0xF0}), ReadUser(card, 1, 2));
+    EXPECT_EQ(V({0x0C}), Read(card, 13, 1));
+    EXPECT_EQ(kSecurityViolation, card.WriteMemory(1, V{0x00}));  // manufacturer area
     EXPECT_EQ(kInvalidParameter, card.WriteUserMemory(20, V(7, 0)));
 }
 
 TEST(SimSle4404Card, EraseNeedsTheMemoryCode) {
     SimSle4404Card card;
     ASSERT_EQ(kSuccess, card.VerifyUserCode(kUserCode));
-    ASSERT_EQ(kSuccess, card.WriteUserMemory(0, V{0x00, 0x00, 0x00}));
-    EXPECT_EQ(kSecurityViolation, card.EraseMemory(SimSle4404Card::kUserMemoryAddress, 2));
+    ASSERT_EQ(kSuccess, card.WriteUserMemory(1, V{0x00, 0x00, 0x00}));
+    EXPECT_EQ(kSecurityViolation, card.EraseMemory(13, 2));
     ASSERT_EQ(kSuccess, card.VerifyMemoryCode(kMemoryCode));
-    ASSERT_EQ(kSuccess, card.EraseMemory(SimSle4404Card::kUserMemoryAddress, 2));
-    EXPECT_EQ(V({0xFF, 0xFF, 0x00}), ReadUser(card, 0, 3));
+    ASSERT_EQ(kSuccess, card.EraseMemory(13, 2));
+    EXPECT_EQ(V({0xFF, 0xFF, 0x00}), ReadUser(card, 1, 3));
     EXPECT_EQ(kSecurityViolation, card.EraseMemory(0, 4));
     EXPECT_EQ(kInvalidParameter, card.EraseMemory(50, 3));
 }
 
-TEST(SimSle4404Card, UserCodeLocksAfterFourWrongCodes) {
+// Each wrong code writes one attempt bit of its counter to 0; the user-code counter shares
+// its byte with the first user-memory bits, which stay as they are.
+TEST(SimSle4404Card, CountersRunDownToLockOut) {
+    SimSle4404Card card;
+    const V expectedCounter[] = {{0xF7}, {0xF3}, {0xF1}, {0xF0}};
+    for (const V& counter : expectedCounter) {
+        EXPECT_EQ(kWrongChv, card.VerifyUserCode(V{0x12, 0x34}));
+        EXPECT_EQ(counter, Read(card, 12, 1));
+    }
+    EXPECT_EQ(kChvBlocked, card.VerifyUserCode(kUserCode));
+    for (int i = 0; i < 64; ++i) {
+        EXPECT_EQ(kWrongChv, card.VerifyMemoryCode(V{1, 2, 3, 4}));
+    }
+    EXPECT_EQ(V(8, 0x00), Read(card, 42, 8));
+    EXPECT_EQ(kChvBlocked, card.VerifyMemoryCode(kMemoryCode));
+}
+
+TEST(SimSle4404Card, ErasingTheCounterGivesTheAttemptsBack) {
     SimSle4404Card card;
     for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(kWrongChv, card.VerifyUserCode(V{0x12, 0x34}));
+        card.VerifyUserCode(V{0x12, 0x34});
     }
-    EXPECT_EQ(V({0x00}), Read(card, SimSle4404Card::kUserCounterAddress, 1));
-    EXPECT_EQ(kChvBlocked, card.VerifyUserCode(kUserCode));
-    // Erasing the counter with the memory code gives the attempts back.
     ASSERT_EQ(kSuccess, card.VerifyMemoryCode(kMemoryCode));
-    ASSERT_EQ(kSuccess, card.EraseMemory(SimSle4404Card::kUserCounterAddress, 1));
+    ASSERT_EQ(kSuccess, card.EraseMemory(12, 1));
     EXPECT_EQ(kSuccess, card.VerifyUserCode(kUserCode));
 }
 
 TEST(SimSle4404Card, CodesShowOnceVerifiedAndCanBeChanged) {
     SimSle4404Card card;
     ASSERT_EQ(kSuccess, card.VerifyUserCode(kUserCode));
-    EXPECT_EQ(V({0xFF, 0xFF}), Read(card, SimSle4404Card::kUserCodeAddress, 2));
-    ASSERT_EQ(kSuccess, card.WriteMemory(SimSle4404Card::kUserCodeAddress, V{0x12, 0x34}));
+    EXPECT_EQ(V({0xFF, 0xFF}), Read(card, 10, 2));
+    ASSERT_EQ(kSuccess, card.WriteMemory(10, V{0x12, 0x34}));
     card.PowerDown();
     EXPECT_EQ(kWrongChv, card.VerifyUserCode(kUserCode));
     EXPECT_EQ(kSuccess, card.VerifyUserCode(V{0x12, 0x34}));
     EXPECT_EQ(kWrongChv, card.VerifyMemoryCode(V{1, 2, 3, 4}));
-    EXPECT_EQ(V({0x7F}), Read(card, SimSle4404Card::kMemoryCounterAddress, 1));
+    EXPECT_EQ(V({0x7F, 0xFF}), Read(card, 42, 2));
     EXPECT_EQ(kInvalidParameter, card.VerifyMemoryCode(V{1, 2, 3}));
 }

@@ -54,7 +54,9 @@ TEST(SimSle4428Card, EightWrongCodesBlockTheCard) {
     EXPECT_EQ(kSecurityViolation, card.WriteMain(0, V{0x01}));
 }
 
-TEST(SimSle4428Card, ProtectBitsAreWriteOnce) {
+// A protect bit reads 0 once its byte is protected; writes leave protected bytes as they are
+// and write the others.
+TEST(SimSle4428Card, ProtectBitsAreWriteOnceAndReadZeroWhenSet) {
     SimSle4428Card card(SimCardKind::SLE4428);
     ASSERT_EQ(kSuccess, card.VerifyPsc(kDefaultPsc));
     ASSERT_EQ(kSuccess, card.WriteWithProtectBit(0x10, V{0xAA, 0xBB}));
@@ -62,10 +64,13 @@ TEST(SimSle4428Card, ProtectBitsAreWriteOnce) {
     V bits(4);
     ASSERT_EQ(kSuccess, card.ReadWithProtectBit(0x0F, data, bits));
     EXPECT_EQ(V({0xFF, 0xAA, 0xBB, 0xFF}), data);
-    EXPECT_EQ(V({0x00, 0x01, 0x01, 0x00}), bits);
-    EXPECT_EQ(kSecurityViolation, card.WriteMain(0x11, V{0x00}));
-    EXPECT_EQ(kSecurityViolation, card.WriteWithProtectBit(0x10, V{0x00}));
-    EXPECT_EQ(V({0xBB}), ReadMain(card, 0x11, 1));
+    EXPECT_EQ(V({0x01, 0x00, 0x00, 0x01}), bits);
+    EXPECT_EQ(kSuccess, card.WriteMain(0x0F, V{0x01, 0x02, 0x03, 0x04}));
+    EXPECT_EQ(V({0x01, 0xAA, 0xBB, 0x04}), ReadMain(card, 0x0F, 4));
+    EXPECT_EQ(kSuccess, card.WriteWithProtectBit(0x11, V{0x00, 0x05}));
+    ASSERT_EQ(kSuccess, card.ReadWithProtectBit(0x0F, data, bits));
+    EXPECT_EQ(V({0x01, 0xAA, 0xBB, 0x05}), data);
+    EXPECT_EQ(V({0x01, 0x00, 0x00, 0x00}), bits);
 }
 
 TEST(SimSle4428Card, ProtectBitWithDataComparison) {

@@ -96,10 +96,9 @@ TEST(SimSle4442Card, ProtectionIsBurntOnlyWithMatchingData) {
     std::array<std::uint8_t, 4> protect{};
     ASSERT_EQ(kSuccess, card.ReadProtect(protect));
     EXPECT_EQ(0xFC, protect[1]);
-    // A protected byte keeps its content; writing the same content is harmless.
-    EXPECT_EQ(kSecurityViolation, card.WriteMain(7, V{0x00, 0x00}));
-    EXPECT_EQ(V({0xFF, 0x55}), ReadMain(card, 7, 2));
-    EXPECT_EQ(kSuccess, card.WriteMain(8, V{0x55}));
+    // A write over a protected byte succeeds, writes the free bytes and leaves it alone.
+    EXPECT_EQ(kSuccess, card.WriteMain(7, V{0x00, 0x00, 0x00}));
+    EXPECT_EQ(V({0x00, 0x55, 0x66}), ReadMain(card, 7, 3));
     EXPECT_EQ(kInvalidParameter, card.WriteProtect(31, V{0xFF, 0xFF}));
 }
 
@@ -110,7 +109,8 @@ TEST(SimSle4432Card, HasNoSecurityMemoryAndWritesFreely) {
     EXPECT_EQ(kUnsupportedFeature, card.WriteSecurity(0, V{0x07}));
     EXPECT_EQ(kUnsupportedFeature, card.Verify(kDefaultPsc));
     EXPECT_EQ(kSuccess, card.WriteMain(0x80, V{0x42}));
-    EXPECT_EQ(kSecurityViolation, card.WriteMain(0, V{0x00}));  // header still protected
+    EXPECT_EQ(kSuccess, card.WriteMain(0, V{0x00}));
+    EXPECT_EQ(V({0xA2}), ReadMain(card, 0, 1));  // the header is still protected
     EXPECT_EQ(kSuccess, card.WriteProtect(0x1F, V{0xFF}));
     EXPECT_TRUE(card.IsProtected(0x1F));
 }

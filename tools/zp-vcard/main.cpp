@@ -1,7 +1,7 @@
 // zp-vcard: attaches one of the simulated reader's cards to a slot of vpcd, the virtual
 // reader driver of the PC/SC service, so that programs see it in "Virtual PCD 00 0N".
 //
-//   zp-vcard [--slot N] --card KIND
+//   zp-vcard [--slot N] --card KIND      (--help, --version)
 //
 // vpcd listens on 127.0.0.1, port 35963 + N (slot 0 unless told). The card stays attached until the
 // program is stopped (SIGINT or SIGTERM); when vpcd goes away it waits for it and attaches again.
@@ -15,7 +15,13 @@
 #include <string>
 #include <string_view>
 
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QStringList>
+
 #include "VpcdClient.h"
+#include "app/CommandLine.h"
 #include "sim/SimCardFactory.h"
 #include "sim/SimVpcdResponder.h"
 
@@ -39,12 +45,19 @@ void CatchStopSignals() {
     sigaction(SIGTERM, &action, nullptr);
 }
 
-int Usage(const char* program) {
-    std::fprintf(stderr, "usage: %s [--slot N] --card KIND\nKIND is one of:", program);
+// The card kinds as --card names them, separated by blanks.
+QString CardKindList() {
+    QStringList names;
     for (const SimCardKind kind : kAllSimCardKinds) {
-        std::fprintf(stderr, " %s", SimCardKindOption(kind));
+        names.append(QString::fromLatin1(SimCardKindOption(kind)));
     }
-    std::fprintf(stderr, "\n");
+    return names.join(QLatin1Char(' '));
+}
+
+int Usage(const QString& error) {
+    std::fprintf(stderr,
+                 "zp-vcard: %s\nusage: zp-vcard [--slot N] --card KIND\nKIND is one of: %s\n",
+                 qPrintable(error), qPrintable(CardKindList()));
     return 2;
 }
 
@@ -64,25 +77,39 @@ bool ParseSlot(std::string_view text, int& slot) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    int slot = 0;
-    std::optional<SimCardKind> kind;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view option = argv[i];
-        if (option == "--slot" && i + 1 < argc) {
-            if (!ParseSlot(argv[++i], slot)) {
-                return Usage(argv[0]);
-            }
-        } else if (option == "--card" && i + 1 < argc) {
-            kind = SimCardKindFromOption(argv[++i]);
-            if (!kind) {
-                return Usage(argv[0]);
-            }
-        } else {
-            return Usage(argv[0]);
-        }
+    QCoreApplication::setApplicationVersion(QStringLiteral(ZP_VERSION));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Attaches one of the simulated reader's cards to a slot of vpcd, the virtual reader\n"
+        "driver of the PC/SC service, until stopped with SIGINT or SIGTERM."));
+    const QCommandLineOption slotOption(
+        QStringLiteral("slot"),
+        QStringLiteral("The vpcd slot N, on port %1 + N (default 0).").arg(kBasePort),
+        QStringLiteral("N"), QStringLiteral("0"));
+    const QCommandLineOption cardOption(
+        QStringLiteral("card"), QStringLiteral("The card to attach: %1.").arg(CardKindList()),
+        QStringLiteral("KIND"));
+    parser.addOptions({slotOption, cardOption});
+    if (const auto status = AnswerHelpOrVersion(argc, argv, parser)) {
+        return *status;
     }
+    if (!parser.errorText().isEmpty()) {
+        return Usage(parser.errorText());
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        return Usage(QStringLiteral("unexpected argument ") + parser.positionalArguments().first());
+    }
+    int slot = 0;
+    if (!ParseSlot(parser.value(slotOption).toStdString(), slot)) {
+        return Usage(QStringLiteral("bad slot ") + parser.value(slotOption));
+    }
+    if (!parser.isSet(cardOption)) {
+        return Usage(QStringLiteral("no card kind given"));
+    }
+    const std::optional<SimCardKind> kind =
+        SimCardKindFromOption(parser.value(cardOption).toStdString());
     if (!kind) {
-        return Usage(argv[0]);
+        return Usage(QStringLiteral("unknown card kind ") + parser.value(cardOption));
     }
     CatchStopSignals();
     const auto card = MakeSimCard(*kind);
