@@ -15,7 +15,8 @@ FUZZ_SECONDS=20     # seconds each fuzz target runs over its seed corpus
 PCSCD_DIR=/run/pcscd
 PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libpcsclite-dev pcscd
     pcsc-tools libgtest-dev libgmock-dev googletest clang-format vsmartcard-vpcd
-    vsmartcard-vpicc python3-pycryptodome xvfb xauth clang libclang-rt-14-dev)
+    vsmartcard-vpicc python3-pycryptodome xvfb xauth clang libclang-rt-14-dev
+    dpkg-dev file lintian desktop-file-utils appstream)
 
 started_pids=()
 scratch=""
@@ -80,6 +81,24 @@ step "Build (sanitizers)"
 cmake -S . -B "$BUILD_DIR" -G Ninja -DZP_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build "$BUILD_DIR" -j2
 
+step "Layers"
+# The core, simulator and insight suites link neither the widget toolkit nor the PC/SC
+# client, and only the PC/SC backend (with its own tests and benchmark) sees the PC/SC
+# headers.
+for suite in test_common test_session test_sim test_insight; do
+    if readelf -d "$BUILD_DIR/tests/$suite" | grep -E 'NEEDED.*(libQt6Widgets|libpcsclite)'; then
+        echo "$suite needs a library outside its layer" >&2
+        exit 1
+    fi
+done
+pcsc_backend='^(src/session/Pcsc|src/sam/PcscSamLibrary\.|src/msr/PcscMsrLibrary\.|tests/backend/|bench/PcscBench\.cpp)'
+if grep -rlE '^\s*#\s*include\s*[<"](PCSC/)?(winscard|pcsclite)\.h[>"]' src tests tools bench |
+    grep -vE "$pcsc_backend"; then
+    echo "the files above include the PC/SC headers outside the PC/SC backend" >&2
+    exit 1
+fi
+echo "layers kept"
+
 step "PC/SC service"
 # grep reads the whole list, so that the scanner never dies of a closed pipe.
 readers_listed() {
@@ -143,6 +162,9 @@ fi
 
 step "Tests"
 ctest "${ctest_args[@]}"
+
+step "Install and package"
+scripts/check-install.sh "$BUILD_DIR"
 
 step "Fuzzing (${FUZZ_SECONDS} s a target)"
 tests/fuzz/run.sh "$FUZZ_SECONDS"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "session/MessageBoxes.h"
+#include "gui/MessageBoxes.h"
 
 // Message boxes that count instead of showing: a benchmark that meets an error box has
 // measured the wrong thing and says so.

@@ -33,12 +33,12 @@
 #include "app/Platform.h"
 #include "app/QenForm.h"
 #include "app/StartUp.h"
+#include "gui/ResponseLogEdit.h"
 #include "msr/PcscMsrLibrary.h"
 #include "sam/PcscSamLibrary.h"
 #include "session/CardTracking.h"
 #include "session/PcscCardLibrary.h"
 #include "session/ReaderSession.h"
-#include "session/ResponseLogEdit.h"
 
 extern char** environ;
 
@@ -174,7 +174,7 @@ Run ProgramPath(const std::string& reader, int count, bool passPerExchange) {
     ShownLog shown;
     PcscCardLibrary library;
     CountingBoxes boxes;
-    ReaderSession session(library, boxes, shown.log);
+    ReaderSession session(library, shown.log);
     if (!session.InitializeReaders()) {
         Fail("program: the reader session did not open");
     }
@@ -273,7 +273,7 @@ std::vector<double> TrackCardTicks(const std::string& reader, bool cardExpected)
     PcscCardLibrary library;
     CountingBoxes boxes;
     ShownLog shown;
-    ReaderSession session(library, boxes, shown.log);
+    ReaderSession session(library, shown.log);
     if (!session.InitializeReaders()) {
         Fail("tick: the reader session did not open");
     }

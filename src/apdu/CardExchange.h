@@ -1,11 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "apdu/ApduFields.h"
 
-class MessageBoxes;
 class ReaderSession;
 class ResponseLog;
 
@@ -19,20 +20,24 @@ struct ExchangeWording {
 inline constexpr ExchangeWording kCardExchangeWording{
     "Send Data Success", "Send Data To Card Fail!", "Send Data Fail, return code=0x"};
 
+// What a transmit answered: the library's code and the reply it delivered.
+struct ApduReply {
+    std::uint32_t code = 0;
+    ApduBuffer bytes{};
+    std::uint32_t length = 0;
+};
+
 // Parses the seven field texts and logs the command: its count line and its bytes on one
-// line. A faulty field is shown in an error box and nothing is logged; the result is then
-// false.
-bool PrepareApduCommand(const ApduTexts& texts, MessageBoxes& boxes, ResponseLog& log,
-                        ApduBuffer& command, std::int32_t& n);
+// line. A faulty field logs nothing and answers the text of the error box that names it.
+std::optional<std::string> PrepareApduCommand(const ApduTexts& texts, ResponseLog& log,
+                                              ApduBuffer& command, std::int32_t& n);
 
-// Logs the outcome of a transmit that answered `code`: on 0 the success line, the reply's
-// count line and hex rows; otherwise the error box and then the return-code line. The
-// separator line closes both. A reply length beyond the receive buffer is bounded to it.
-// True when the transmit succeeded.
-bool ReportApduReply(std::uint32_t code, const ApduBuffer& reply, std::uint32_t replyLength,
-                     const ExchangeWording& wording, MessageBoxes& boxes, ResponseLog& log);
+// Logs the outcome of a transmit: on 0 the success line, the reply's count line and hex
+// rows; otherwise the return-code line, which the window precedes with the error box
+// `wording.errorBox`. The separator line closes both. A reply length beyond the receive
+// buffer is bounded to it.
+void LogApduReply(const ApduReply& reply, const ExchangeWording& wording, ResponseLog& log);
 
-// One exchange with the card in the selected reader, logged into `log`; CardBusy is set
-// from just before the transmit until the outcome has been logged. False when a field was
-// faulty or the transmit failed.
-bool SendCardApdu(const ApduTexts& texts, ReaderSession& session, ResponseLog& log);
+// One transmit of `command` to the card in the selected reader, with its protocol control
+// record; logs nothing.
+ApduReply TransmitCardApdu(ReaderSession& session, const ApduBuffer& command, std::int32_t n);

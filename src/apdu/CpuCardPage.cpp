@@ -7,13 +7,14 @@
 #include <initializer_list>
 #include <utility>
 
+#include "apdu/ApduConsole.h"
 #include "apdu/ApduEdits.h"
 #include "apdu/CardExchange.h"
 #include "apdu/ClickableLabel.h"
 #include "apdu/CpuCardFields.h"
 #include "apdu/FieldBinder.h"
+#include "gui/ResponseLogEdit.h"
 #include "session/ReaderSession.h"
-#include "session/ResponseLogEdit.h"
 
 namespace {
 
@@ -33,8 +34,9 @@ void SetFieldWidth(QLineEdit* edit, int characters) {
 
 }  // namespace
 
-CpuCardPage::CpuCardPage(ReaderSession& session, ResponseLogEdit* scardRespon, QWidget* parent)
-    : QWidget(parent), session_(session), scardRespon_(scardRespon) {
+CpuCardPage::CpuCardPage(ReaderSession& session, MessageBoxes& boxes, ResponseLogModel& scardLog,
+                         QWidget* parent)
+    : QWidget(parent), session_(session), boxes_(boxes), scardLog_(scardLog) {
     setObjectName(QStringLiteral("SCardSheet"));
     CreateWidgets();
     ConnectWidgets();
@@ -73,7 +75,7 @@ void CpuCardPage::CreateWidgets() {
     send_->setToolTip(tr("Send APDU command to Card"));
     clear_ = new QPushButton(tr("Clear"), this);
     clear_->setObjectName(QStringLiteral("ScardClear"));
-    scardRespon_->setParent(this);
+    scardRespon_ = new ResponseLogEdit(QStringLiteral("ScardRespon"), scardLog_, this);
     scardRespon_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     scardRespon_->setTabChangesFocus(true);
 
@@ -165,11 +167,11 @@ void CpuCardPage::SCardSendClick() {
     if (session_.CardBusy) {
         return;
     }
-    SendCardApdu(ReadApduTexts(edits_), session_, *scardRespon_);
+    SendCardApdu(ReadApduTexts(edits_), session_, boxes_, scardLog_);
 }
 
 void CpuCardPage::ScardClearClick() {
-    scardRespon_->ClearLog();
+    scardLog_.ClearLog();
 }
 
 void CpuCardPage::LblReaderNameClick() {

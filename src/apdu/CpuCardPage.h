@@ -9,16 +9,19 @@ class FieldBinder;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class MessageBoxes;
 class ReaderSession;
 class ResponseLogEdit;
+class ResponseLogModel;
 
-// The "CPU card" page: seven APDU fields, Send, and the response log that the reader
-// session writes into as well.
+// The "CPU card" page: seven APDU fields, Send, and the view of the response log that the
+// reader session writes into as well.
 class CpuCardPage : public QWidget {
     Q_OBJECT
   public:
-    // The page places scardRespon (created by the main window) into its layout.
-    CpuCardPage(ReaderSession& session, ResponseLogEdit* scardRespon, QWidget* parent = nullptr);
+    // scardLog is the card log, which the main window holds beside the session.
+    CpuCardPage(ReaderSession& session, MessageBoxes& boxes, ResponseLogModel& scardLog,
+                QWidget* parent = nullptr);
 
     // Shapes the length fields by the active protocol: 1 (T=0) "P&3:", Lc of 2 characters,
     // no Le; 2 (T=1) "&Lc:", Lc of 6 characters, Le shown; any other value changes nothing.
@@ -62,7 +65,9 @@ class CpuCardPage : public QWidget {
     void ConnectWidgets();
 
     ReaderSession& session_;
-    ResponseLogEdit* scardRespon_;
+    MessageBoxes& boxes_;
+    ResponseLogModel& scardLog_;
+    ResponseLogEdit* scardRespon_ = nullptr;
     std::vector<QLineEdit*> edits_;  // CLA, INS, P1, P2, Lc, DATA, Le
     FieldBinder* binder_ = nullptr;
     QLabel* lcLabel_ = nullptr;

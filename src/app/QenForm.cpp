@@ -13,15 +13,14 @@
 #include "app/About.h"
 #include "app/Platform.h"
 #include "app/ProgramTitle.h"
+#include "gui/CardStatusForm.h"
+#include "gui/MessageBoxes.h"
+#include "gui/SelectForm.h"
 #include "memcard/MemCardPages.h"
 #include "msr/MsrPage.h"
 #include "sam/SamPage.h"
-#include "session/CardStatusForm.h"
 #include "session/CardTracking.h"
-#include "session/MessageBoxes.h"
 #include "session/ReaderSession.h"
-#include "session/ResponseLogEdit.h"
-#include "session/SelectForm.h"
 
 namespace {
 
@@ -36,7 +35,8 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, 
 
 }  // namespace
 
-TMainForm::TMainForm(const Platform& platform) : QMainWindow(nullptr) {
+TMainForm::TMainForm(const Platform& platform)
+    : QMainWindow(nullptr), boxes_(platform.boxes), session_(platform.card, scardLog_) {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QString::fromLatin1(ProgramTitle));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -46,16 +46,16 @@ TMainForm::TMainForm(const Platform& platform) : QMainWindow(nullptr) {
 
     // The reader session opens with the window; one reader is tracked at once, two or
     // more wait for the selection dialog.
-    if (session_->InitializeReaders()) {
-        if (session_->ReaderCount >= 2) {
-            AutoConnect->setChecked(true);
-        } else if (session_->ReaderCount == 1) {
-            AutoConnect->setChecked(true);
-            session_->SelectedReader = 0;
-            SCardSheet->SetReaderNameCaption(
-                QString::fromStdString(ReaderNameCaption(session_->ReaderName(0))));
-            ConnectTimer->start();
-        }
+    if (const Outcome opened = session_.InitializeReaders(); !opened) {
+        boxes_.ShowError(opened.errorBox);
+    } else if (session_.ReaderCount >= 2) {
+        AutoConnect->setChecked(true);
+    } else if (session_.ReaderCount == 1) {
+        AutoConnect->setChecked(true);
+        session_.SelectReader(0);
+        SCardSheet->SetReaderNameCaption(
+            QString::fromStdString(ReaderNameCaption(session_.ReaderName(0))));
+        ConnectTimer->start();
     }
     FormCreate();
 }
@@ -103,15 +103,12 @@ void TMainForm::CreateWidgets(const Platform& platform) {
     PageCtrl = new QTabWidget(central);
     PageCtrl->setObjectName(QStringLiteral("PageCtrl"));
 
-    // The card page's log is made here: the reader session writes into it as well.
-    pendingLog_ = std::make_unique<ResponseLogEdit>(QStringLiteral("ScardRespon"));
-    session_ = std::make_unique<ReaderSession>(platform.card, platform.boxes, *pendingLog_);
-    SCardSheet = new CpuCardPage(*session_, pendingLog_.release(), PageCtrl);
+    SCardSheet = new CpuCardPage(session_, boxes_, scardLog_, PageCtrl);
     PageCtrl->addTab(SCardSheet, QStringLiteral("CPU card"));
-    memCardPages_ = new MemCardPages(*session_, PageCtrl, this);
-    SAMSheet = new SamPage(*session_, platform.sam, PageCtrl);
+    memCardPages_ = new MemCardPages(session_, boxes_, PageCtrl, this);
+    SAMSheet = new SamPage(session_, platform.sam, boxes_, PageCtrl);
     PageCtrl->addTab(SAMSheet, QStringLiteral("SAM(Zorv200)"));
-    PellikSheet1 = new MsrPage(*session_, platform.msr, PageCtrl);
+    PellikSheet1 = new MsrPage(session_, platform.msr, PageCtrl);
     PageCtrl->addTab(PellikSheet1, QStringLiteral("MSR(Pellik100)"));
 
     auto* layout = new QVBoxLayout(central);
@@ -159,7 +156,7 @@ void TMainForm::SelectBtnClick() {
 
 void TMainForm::ReaderChosen() {
     SCardSheet->SetReaderNameCaption(
-        QString::fromStdString(ReaderNameCaption(session_->SelectedReaderName())));
+        QString::fromStdString(ReaderNameCaption(session_.SelectedReaderName())));
     StartTracking();
 }
 
@@ -168,7 +165,7 @@ void TMainForm::StartTracking() {
 }
 
 void TMainForm::ConnectBtnClick() {
-    const ReaderSession::ConnectResult result = session_->ConnectByButton(AutoConnect->isChecked());
+    const ReaderSession::ConnectResult result = session_.ConnectByButton(AutoConnect->isChecked());
     if (result == ReaderSession::ConnectResult::Connected) {
         ConnectBtn->setEnabled(false);
         DisconnectButton->setEnabled(true);
@@ -177,15 +174,14 @@ void TMainForm::ConnectBtnClick() {
 }
 
 void TMainForm::DisconnectButtonClick() {
-    if (session_->DisconnectByButton()) {
+    if (session_.DisconnectByButton()) {
         DisconnectButton->setEnabled(false);
         ConnectBtn->setEnabled(true);
     }
 }
 
 void TMainForm::GetRdrTypeClick() {
-    session_->Boxes().ShowInfo(
-        readerType_.Run(session_->Library(), session_->SelectedCardHandle()));
+    boxes_.ShowInfo(readerType_.Run(session_.Library(), session_.SelectedCardHandle()));
 }
 
 void TMainForm::AboutBtnClick() {
@@ -197,8 +193,8 @@ void TMainForm::AboutItemClick() {
 }
 
 void TMainForm::ExitButtonClick() {
-    if (session_->CardConnected) {
-        session_->DisconnectCard();
+    if (session_.CardConnected) {
+        session_.DisconnectCard();
     }
     // Ends the program without releasing the context; closing the window releases it.
     ConnectTimer->stop();
@@ -229,7 +225,7 @@ void TMainForm::PageCtrlChange() {
 }
 
 void TMainForm::ConnectTimerTimer() {
-    const TrackingTick tick = TrackCard(*session_);
+    const TrackingTick tick = TrackCard(session_);
     switch (tick.statusWindow) {
         case TrackingTick::StatusWindow::ShowInsertCard:
             cardStatusDlg_->ShowInsertCard();
@@ -254,7 +250,7 @@ void TMainForm::ConnectTimerTimer() {
 }
 
 void TMainForm::ShowConnectedProtocol(ConnectForm form) {
-    const std::uint32_t protocol = session_->SelectedProtocol();
+    const std::uint32_t protocol = session_.SelectedProtocol();
     const bool byTimer = form == ConnectForm::Timer;
     // The button tests the value itself, the timer its bits.
     const bool t0 = byTimer ? (protocol & kProtocolT0) != 0 : protocol == kProtocolT0;
@@ -284,10 +280,10 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 
 void TMainForm::FormClose() {
     ConnectTimer->stop();
-    if (session_->CardConnected) {
-        session_->DisconnectCard();
+    if (session_.CardConnected) {
+        session_.DisconnectCard();
     }
-    session_->ReleaseReaders();
+    session_.ReleaseReaders();
 }
 
 void TMainForm::HideCardStatus() {

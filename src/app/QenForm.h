@@ -3,7 +3,9 @@
 #include <QMainWindow>
 #include <memory>
 
+#include "common/ResponseLogModel.h"
 #include "session/ReaderInfo.h"
+#include "session/ReaderSession.h"
 
 class QAction;
 class QLabel;
@@ -13,9 +15,8 @@ class QTabWidget;
 class QTimer;
 class CpuCardPage;
 class MemCardPages;
+class MessageBoxes;
 class MsrPage;
-class ReaderSession;
-class ResponseLogEdit;
 class SamPage;
 class TCardStatusDlg;
 class TMemDataDlg;
@@ -24,7 +25,8 @@ class TFrmAbout;
 struct Platform;
 
 // The main window: the button row, the Reader and About menus, the eight pages and the
-// card-tracking timer. It owns the reader session, opened when the window is built.
+// card-tracking timer. It owns the reader session and its card log, constructed before the
+// widgets; the session is opened when the window is built.
 class TMainForm : public QMainWindow {
     Q_OBJECT
   public:
@@ -35,7 +37,7 @@ class TMainForm : public QMainWindow {
     void AttachWindows(TFrmAbout* about, TSelectDlg* select, TMemDataDlg* memData,
                        TCardStatusDlg* cardStatus);
 
-    ReaderSession& Session() { return *session_; }
+    ReaderSession& Session() { return session_; }
     MemCardPages& MemoryCardPages() { return *memCardPages_; }
 
     // How a connect was made: by the Connect button, or by the tracking timer.
@@ -68,8 +70,9 @@ class TMainForm : public QMainWindow {
     void FormClose();
     void HideCardStatus();
 
-    std::unique_ptr<ResponseLogEdit> pendingLog_;  // ScardRespon until the page takes it
-    std::unique_ptr<ReaderSession> session_;
+    MessageBoxes& boxes_;
+    ResponseLogModel scardLog_;  // shown by ScardRespon on the CPU card page
+    ReaderSession session_;
     ReaderTypeQuery readerType_;
 
     QWidget* Panel1 = nullptr;

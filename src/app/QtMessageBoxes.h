@@ -1,6 +1,6 @@
 #pragma once
 
-#include "session/MessageBoxes.h"
+#include "gui/MessageBoxes.h"
 
 // The two message boxes as modal QMessageBoxes; their nested event loop keeps the timers
 // running, as tracking and stripe polling expect.

@@ -9,11 +9,12 @@
 #include "app/About.h"
 #include "app/Platform.h"
 #include "app/QenForm.h"
+#include "gui/CardStatusForm.h"
+#include "gui/MessageBoxes.h"
+#include "gui/SelectForm.h"
 #include "memcard/DataForm.h"
-#include "session/CardStatusForm.h"
-#include "session/MessageBoxes.h"
+#include "memcard/MemCardPages.h"
 #include "session/ReaderSession.h"
-#include "session/SelectForm.h"
 
 TMainForm* MainForm = nullptr;
 TFrmAbout* FrmAbout = nullptr;
@@ -71,8 +72,8 @@ std::unique_ptr<ProgramWindows> CreateWindows(const Platform& platform) {
     ReaderSession& session = MainForm->Session();
     windows->selectDlg = std::make_unique<TSelectDlg>(session, MainForm);
     SelectDlg = windows->selectDlg.get();
-    windows->memDataDlg =
-        std::make_unique<TMemDataDlg>(MainForm->MemoryCardPages(), session, MainForm);
+    windows->memDataDlg = std::make_unique<TMemDataDlg>(MainForm->MemoryCardPages(), session,
+                                                        platform.boxes, MainForm);
     MemDataDlg = windows->memDataDlg.get();
     windows->cardStatusDlg = std::make_unique<TCardStatusDlg>();
     CardStatusDlg = windows->cardStatusDlg.get();

@@ -1,6 +1,8 @@
 // zp-readertest: the tester on the platform's PC/SC service.
 #include <QApplication>
+#include <QCommandLineParser>
 
+#include "app/CommandLine.h"
 #include "app/Platform.h"
 #include "app/QtMessageBoxes.h"
 #include "app/StartUp.h"
@@ -9,7 +11,17 @@
 #include "session/PcscCardLibrary.h"
 
 int main(int argc, char** argv) {
+    QCoreApplication::setApplicationVersion(QStringLiteral(ZP_VERSION));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Exercises a smart-card reader and the card in it by hand, through the\n"
+        "platform's PC/SC service (pcscd).\n"
+        "Qt's own options, such as -platform and -style, work as in every Qt program."));
+    if (const auto status = AnswerHelpOrVersion(argc, argv, parser)) {
+        return *status;
+    }
     QApplication app(argc, argv);
+    QGuiApplication::setDesktopFileName(QStringLiteral("zp-readertest"));
     PcscCardLibrary card;
     PcscSamLibrary sam;
     PcscMsrLibrary msr;

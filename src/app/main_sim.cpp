@@ -1,7 +1,9 @@
 // zp-readertest-sim: the tester on the built-in simulated reader, with the
 // "Simulated Reader" window beside it to insert cards, swipe stripes and inject faults.
 #include <QApplication>
+#include <QCommandLineParser>
 
+#include "app/CommandLine.h"
 #include "app/Platform.h"
 #include "app/QtMessageBoxes.h"
 #include "app/StartUp.h"
@@ -11,7 +13,18 @@
 #include "sim/SimulatorWindow.h"
 
 int main(int argc, char** argv) {
+    QCoreApplication::setApplicationVersion(QStringLiteral(ZP_VERSION));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Runs the reader tester on a built-in simulated reader, with the\n"
+        "\"Simulated Reader\" window beside it to insert cards, swipe a stripe and\n"
+        "inject faults.\n"
+        "Qt's own options, such as -platform and -style, work as in every Qt program."));
+    if (const auto status = AnswerHelpOrVersion(argc, argv, parser)) {
+        return *status;
+    }
     QApplication app(argc, argv);
+    QGuiApplication::setDesktopFileName(QStringLiteral("zp-readertest-sim"));
     SimCardLibrary card;
     card.InsertCard(0, SimCardKind::CpuT1);
     SimSamLibrary sam(card);

@@ -9,10 +9,10 @@
 #include <QStyle>
 
 #include "common/Conversions.h"
+#include "gui/MessageBoxes.h"
 #include "memcard/DataEntryRules.h"
 #include "memcard/EntryValidator.h"
-#include "memcard/MemCardPages.h"
-#include "session/MessageBoxes.h"
+#include "memcard/MemOperationRunner.h"
 #include "session/ReaderSession.h"
 
 namespace {
@@ -46,8 +46,9 @@ std::string Latin1(const QLineEdit* edit) {
 
 }  // namespace
 
-TMemDataDlg::TMemDataDlg(MemCardPages& pages, ReaderSession& session, QWidget* mainWindow)
-    : QDialog(nullptr), pages_(pages), session_(session), mainWindow_(mainWindow) {
+TMemDataDlg::TMemDataDlg(MemOperationRunner& pages, ReaderSession& session, MessageBoxes& boxes,
+                         QWidget* mainWindow)
+    : QDialog(nullptr), pages_(pages), session_(session), boxes_(boxes), mainWindow_(mainWindow) {
     setObjectName(QStringLiteral("MemDataDlg"));
     setWindowTitle(QStringLiteral("Data Dialog"));
     setAutoFillBackground(true);
@@ -324,7 +325,7 @@ void TMemDataDlg::CheckRange(QLineEdit* edit, std::int32_t min, std::int32_t max
     const std::string text = Latin1(edit);
     std::int32_t value = 0;
     if (!text.empty() && !SignedDecimalTextToInt(text, value)) {
-        session_.Boxes().ShowError(NotValidIntegerText(text));
+        boxes_.ShowError(NotValidIntegerText(text));
         return;
     }
     if (max < value) {
@@ -378,7 +379,7 @@ bool TMemDataDlg::ReadHexByte(const QLineEdit* edit, std::uint8_t& out) const {
 }
 
 void TMemDataDlg::Refuse(const char* message) {
-    session_.Boxes().ShowError(message);
+    boxes_.ShowError(message);
 }
 
 void TMemDataDlg::BitBtn1Click() {

@@ -9,7 +9,8 @@
 #include "memcard/MemOperation.h"
 
 class EntryValidator;
-class MemCardPages;
+class MemOperationRunner;
+class MessageBoxes;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -23,7 +24,8 @@ class ReaderSession;
 class TMemDataDlg : public QDialog {
     Q_OBJECT
   public:
-    TMemDataDlg(MemCardPages& pages, ReaderSession& session, QWidget* mainWindow);
+    TMemDataDlg(MemOperationRunner& pages, ReaderSession& session, MessageBoxes& boxes,
+                QWidget* mainWindow);
 
     // Configuration, in the order the operation buttons use it.
     void SetDataLabel(const QString& text);
@@ -76,8 +78,9 @@ class TMemDataDlg : public QDialog {
     bool AddressRowShown() const;
     void Refuse(const char* message);
 
-    MemCardPages& pages_;
+    MemOperationRunner& pages_;
     ReaderSession& session_;
+    MessageBoxes& boxes_;
     QPointer<QWidget> mainWindow_;
 
     std::int32_t AddrMin = 0;

@@ -6,8 +6,8 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "gui/ResponseLogEdit.h"
 #include "memcard/DataForm.h"
-#include "session/ResponseLogEdit.h"
 
 namespace {
 
@@ -59,8 +59,9 @@ constexpr std::array<OperationButton, 28> kButtons{{
 
 }  // namespace
 
-MemCardPages::MemCardPages(ReaderSession& session, QTabWidget* pageCtrl, QObject* parent)
-    : QObject(parent), session_(session), pageCtrl_(pageCtrl) {
+MemCardPages::MemCardPages(ReaderSession& session, MessageBoxes& boxes, QTabWidget* pageCtrl,
+                           QObject* parent)
+    : QObject(parent), session_(session), boxes_(boxes), pageCtrl_(pageCtrl) {
     for (const PageLayout& layout : kPages) {
         CreatePage(layout.page);
     }
@@ -93,10 +94,11 @@ void MemCardPages::CreatePage(MemPage page) {
     auto* label = new QLabel(QStringLiteral("Response :"), sheet);
     label->setObjectName(QString::fromLatin1(layout.log) + QStringLiteral("Label"));
     column->addWidget(label);
-    auto* log = new ResponseLogEdit(QString::fromLatin1(layout.log), sheet);
+    ResponseLogModel& model = logModels_[static_cast<std::size_t>(page)];
+    auto* log = new ResponseLogEdit(QString::fromLatin1(layout.log), model, sheet);
     log->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     column->addWidget(log, 1);
-    logs_.pages[static_cast<std::size_t>(page)] = log;
+    logs_.pages[static_cast<std::size_t>(page)] = &model;
     tabOrder.push_back(log);
 
     auto* clear = new QPushButton(QString::fromLatin1(layout.clearCaption), sheet);
@@ -133,7 +135,7 @@ void MemCardPages::OpenOperation(std::uint32_t code) {
 }
 
 void MemCardPages::RunMemOperation() {
-    ::RunMemOperation(params_, session_, logs_);
+    ::RunMemOperation(params_, session_, boxes_, logs_);
 }
 
 void MemCardPages::ClearLog(MemPage page) {

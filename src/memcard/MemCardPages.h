@@ -1,10 +1,13 @@
 #pragma once
 
 #include <QObject>
+#include <array>
 #include <cstdint>
 
-#include "memcard/MemOperation.h"
+#include "common/ResponseLogModel.h"
+#include "memcard/MemOperationRunner.h"
 
+class MessageBoxes;
 class QTabWidget;
 class QWidget;
 class ReaderSession;
@@ -12,18 +15,19 @@ class TMemDataDlg;
 
 // The five memory-card pages: their operation buttons, response logs and Clear buttons, and
 // the memory-operation fields that the Data Dialog fills and the operations read.
-class MemCardPages : public QObject {
+class MemCardPages : public QObject, public MemOperationRunner {
     Q_OBJECT
   public:
     // Appends the five pages to `pageCtrl` in page order.
-    MemCardPages(ReaderSession& session, QTabWidget* pageCtrl, QObject* parent = nullptr);
+    MemCardPages(ReaderSession& session, MessageBoxes& boxes, QTabWidget* pageCtrl,
+                 QObject* parent = nullptr);
 
-    MemOperationParams& Params() { return params_; }
+    MemOperationParams& Params() override { return params_; }
     const MemCardLogs& Logs() const { return logs_; }
     // The Data Dialog is created after the pages; the buttons do nothing until it is attached.
     void AttachDataDialog(TMemDataDlg* dialog) { dialog_ = dialog; }
     // Runs the operation of Params().MemOpCode; called by the Data Dialog's OK.
-    void RunMemOperation();
+    void RunMemOperation() override;
     // What every operation button does: configures and shows the Data Dialog for `code`
     // and disables the main window.
     void OpenOperation(std::uint32_t code);
@@ -68,7 +72,9 @@ class MemCardPages : public QObject {
     void ClearLog(MemPage page);
 
     ReaderSession& session_;
+    MessageBoxes& boxes_;
     QTabWidget* pageCtrl_;
+    std::array<ResponseLogModel, kMemPageCount> logModels_;
     TMemDataDlg* dialog_ = nullptr;
     MemOperationParams params_;
     MemCardLogs logs_;

@@ -6,7 +6,6 @@
 #include "common/Conversions.h"
 #include "common/LogFormat.h"
 #include "common/ResponseLog.h"
-#include "session/MessageBoxes.h"
 #include "session/ReaderSession.h"
 
 namespace {
@@ -36,28 +35,31 @@ bool HasDataFor(const MemOperationEntry& entry, const MemOperationParams& params
     return params.MemDataLen <= params.MemData.size() && params.MemDataLen >= needed;
 }
 
+}  // namespace
+
 // One run of one operation: header, the library call, outcome, separator.
-class MemOperationRun {
+class MemOperationRecord::Run {
   public:
-    MemOperationRun(const MemOperationEntry& entry, const MemOperationParams& params,
-                    ReaderSession& session, ResponseLog& log)
+    Run(const MemOperationEntry& entry, const MemOperationParams& params, ReaderSession& session,
+        ResponseLog& log)
         : entry_(entry), params_(params), session_(session), log_(log) {}
 
-    void Execute() {
+    void Begin() {
         AppendLogLine(log_, entry_.titleLine);
         AppendParameterLines();
-        session_.CardBusy = true;
-        const std::uint32_t code = CallLibrary();
+    }
+
+    std::uint32_t Call() { return CallLibrary(); }
+
+    void End(std::uint32_t code) {
         if (code == 0) {
             AppendLogLine(log_, entry_.successLine);
             AppendResultLines();
         } else {
-            const std::string words = entry_.failureWords;
-            session_.Boxes().ShowError(words + " Fail!");
-            AppendReturnCodeLine(log_, words + " Fail, return code=0x", code);
+            AppendReturnCodeLine(log_, std::string(entry_.failureWords) + " Fail, return code=0x",
+                                 code);
         }
         AppendSeparatorLine(log_);
-        session_.CardBusy = false;
     }
 
   private:
@@ -238,17 +240,32 @@ class MemOperationRun {
     std::uint32_t length_ = 0;
 };
 
-}  // namespace
+MemOperationRecord::MemOperationRecord(const MemOperationEntry& entry,
+                                       const MemOperationParams& params, ReaderSession& session,
+                                       const MemCardLogs& logs)
+    : entry_(entry), run_(std::make_unique<Run>(entry, params, session, logs.Of(entry.page))) {}
 
-void RunMemOperation(const MemOperationParams& params, ReaderSession& session,
-                     const MemCardLogs& logs) {
-    const MemOperationEntry* entry = FindMemOperation(params.MemOpCode);
-    if (entry == nullptr) {
-        return;
+MemOperationRecord::~MemOperationRecord() = default;
+
+void MemOperationRecord::Begin() {
+    run_->Begin();
+}
+
+std::uint32_t MemOperationRecord::Call() {
+    return run_->Call();
+}
+
+std::string MemOperationRecord::FailureBox() const {
+    return std::string(entry_.failureWords) + " Fail!";
+}
+
+void MemOperationRecord::End(std::uint32_t code) {
+    run_->End(code);
+}
+
+Outcome CheckMemOperationData(const MemOperationEntry& entry, const MemOperationParams& params) {
+    if (!HasDataFor(entry, params)) {
+        return Outcome::Failure("DATA Bytes are not enough!");
     }
-    if (!HasDataFor(*entry, params)) {
-        session.Boxes().ShowError("DATA Bytes are not enough!");
-        return;
-    }
-    MemOperationRun(*entry, params, session, logs.Of(entry->page)).Execute();
+    return Outcome::Success();
 }

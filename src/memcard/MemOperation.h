@@ -3,11 +3,14 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
+#include <string>
 #include <variant>
 #include <vector>
 
 #include "session/CardLibrary.h"
+#include "session/Outcome.h"
 
 class ReaderSession;
 class ResponseLog;
@@ -119,7 +122,31 @@ const MemOperationEntry* FindMemOperation(std::uint32_t code);
 // Number of code bytes an okVerify entry passes (2, 3 or 4); 0 for other entries.
 std::size_t VerifyCodeBytes(const MemOperationEntry& entry);
 
-// Runs the operation chosen by params.MemOpCode and writes its record into its page's log.
-// Codes without an operation do nothing.
-void RunMemOperation(const MemOperationParams& params, ReaderSession& session,
-                     const MemCardLogs& logs);
+// Whether the data bytes that `entry` passes are all there: MemDataLen may not claim more
+// than MemData holds, and a code or counter value needs its bytes. A failure names the
+// error box; the operation then does not run and writes nothing.
+Outcome CheckMemOperationData(const MemOperationEntry& entry, const MemOperationParams& params);
+
+// The record of one operation around its one library call, written into its page's log in
+// steps, so that the window can show the failure box after the call and before the
+// failure line: Begin (title and parameter lines), Call, then End with the call's code
+// (success line and results, or the return-code line; then the separator).
+class MemOperationRecord {
+  public:
+    MemOperationRecord(const MemOperationEntry& entry, const MemOperationParams& params,
+                       ReaderSession& session, const MemCardLogs& logs);
+    ~MemOperationRecord();
+    MemOperationRecord(const MemOperationRecord&) = delete;
+    MemOperationRecord& operator=(const MemOperationRecord&) = delete;
+
+    void Begin();
+    std::uint32_t Call();
+    // The error box of a failed call: the operation's words and " Fail!".
+    std::string FailureBox() const;
+    void End(std::uint32_t code);
+
+  private:
+    class Run;
+    const MemOperationEntry& entry_;
+    std::unique_ptr<Run> run_;
+};

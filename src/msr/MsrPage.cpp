@@ -5,9 +5,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "session/CancelButton.h"
+#include "gui/CancelButton.h"
+#include "gui/ResponseLogEdit.h"
 #include "session/ReaderSession.h"
-#include "session/ResponseLogEdit.h"
 
 namespace {
 constexpr int kPollIntervalMs = 500;
@@ -16,8 +16,8 @@ constexpr int kPollIntervalMs = 500;
 MsrPage::MsrPage(ReaderSession& session, MsrLibrary& msr, QWidget* parent)
     : QWidget(parent),
       session_(session),
-      log_(new ResponseLogEdit(QStringLiteral("MsrRespon"), this)),
-      reading_(msr, *log_) {
+      log_(new ResponseLogEdit(QStringLiteral("MsrRespon"), msrLog_, this)),
+      reading_(msr, msrLog_) {
     setObjectName(QStringLiteral("PellikSheet1"));
     CreateWidgets();
     ConnectWidgets();
@@ -73,7 +73,7 @@ void MsrPage::BitBtnDisableReadMSRClick() {
 }
 
 void MsrPage::BitBtnMSRClearClick() {
-    log_->ClearLog();
+    msrLog_.ClearLog();
 }
 
 // A press while already waiting opens again and tries a new first read; the timer,

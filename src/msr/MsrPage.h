@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+#include "common/ResponseLogModel.h"
 #include "msr/MsrReading.h"
 
 class QPushButton;
@@ -34,6 +35,7 @@ class MsrPage : public QWidget {
     void ConnectWidgets();
 
     ReaderSession& session_;
+    ResponseLogModel msrLog_;
     QPushButton* readButton_ = nullptr;
     QPushButton* disableButton_ = nullptr;
     QPushButton* clearButton_ = nullptr;

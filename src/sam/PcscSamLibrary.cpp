@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <type_traits>
 
 namespace {
 
@@ -72,7 +73,10 @@ PcscSamLibrary::~PcscSamLibrary() {
     }
 }
 
-LONG PcscSamLibrary::EnsureContext() {
+static_assert(std::is_same_v<SCARDHANDLE, long> && std::is_same_v<SCARDCONTEXT, long> &&
+              std::is_same_v<DWORD, unsigned long> && std::is_same_v<LONG, long>);
+
+PcscSamLibrary::NativeResult PcscSamLibrary::EnsureContext() {
     if (hasContext_ && SCardIsValidContext(context_) == SCARD_S_SUCCESS) {
         return SCARD_S_SUCCESS;
     }

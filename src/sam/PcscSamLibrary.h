@@ -1,7 +1,5 @@
 #pragma once
 
-#include <pcsclite.h>
-
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -35,18 +33,23 @@ class PcscSamLibrary : public SamLibrary {
                               std::uint32_t* recvLength) override;
 
   private:
+    // The service's handle, protocol and context types, spelt out so that this header needs
+    // none of its headers; the source checks that they match.
+    using NativeHandle = long;
+    using NativeProtocol = unsigned long;
+    using NativeResult = long;
     struct Connection {
-        SCARDHANDLE card;
-        DWORD protocol;  // native active protocol
+        NativeHandle card;
+        NativeProtocol protocol;  // native active protocol
     };
 
     // A valid context, established again when the service has dropped the old one.
-    LONG EnsureContext();
+    NativeResult EnsureContext();
     // Whether `name` is in the service's current reader list.
     bool IsListed(const std::string& name);
     std::uint32_t NextHandle();
 
-    SCARDCONTEXT context_ = 0;
+    NativeHandle context_ = 0;
     bool hasContext_ = false;
     std::map<std::uint32_t, Connection> connections_;
     std::uint32_t lastHandle_ = 0;

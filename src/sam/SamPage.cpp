@@ -5,12 +5,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "apdu/ApduConsole.h"
 #include "apdu/ApduEdits.h"
 #include "apdu/FieldBinder.h"
 #include "common/ResponseLog.h"
-#include "session/CancelButton.h"
+#include "gui/CancelButton.h"
+#include "gui/ResponseLogEdit.h"
 #include "session/ReaderSession.h"
-#include "session/ResponseLogEdit.h"
 
 namespace {
 
@@ -35,11 +36,12 @@ QPushButton* CreateButton(const QString& objectName, const QString& caption, QWi
 
 }  // namespace
 
-SamPage::SamPage(ReaderSession& session, SamLibrary& sam, QWidget* parent)
+SamPage::SamPage(ReaderSession& session, SamLibrary& sam, MessageBoxes& boxes, QWidget* parent)
     : QWidget(parent),
       session_(session),
-      samRespon_(new ResponseLogEdit(QStringLiteral("SAMRespon"), this)),
-      sam_(sam, session.Boxes(), *samRespon_) {
+      boxes_(boxes),
+      sam_(sam, samLog_),
+      samRespon_(new ResponseLogEdit(QStringLiteral("SAMRespon"), samLog_, this)) {
     setObjectName(QStringLiteral("SAMSheet"));
     CreateWidgets();
     ConnectWidgets();
@@ -125,7 +127,7 @@ std::uint32_t SamPage::SAMConnectCard() {
     } else {
         EnabledSAMComponent(false);
     }
-    AppendLogLine(*samRespon_, "");
+    AppendLogLine(samLog_, "");
     return code;
 }
 
@@ -154,13 +156,13 @@ void SamPage::ShowSamProtocol() {
 }
 
 void SamPage::SendSamApdu() {
-    sam_.SendSamApdu(ReadApduTexts(edits_), session_.Slot());
+    ::SendSamApdu(ReadApduTexts(edits_), sam_, session_.Slot(), boxes_);
 }
 
 std::uint32_t SamPage::DisconnectSam() {
     const std::uint32_t code = sam_.Disconnect(session_.Slot());
     protocol_->clear();
-    AppendLogLine(*samRespon_, "");
+    AppendLogLine(samLog_, "");
     return code;
 }
 
@@ -178,7 +180,7 @@ void SamPage::SAMDisconnectBtnClick() {
 }
 
 void SamPage::SAMClearClick() {
-    samRespon_->ClearLog();
+    samLog_.ClearLog();
 }
 
 void SamPage::SAMCLAChange() {

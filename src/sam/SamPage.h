@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/ResponseLogModel.h"
 #include "sam/SamSession.h"
 
 class FieldBinder;
@@ -11,6 +12,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class ReaderSession;
+class MessageBoxes;
 class ResponseLogEdit;
 class SamLibrary;
 
@@ -19,7 +21,8 @@ class SamLibrary;
 class SamPage : public QWidget {
     Q_OBJECT
   public:
-    SamPage(ReaderSession& session, SamLibrary& sam, QWidget* parent = nullptr);
+    SamPage(ReaderSession& session, SamLibrary& sam, MessageBoxes& boxes,
+            QWidget* parent = nullptr);
 
     // Connects the selected reader's SAM and lays the fields out; answers the library's code.
     std::uint32_t SAMConnectCard();
@@ -69,8 +72,10 @@ class SamPage : public QWidget {
     void ConnectWidgets();
 
     ReaderSession& session_;
-    ResponseLogEdit* samRespon_ = nullptr;
+    MessageBoxes& boxes_;
+    ResponseLogModel samLog_;
     SamSession sam_;
+    ResponseLogEdit* samRespon_ = nullptr;
     std::vector<QLineEdit*> edits_;     // SAMCLA, SAMINS, SAMP1, SAMP2, SAMLc, SAMData, SAMLe
     std::vector<QLabel*> fieldLabels_;  // in the order of edits_
     FieldBinder* binder_ = nullptr;

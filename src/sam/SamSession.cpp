@@ -37,8 +37,7 @@ SamProtocolLayout SamLayoutForProtocols(std::uint32_t flags) {
     return {"Protocol: Unknown", std::nullopt, std::nullopt, std::nullopt};
 }
 
-SamSession::SamSession(SamLibrary& library, MessageBoxes& boxes, ResponseLog& log)
-    : library_(library), boxes_(boxes), log_(log) {}
+SamSession::SamSession(SamLibrary& library, ResponseLog& log) : library_(library), log_(log) {}
 
 std::uint32_t SamSession::Connect(const char* readerName, int slot) {
     const std::uint32_t code = library_.SamConnect(readerName, kSamModeShared, kSamProtocolsT0OrT1,
@@ -61,19 +60,14 @@ std::uint32_t SamSession::Disconnect(int slot) {
     return code;
 }
 
-void SamSession::SendSamApdu(const ApduTexts& texts, int slot) {
-    ApduBuffer command{};
-    std::int32_t n = 0;
-    if (!PrepareApduCommand(texts, boxes_, log_, command, n)) {
-        return;
-    }
+ApduReply SamSession::Transmit(const ApduBuffer& command, std::int32_t n, int slot) {
     IoRequest& request = SamIoRequests[slot];
     request.protocol = SamProtocols[slot];
     request.length = kIoRequestLength;
-    ApduBuffer reply{};
-    std::uint32_t replyLength = ApduBufferSize;
-    const std::uint32_t code =
-        library_.SamTransmit(SamHandles[slot], &request, command.data(),
-                             static_cast<std::uint32_t>(n), &request, reply.data(), &replyLength);
-    ReportApduReply(code, reply, replyLength, kSamExchangeWording, boxes_, log_);
+    ApduReply reply;
+    reply.length = ApduBufferSize;
+    reply.code = library_.SamTransmit(SamHandles[slot], &request, command.data(),
+                                      static_cast<std::uint32_t>(n), &request, reply.bytes.data(),
+                                      &reply.length);
+    return reply;
 }

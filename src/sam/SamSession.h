@@ -11,7 +11,6 @@
 #include "session/CardLibrary.h"
 #include "session/ReaderSession.h"
 
-class MessageBoxes;
 class ResponseLog;
 class SamLibrary;
 
@@ -40,7 +39,7 @@ SamProtocolLayout SamLayoutForProtocols(std::uint32_t flags);
 // entries of the reader slot it is given.
 class SamSession {
   public:
-    SamSession(SamLibrary& library, MessageBoxes& boxes, ResponseLog& log);
+    SamSession(SamLibrary& library, ResponseLog& log);
 
     // SamConnect for the reader (a null name is passed on; the library refuses it), then
     // "Connect SAM0 Success" or the failure line. The caller closes the block with an
@@ -48,8 +47,11 @@ class SamSession {
     std::uint32_t Connect(const char* readerName, int slot);
     // SamDisconnect, then "Disconnect SAM0 Success" or the failure line. The handle stays.
     std::uint32_t Disconnect(int slot);
-    // One exchange with the SAM, logged like the card exchange in the SAM's own words.
-    void SendSamApdu(const ApduTexts& texts, int slot);
+    // One transmit of `command` to the SAM with the slot's protocol control record; logs
+    // nothing. The exchange is logged like the card's, in kSamExchangeWording.
+    ApduReply Transmit(const ApduBuffer& command, std::int32_t n, int slot);
+
+    ResponseLog& Log() { return log_; }
 
     std::array<std::uint32_t, MaxReaders> SamHandles{};
     std::array<std::uint32_t, MaxReaders> SamProtocols{};
@@ -57,6 +59,5 @@ class SamSession {
 
   private:
     SamLibrary& library_;
-    MessageBoxes& boxes_;
     ResponseLog& log_;
 };

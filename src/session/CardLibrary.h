@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "session/PcscCodes.h"
+
 // The card library: the reader operations in the shape of the PC/SC calls (8-bit text
 // variant) and the memory-card operations. Every operation answers a 32-bit code, 0 for
 // success. Contexts and card handles are 32-bit values; a backend maps them to its own.
@@ -30,10 +32,8 @@ inline constexpr std::uint32_t kProtocolT0 = 1;
 inline constexpr std::uint32_t kProtocolT1 = 2;
 inline constexpr std::uint32_t kProtocolMemoryCard = 16;
 
-// Answer of an operation that the card or the backend cannot carry out:
-// SCARD_E_UNSUPPORTED_FEATURE with its standard value (pcsc-lite's macro shares its value
-// with SCARD_E_UNEXPECTED, which would hide what the answer means).
-inline constexpr std::uint32_t kUnsupportedFeature = 0x80100022;
+// Answer of an operation that the card or the backend cannot carry out.
+using pcsc_codes::kUnsupportedFeature;
 
 class CardLibrary {
   public:

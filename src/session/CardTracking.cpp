@@ -8,9 +8,9 @@ TrackingTick TrackCard(ReaderSession& session) {
     session.RefreshCardState();  // on failure the flags keep their last values
     if (!session.TrackingArmed) {
         // A card was disconnected by hand: wait for it to be taken out before arming again.
-        session.ConnectFailCount = 0;
+        session.ResetConnectFails();
         if (!session.CardPresent) {
-            session.TrackingArmed = true;
+            session.RearmTracking();
             tick.rearmed = true;
             tick.statusWindow = TrackingTick::StatusWindow::Hide;
         } else {
@@ -20,7 +20,7 @@ TrackingTick TrackCard(ReaderSession& session) {
     }
     if (!session.CardPresent) {
         tick.statusWindow = TrackingTick::StatusWindow::ShowInsertCard;
-        session.ConnectFailCount = 0;
+        session.ResetConnectFails();
     } else {
         tick.statusWindow = TrackingTick::StatusWindow::Hide;
     }
@@ -28,13 +28,13 @@ TrackingTick TrackCard(ReaderSession& session) {
         return tick;
     }
     if (session.TryConnectCard()) {
-        session.ConnectFailCount = 0;
+        session.ResetConnectFails();
         AppendLogLine(session.CardLog(), "Connect Success");
         AppendLogLine(session.CardLog(), "");
         tick.connected = true;
     } else if (session.ConnectFailed && session.ConnectFailCount < ConnectFailLimit) {
         AppendLogLine(session.CardLog(), "Connect Fail");
-        ++session.ConnectFailCount;
+        session.CountConnectFail();
     }
     return tick;
 }

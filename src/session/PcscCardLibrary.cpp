@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "memcard/Sle4404Map.h"
 #include "session/PcscHandles.h"
 #include "session/PcscStorageCard.h"
 
@@ -46,12 +47,6 @@ LONG ReaderAttributeText(SCARDHANDLE card, DWORD attribute, std::vector<BYTE>& t
         text.pop_back();
     }
     return rv;
-}
-
-// Card address of an address counted from the start of an area; one that no command can
-// reach stays out of reach.
-std::uint32_t AreaAddress(std::uint32_t address, std::uint32_t areaStart) {
-    return address < kStorageAddressLimit ? address + areaStart : kStorageAddressLimit;
 }
 
 // Answers by which the service says that a native context is of no more use: the service
@@ -318,10 +313,10 @@ std::uint32_t PcscCardLibrary::StorageWrite(std::uint32_t card, const std::uint8
     return storage ? storage->Write(address, data, length) : kInvalidHandle;
 }
 
-std::uint32_t PcscCardLibrary::StorageVerify(std::uint32_t card,
-                                             std::span<const std::uint8_t> code) {
+std::uint32_t PcscCardLibrary::StorageVerify(std::uint32_t card, std::span<const std::uint8_t> code,
+                                             std::uint8_t reference) {
     const auto storage = StorageCard(card);
-    return storage ? storage->Verify(code) : kInvalidHandle;
+    return storage ? storage->Verify(code, reference) : kInvalidHandle;
 }
 
 std::uint32_t PcscCardLibrary::Unsupported(std::uint32_t card) {
@@ -406,20 +401,23 @@ std::uint32_t PcscCardLibrary::CardSLE4404ReadMemory(std::uint32_t card, std::ui
 std::uint32_t PcscCardLibrary::CardSLE4404ReadUserMemory(std::uint32_t card, std::uint8_t* buffer,
                                                          std::uint32_t address,
                                                          std::uint32_t* length) {
-    return StorageRead(card, buffer, AreaAddress(address, kSle4404UserMemoryStart), length);
+    const auto storage = StorageCard(card);
+    return storage ? storage->ReadArea(sle4404::kUserMemory.start, sle4404::kUserMemory.size,
+                                       address, buffer, length)
+                   : kInvalidHandle;
 }
 
 std::uint32_t PcscCardLibrary::CardSLE4404VerifyUserCode(std::uint32_t card, std::uint8_t code1,
                                                          std::uint8_t code2) {
     const std::uint8_t code[] = {code1, code2};
-    return StorageVerify(card, code);
+    return StorageVerify(card, code, sle4404::kUserCodeReference);
 }
 
 std::uint32_t PcscCardLibrary::CardSLE4404VerifyMemoryCode(std::uint32_t card, std::uint8_t code1,
                                                            std::uint8_t code2, std::uint8_t code3,
                                                            std::uint8_t code4) {
     const std::uint8_t code[] = {code1, code2, code3, code4};
-    return StorageVerify(card, code);
+    return StorageVerify(card, code, sle4404::kMemoryCodeReference);
 }
 
 std::uint32_t PcscCardLibrary::CardSLE4404EraseMemory(std::uint32_t card, std::uint32_t,
@@ -436,7 +434,10 @@ std::uint32_t PcscCardLibrary::CardSLE4404WriteUserMemory(std::uint32_t card,
                                                           const std::uint8_t* data,
                                                           std::uint32_t address,
                                                           std::uint32_t length) {
-    return StorageWrite(card, data, AreaAddress(address, kSle4404UserMemoryStart), length);
+    const auto storage = StorageCard(card);
+    return storage ? storage->WriteArea(sle4404::kUserMemory.start, sle4404::kUserMemory.size,
+                                        address, data, length)
+                   : kInvalidHandle;
 }
 
 std::uint32_t PcscCardLibrary::CardSLE4436ReadMemory(std::uint32_t card, std::uint8_t* buffer,

@@ -111,14 +111,12 @@ class PcscCardLibrary : public CardLibrary {
                                      std::uint32_t length, std::uint8_t addressBytes) override;
 
   private:
-    // Byte address at which the SLE4404 user memory starts (bit 96 of the chip).
-    static constexpr std::uint32_t kSle4404UserMemoryStart = 12;
-
     std::uint32_t StorageRead(std::uint32_t card, std::uint8_t* buffer, std::uint32_t address,
                               std::uint32_t* length);
     std::uint32_t StorageWrite(std::uint32_t card, const std::uint8_t* data, std::uint32_t address,
                                std::uint32_t length);
-    std::uint32_t StorageVerify(std::uint32_t card, std::span<const std::uint8_t> code);
+    std::uint32_t StorageVerify(std::uint32_t card, std::span<const std::uint8_t> code,
+                                std::uint8_t reference = 0x00);
     // kUnsupportedFeature for an open card, else SCARD_E_INVALID_HANDLE.
     std::uint32_t Unsupported(std::uint32_t card);
     // Null when `card` is not open; the exchange goes over the card's own protocol.

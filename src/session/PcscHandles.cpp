@@ -1,5 +1,34 @@
 #include "session/PcscHandles.h"
 
+#include "session/PcscCodes.h"
+
+// The program's own copies of the service's codes must be the service's values.
+static_assert(pcsc_codes::kSuccess == static_cast<std::uint32_t>(SCARD_S_SUCCESS));
+static_assert(pcsc_codes::kInvalidHandle == static_cast<std::uint32_t>(SCARD_E_INVALID_HANDLE));
+static_assert(pcsc_codes::kInvalidParameter ==
+              static_cast<std::uint32_t>(SCARD_E_INVALID_PARAMETER));
+static_assert(pcsc_codes::kInsufficientBuffer ==
+              static_cast<std::uint32_t>(SCARD_E_INSUFFICIENT_BUFFER));
+static_assert(pcsc_codes::kUnknownReader == static_cast<std::uint32_t>(SCARD_E_UNKNOWN_READER));
+static_assert(pcsc_codes::kNoSmartcard == static_cast<std::uint32_t>(SCARD_E_NO_SMARTCARD));
+static_assert(pcsc_codes::kProtoMismatch == static_cast<std::uint32_t>(SCARD_E_PROTO_MISMATCH));
+static_assert(pcsc_codes::kInvalidValue == static_cast<std::uint32_t>(SCARD_E_INVALID_VALUE));
+static_assert(pcsc_codes::kReaderUnavailable ==
+              static_cast<std::uint32_t>(SCARD_E_READER_UNAVAILABLE));
+static_assert(pcsc_codes::kNoService == static_cast<std::uint32_t>(SCARD_E_NO_SERVICE));
+static_assert(pcsc_codes::kNoReadersAvailable ==
+              static_cast<std::uint32_t>(SCARD_E_NO_READERS_AVAILABLE));
+static_assert(pcsc_codes::kReaderUnsupported ==
+              static_cast<std::uint32_t>(SCARD_E_READER_UNSUPPORTED));
+static_assert(pcsc_codes::kCommError == static_cast<std::uint32_t>(SCARD_F_COMM_ERROR));
+static_assert(pcsc_codes::kUnresponsiveCard ==
+              static_cast<std::uint32_t>(SCARD_W_UNRESPONSIVE_CARD));
+static_assert(pcsc_codes::kRemovedCard == static_cast<std::uint32_t>(SCARD_W_REMOVED_CARD));
+static_assert(pcsc_codes::kSecurityViolation ==
+              static_cast<std::uint32_t>(SCARD_W_SECURITY_VIOLATION));
+static_assert(pcsc_codes::kWrongChv == static_cast<std::uint32_t>(SCARD_W_WRONG_CHV));
+static_assert(pcsc_codes::kChvBlocked == static_cast<std::uint32_t>(SCARD_W_CHV_BLOCKED));
+
 #include <utility>
 
 std::uint32_t PcscHandles::NextId() {

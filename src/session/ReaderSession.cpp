@@ -5,7 +5,6 @@
 #include "common/Conversions.h"
 #include "common/LogFormat.h"
 #include "common/ResponseLog.h"
-#include "session/MessageBoxes.h"
 
 namespace {
 constexpr std::uint32_t kScopeUser = 0;
@@ -13,16 +12,28 @@ constexpr std::uint32_t kInfiniteTimeout = 0xFFFFFFFF;
 constexpr std::uint32_t kShareShared = 2;
 constexpr std::uint32_t kProtocolsT0OrT1 = 3;
 constexpr std::uint32_t kDispositionEject = 3;
+constexpr std::uint32_t kIoRequestLength = 8;
 // Bound on the reader-name buffer whatever length the library asks for; a real list of
 // 40 names fits many times over.
 constexpr std::uint32_t kMaxReaderNamesLength = 64 * 1024;
 }  // namespace
 
-ReaderSession::ReaderSession(CardLibrary& library, MessageBoxes& boxes, ResponseLog& cardLog)
-    : library_(library), boxes_(boxes), cardLog_(cardLog) {}
+ReaderSession::ReaderSession(CardLibrary& library, ResponseLog& cardLog)
+    : library_(library), cardLog_(cardLog) {}
 
 int ReaderSession::Slot() const {
     return SelectedReader >= 0 && SelectedReader < MaxReaders ? SelectedReader : 0;
+}
+
+void ReaderSession::SelectReader(int index) {
+    SelectedReader = index;
+}
+
+IoRequest& ReaderSession::PrepareIoRequest() {
+    ReaderSlot& slot = Readers[Slot()];
+    slot.IoRequest.protocol = slot.ActiveProtocol;
+    slot.IoRequest.length = kIoRequestLength;
+    return slot.IoRequest;
 }
 
 const char* ReaderSession::ReaderName(int index) const {
@@ -32,15 +43,13 @@ const char* ReaderSession::ReaderName(int index) const {
     return ReaderStates[static_cast<std::size_t>(index)].reader;
 }
 
-bool ReaderSession::InitializeReaders() {
+Outcome ReaderSession::InitializeReaders() {
     ReaderContext = 0;
     if (library_.CardEstablishContext(kScopeUser, nullptr, nullptr, &ReaderContext) != 0) {
-        boxes_.ShowError("Establish Context Fail!");
-        return false;
+        return Outcome::Failure("Establish Context Fail!");
     }
     if (library_.CardListReaders(ReaderContext, nullptr, nullptr, &ReaderNamesLength) != 0) {
-        boxes_.ShowError("SCardListReaders Fail!");
-        return false;
+        return Outcome::Failure("SCardListReaders Fail!");
     }
     if (ReaderNamesLength > kMaxReaderNamesLength) {
         ReaderNamesLength = kMaxReaderNamesLength;
@@ -52,8 +61,7 @@ bool ReaderSession::InitializeReaders() {
     ReaderCount = 0;
     std::uint32_t filledLength = ReaderNamesLength;
     if (library_.CardListReaders(ReaderContext, nullptr, ReaderNames.data(), &filledLength) != 0) {
-        boxes_.ShowError("SCardListReaders Fail!");
-        return false;
+        return Outcome::Failure("SCardListReaders Fail!");
     }
     ListReaderNames();
     SelectedReader = 0;
@@ -62,7 +70,7 @@ bool ReaderSession::InitializeReaders() {
     CardConnected = false;
     CardBusy = false;
     AppendLogLine(cardLog_, "Initialize Success");
-    return true;
+    return Outcome::Success();
 }
 
 // Walks the multi-string within the buffer, whatever the library wrote: a list without
@@ -103,9 +111,9 @@ bool ReaderSession::TryConnectCard() {
         CardPresent = false;
         return false;
     }
-    const int slot = Slot();
+    ReaderSlot& slot = Readers[Slot()];
     if (library_.CardConnect(ReaderContext, state.reader, kShareShared, kProtocolsT0OrT1,
-                             &CardHandles[slot], &ActiveProtocols[slot]) != 0) {
+                             &slot.CardHandle, &slot.ActiveProtocol) != 0) {
         ConnectFailed = true;
         return false;
     }
@@ -115,7 +123,7 @@ bool ReaderSession::TryConnectCard() {
 }
 
 bool ReaderSession::DisconnectCard() {
-    const std::uint32_t code = library_.CardDisconnect(CardHandles[Slot()], kDispositionEject);
+    const std::uint32_t code = library_.CardDisconnect(SelectedCardHandle(), kDispositionEject);
     if (code != 0) {
         AppendReturnCodeLine(cardLog_, "Disconnect Card Fail, return code=0x", code);
         AppendLogLine(cardLog_, "");

@@ -3,7 +3,7 @@
 
 #include <numeric>
 
-#include "apdu/CardExchange.h"
+#include "apdu/ApduConsole.h"
 #include "common/MemoryResponseLog.h"
 #include "session/ReaderSession.h"
 #include "support/MockLibraries.h"
@@ -26,8 +26,8 @@ class CardExchangeTest : public ::testing::Test {
         boxes.Watch([this] { return log.Lines().size(); });
         session.SelectedReader = 2;
         session.ReaderCount = 3;
-        session.CardHandles[2] = 0x77;
-        session.ActiveProtocols[2] = kProtocolT1;
+        session.Readers[2].CardHandle = 0x77;
+        session.Readers[2].ActiveProtocol = kProtocolT1;
     }
 
     // The card answers `reply` and the call `code`; the command sent is kept.
@@ -53,7 +53,7 @@ class CardExchangeTest : public ::testing::Test {
     ::testing::StrictMock<MockCardLibrary> library;
     RecordingMessageBoxes boxes;
     MemoryResponseLog log;
-    ReaderSession session{library, boxes, log};
+    ReaderSession session{library, log};
 
     std::vector<std::uint8_t> sent;
     const IoRequest* sendRequest = nullptr;
@@ -70,15 +70,15 @@ std::vector<std::uint8_t> Counting(std::size_t n) {
 
 TEST_F(CardExchangeTest, LogsTheWorkedExample) {
     ExpectTransmit({0x90, 0x00});
-    EXPECT_TRUE(SendCardApdu(kSelectFile, session, log));
+    EXPECT_TRUE(SendCardApdu(kSelectFile, session, boxes, log));
 
     EXPECT_THAT(log.Lines(), ElementsAre("Send Data (0x0007 bytes) : ", "00 A4 04 00 02 3F 00 ",
                                          "Send Data Success",
                                          "Receive Data : (0x0002 bytes) : ", "90 00 ", kSeparator));
     EXPECT_EQ(sent, (std::vector<std::uint8_t>{0x00, 0xA4, 0x04, 0x00, 0x02, 0x3F, 0x00}));
     // One protocol control record of the selected reader, as send and receive control.
-    EXPECT_EQ(sendRequest, &session.IoRequests[2]);
-    EXPECT_EQ(recvRequest, &session.IoRequests[2]);
+    EXPECT_EQ(sendRequest, &session.Readers[2].IoRequest);
+    EXPECT_EQ(recvRequest, &session.Readers[2].IoRequest);
     EXPECT_EQ(protocolSeen, kProtocolT1);
     EXPECT_EQ(lengthSeen, 8u);
     EXPECT_EQ(offered, ApduBufferSize);
@@ -90,11 +90,11 @@ TEST_F(CardExchangeTest, LogsTheWorkedExample) {
 TEST_F(CardExchangeTest, LaysOutRepliesInRowsOfSixteen) {
     const std::string row16 = "00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F ";
     ExpectTransmit({});
-    SendCardApdu(kSelectFile, session, log);
+    SendCardApdu(kSelectFile, session, boxes, log);
     ExpectTransmit(Counting(16));
-    SendCardApdu(kSelectFile, session, log);
+    SendCardApdu(kSelectFile, session, boxes, log);
     ExpectTransmit(Counting(17));
-    SendCardApdu(kSelectFile, session, log);
+    SendCardApdu(kSelectFile, session, boxes, log);
 
     EXPECT_THAT(log.Lines(),
                 ElementsAre(_, _, "Send Data Success", "Receive Data : (0x0000 bytes) : ", "",
@@ -107,7 +107,7 @@ TEST_F(CardExchangeTest, LaysOutRepliesInRowsOfSixteen) {
 
 TEST_F(CardExchangeTest, LogsALongReplyWithItsRemainderRow) {
     ExpectTransmit(Counting(258));
-    SendCardApdu(kSelectFile, session, log);
+    SendCardApdu(kSelectFile, session, boxes, log);
 
     const auto& lines = log.Lines();
     ASSERT_EQ(lines.size(), 2u + 1 + 1 + 16 + 1 + 1);
@@ -120,7 +120,7 @@ TEST_F(CardExchangeTest, LogsALongReplyWithItsRemainderRow) {
 
 TEST_F(CardExchangeTest, SendsAWholeCommandOnOneLine) {
     ExpectTransmit({0x90, 0x00});
-    SendCardApdu({"00", "D6", "00", "00", "14", std::string(40, 'E'), ""}, session, log);
+    SendCardApdu({"00", "D6", "00", "00", "14", std::string(40, 'E'), ""}, session, boxes, log);
     ASSERT_GE(log.Lines().size(), 2u);
     EXPECT_EQ(log.Lines()[0], "Send Data (0x0019 bytes) : ");
     EXPECT_EQ(log.Lines()[1].size(), 75u);
@@ -128,7 +128,7 @@ TEST_F(CardExchangeTest, SendsAWholeCommandOnOneLine) {
 
 TEST_F(CardExchangeTest, ShowsTheBoxBeforeTheReturnCodeLine) {
     ExpectTransmit({}, 0x1F);
-    EXPECT_FALSE(SendCardApdu(kSelectFile, session, log));
+    EXPECT_FALSE(SendCardApdu(kSelectFile, session, boxes, log));
 
     ASSERT_EQ(boxes.Boxes().size(), 1u);
     EXPECT_EQ(boxes.Boxes()[0].text, "Send Data To Card Fail!");
@@ -143,18 +143,18 @@ TEST_F(CardExchangeTest, KeepsCardBusyWhileTheFailureBoxIsOpen) {
     bool busyWhileOpen = false;
     boxes.WhileOpen([&] { busyWhileOpen = session.CardBusy; });
     ExpectTransmit({}, 1);
-    SendCardApdu(kSelectFile, session, log);
+    SendCardApdu(kSelectFile, session, boxes, log);
     EXPECT_TRUE(busyWhileOpen);
     EXPECT_FALSE(session.CardBusy);
 }
 
 TEST_F(CardExchangeTest, AFaultyFieldSendsAndLogsNothing) {
-    EXPECT_FALSE(SendCardApdu({"00", "", "00", "00", "", "", ""}, session, log));
+    EXPECT_FALSE(SendCardApdu({"00", "", "00", "00", "", "", ""}, session, boxes, log));
     EXPECT_THAT(boxes.Errors(), ElementsAre("INS Empty!"));
     EXPECT_TRUE(log.Lines().empty());
 
-    EXPECT_FALSE(
-        SendCardApdu({"00", "D6", "00", "00", "", std::string(2042, 'A'), ""}, session, log));
+    EXPECT_FALSE(SendCardApdu({"00", "D6", "00", "00", "", std::string(2042, 'A'), ""}, session,
+                              boxes, log));
     EXPECT_THAT(boxes.Errors(), ElementsAre("INS Empty!", "DATA Too Long!"));
     EXPECT_TRUE(log.Lines().empty());
 }
@@ -170,7 +170,7 @@ TEST_F(CardExchangeTest, BoundsAnOversizeReplyLengthToTheBuffer) {
                       *length = 5000;
                   }),
                   Return(0)));
-    SendCardApdu(kSelectFile, session, log);
+    SendCardApdu(kSelectFile, session, boxes, log);
 
     const auto& lines = log.Lines();
     ASSERT_EQ(lines.size(), 2u + 1 + 1 + 64 + 1 + 1);

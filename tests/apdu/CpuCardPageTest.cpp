@@ -10,8 +10,8 @@
 
 #include "apdu/CpuCardPage.h"
 #include "apdu/QStringPrinter.h"
+#include "gui/ResponseLogEdit.h"
 #include "session/ReaderSession.h"
-#include "session/ResponseLogEdit.h"
 #include "support/MockLibraries.h"
 #include "support/RecordingMessageBoxes.h"
 
@@ -24,8 +24,8 @@ using ::testing::Invoke;
 class CpuCardPageTest : public ::testing::Test {
   protected:
     CpuCardPageTest() {
-        session.CardHandles[0] = 0x10;
-        session.ActiveProtocols[0] = kProtocolT1;
+        session.Readers[0].CardHandle = 0x10;
+        session.Readers[0].ActiveProtocol = kProtocolT1;
         boxes.Watch([this] { return log->Lines().size(); });
     }
 
@@ -61,9 +61,10 @@ class CpuCardPageTest : public ::testing::Test {
 
     ::testing::StrictMock<MockCardLibrary> library;
     RecordingMessageBoxes boxes;
-    ResponseLogEdit* log = new ResponseLogEdit(QStringLiteral("ScardRespon"));
-    ReaderSession session{library, boxes, *log};
-    CpuCardPage page{session, log};
+    ResponseLogModel cardLog;
+    ReaderSession session{library, cardLog};
+    CpuCardPage page{session, boxes, cardLog};
+    ResponseLogEdit* log = page.findChild<ResponseLogEdit*>(QStringLiteral("ScardRespon"));
 };
 
 TEST_F(CpuCardPageTest, HasItsControlsWithCaptions) {
@@ -85,7 +86,8 @@ TEST_F(CpuCardPageTest, HasItsControlsWithCaptions) {
     EXPECT_EQ(Button("SCardSend")->toolTip(), "Send APDU command to Card");
     EXPECT_EQ(Button("ScardClear")->text(), "Clear");
     EXPECT_EQ(Label("LblReaderName")->text(), "Reader Name:");
-    EXPECT_EQ(page.findChild<ResponseLogEdit*>(QStringLiteral("ScardRespon")), log);
+    ASSERT_NE(log, nullptr);
+    EXPECT_EQ(log->Model(), &cardLog) << "the page shows the log the session writes into";
     page.SetProtocolText(QStringLiteral("T1"));
     EXPECT_EQ(Label("Protocol")->text(), "T1");
 }

@@ -13,8 +13,8 @@
 #include "app/Platform.h"
 #include "app/QenForm.h"
 #include "app/StartUp.h"
+#include "gui/ResponseLogEdit.h"
 #include "session/ReaderSession.h"
-#include "session/ResponseLogEdit.h"
 #include "sim/SimCardLibrary.h"
 #include "sim/SimMsrLibrary.h"
 #include "sim/SimSamLibrary.h"
@@ -35,18 +35,18 @@ class AppTest : public ::testing::Test {
 
     template <typename T>
     T* Find(const char* name) {
-        T* found = MainForm->findChild<T*>(QString::fromLatin1(name));
+        T* found = windows->mainForm->findChild<T*>(QString::fromLatin1(name));
         EXPECT_NE(found, nullptr) << name;
         return found;
     }
 
     std::vector<std::string> Log(const char* name) { return Find<ResponseLogEdit>(name)->Lines(); }
-    ReaderSession& Session() { return MainForm->Session(); }
+    ReaderSession& Session() { return windows->mainForm->Session(); }
     QTimer* ConnectTimer() { return Find<QTimer>("ConnectTimer"); }
     QAction* AutoConnect() { return Find<QAction>("AutoConnect"); }
     QPushButton* Button(const char* name) { return Find<QPushButton>(name); }
     QString CurrentPage() { return Find<QTabWidget>("PageCtrl")->currentWidget()->objectName(); }
-    void Tick() { MainForm->ConnectTimerTimer(); }
+    void Tick() { windows->mainForm->ConnectTimerTimer(); }
 
     SimCardLibrary card;
     SimSamLibrary sam;

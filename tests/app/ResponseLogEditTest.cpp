@@ -5,7 +5,7 @@
 #include <QTextDocument>
 #include <string>
 
-#include "session/ResponseLogEdit.h"
+#include "gui/ResponseLogEdit.h"
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
@@ -23,19 +23,20 @@ class ResponseLogEditTest : public ::testing::Test {
 
     void AppendNumbered(int count) {
         for (int i = 0; i < count; ++i) {
-            log.AppendLine("line " + std::to_string(i));
+            model.AppendLine("line " + std::to_string(i));
         }
     }
 
     QScrollBar* Bar() { return log.verticalScrollBar(); }
 
-    ResponseLogEdit log{QStringLiteral("ScardRespon")};
+    ResponseLogModel model;
+    ResponseLogEdit log{QStringLiteral("ScardRespon"), model};
 };
 
 TEST_F(ResponseLogEditTest, LinesAreThereAtOnceAndTheDocumentTakesThemAfterTheHandler) {
-    log.AppendLine("");
-    log.AppendLine("Send Data Success");
-    log.AppendLine("");
+    model.AppendLine("");
+    model.AppendLine("Send Data Success");
+    model.AppendLine("");
     // The handler that appended has not returned yet: the document has not been touched.
     EXPECT_TRUE(log.document()->isEmpty());
     QApplication::processEvents();
@@ -45,25 +46,25 @@ TEST_F(ResponseLogEditTest, LinesAreThereAtOnceAndTheDocumentTakesThemAfterTheHa
 }
 
 TEST_F(ResponseLogEditTest, LinesReadBeforeTheEventLoopKeepTheirOrderWithLaterOnes) {
-    log.AppendLine("first");
+    model.AppendLine("first");
     EXPECT_THAT(log.Lines(), ElementsAre("first"));
-    log.AppendLine("second");
+    model.AppendLine("second");
     QApplication::processEvents();
-    log.AppendLine("third");
+    model.AppendLine("third");
     EXPECT_THAT(log.Lines(), ElementsAre("first", "second", "third"));
     QApplication::processEvents();
     EXPECT_THAT(log.Lines(), ElementsAre("first", "second", "third"));
 }
 
 TEST_F(ResponseLogEditTest, ClearDropsLinesStillWaiting) {
-    log.AppendLine("kept?");
+    model.AppendLine("kept?");
     QApplication::processEvents();
-    log.AppendLine("waiting");
-    log.ClearLog();
+    model.AppendLine("waiting");
+    model.ClearLog();
     QApplication::processEvents();
     EXPECT_THAT(log.Lines(), IsEmpty());
     EXPECT_TRUE(log.document()->isEmpty());
-    log.AppendLine("");
+    model.AppendLine("");
     EXPECT_THAT(log.Lines(), ElementsAre(""));
 }
 
@@ -90,11 +91,11 @@ TEST_F(ResponseLogEditTest, StaysWhereTheUserScrolledTo) {
 }
 
 TEST_F(ResponseLogEditTest, TypedTextStaysBeforeLinesAppendedAfterIt) {
-    log.AppendLine("Connect Success");
+    model.AppendLine("Connect Success");
     QApplication::processEvents();
     log.moveCursor(QTextCursor::End);
     log.insertPlainText(QStringLiteral(" typed"));
-    log.AppendLine("");
+    model.AppendLine("");
     EXPECT_THAT(log.Lines(), ElementsAre("Connect Success typed", ""));
 }
 

@@ -7,21 +7,21 @@
 #include <QRadioButton>
 
 #include "AppFixture.h"
-#include "session/CardStatusForm.h"
-#include "session/SelectForm.h"
+#include "gui/CardStatusForm.h"
+#include "gui/SelectForm.h"
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
 namespace {
 
-QLabel* ReaderNameLabel() {
-    return MainForm->findChild<QLabel*>(QStringLiteral("LblReaderName"));
+QLabel* ReaderNameLabel(const ProgramWindows& windows) {
+    return windows.mainForm->findChild<QLabel*>(QStringLiteral("LblReaderName"));
 }
 
-std::vector<QRadioButton*> ReaderItems() {
+std::vector<QRadioButton*> ReaderItems(const ProgramWindows& windows) {
     const QList<QRadioButton*> items =
-        SelectDlg->findChild<QGroupBox*>(QStringLiteral("RdoGupSelectReader"))
+        windows.selectDlg->findChild<QGroupBox*>(QStringLiteral("RdoGupSelectReader"))
             ->findChildren<QRadioButton*>();
     return {items.begin(), items.end()};
 }
@@ -30,20 +30,22 @@ class OneReader : public AppTest {};
 
 TEST_F(OneReader, SelectsTheReaderAndStartsTracking) {
     Start();
-    ASSERT_NE(MainForm, nullptr);
-    ASSERT_NE(FrmAbout, nullptr);
-    ASSERT_NE(SelectDlg, nullptr);
-    ASSERT_NE(MemDataDlg, nullptr);
-    ASSERT_NE(CardStatusDlg, nullptr);
-    EXPECT_EQ(MainForm->windowTitle(),
+    // The instance pointers name the windows that the start-up sequence returned.
+    ASSERT_NE(windows->mainForm, nullptr);
+    EXPECT_EQ(MainForm, windows->mainForm.get());
+    EXPECT_EQ(FrmAbout, windows->frmAbout.get());
+    EXPECT_EQ(SelectDlg, windows->selectDlg.get());
+    EXPECT_EQ(MemDataDlg, windows->memDataDlg.get());
+    EXPECT_EQ(CardStatusDlg, windows->cardStatusDlg.get());
+    EXPECT_EQ(windows->mainForm->windowTitle(),
               QStringLiteral("Zorv/Pellik PC/SC Series Smart Card Reader Testing Program v4.0"));
-    EXPECT_TRUE(MainForm->isVisible());
-    EXPECT_TRUE(MainForm->isEnabled());
-    EXPECT_FALSE(SelectDlg->isVisible());
+    EXPECT_TRUE(windows->mainForm->isVisible());
+    EXPECT_TRUE(windows->mainForm->isEnabled());
+    EXPECT_FALSE(windows->selectDlg->isVisible());
     EXPECT_TRUE(AutoConnect()->isChecked());
     EXPECT_TRUE(ConnectTimer()->isActive());
     EXPECT_EQ(ConnectTimer()->interval(), 200);
-    EXPECT_EQ(ReaderNameLabel()->text(), QStringLiteral("Reader Name: Sim Reader 00 00"));
+    EXPECT_EQ(ReaderNameLabel(*windows)->text(), QStringLiteral("Reader Name: Sim Reader 00 00"));
     EXPECT_EQ(CurrentPage(), QStringLiteral("SCardSheet"));
     EXPECT_THAT(Log("ScardRespon"), ElementsAre("Initialize Success"));
     EXPECT_THAT(boxes.Boxes(), IsEmpty());
@@ -80,7 +82,7 @@ TEST_F(OneReader, ButtonRowAndPagesAreInPlace) {
     }
     auto* menu = Find<QMenuBar>("Menu");
     ASSERT_NE(menu, nullptr);
-    EXPECT_EQ(menu, MainForm->menuBar());
+    EXPECT_EQ(menu, windows->mainForm->menuBar());
     EXPECT_EQ(Find<QTimer>("MsrTimer")->interval(), 500);
     EXPECT_FALSE(Find<QTimer>("MsrTimer")->isActive());
 }
@@ -92,52 +94,54 @@ class ThreeReaders : public AppTest {
 
 TEST_F(ThreeReaders, TheSelectionDialogIsUpAndTheMainWindowWaits) {
     Start();
-    EXPECT_TRUE(SelectDlg->isVisible());
-    EXPECT_FALSE(MainForm->isEnabled());
-    EXPECT_TRUE(SelectDlg->isEnabled()) << "the dialog is not a child of the disabled main window";
+    EXPECT_TRUE(windows->selectDlg->isVisible());
+    EXPECT_FALSE(windows->mainForm->isEnabled());
+    EXPECT_TRUE(windows->selectDlg->isEnabled())
+        << "the dialog is not a child of the disabled main window";
     EXPECT_TRUE(AutoConnect()->isChecked());
     EXPECT_FALSE(ConnectTimer()->isActive());
-    EXPECT_EQ(ReaderNameLabel()->text(), QStringLiteral("Reader Name:"));
-    const auto items = ReaderItems();
+    EXPECT_EQ(ReaderNameLabel(*windows)->text(), QStringLiteral("Reader Name:"));
+    const auto items = ReaderItems(*windows);
     ASSERT_EQ(items.size(), 3u);
     EXPECT_EQ(items[0]->text(), QStringLiteral("Reader A 00 00"));
     EXPECT_EQ(items[2]->text(), QStringLiteral("Reader C 00 00"));
     EXPECT_TRUE(items[0]->isChecked());
 
-    EXPECT_EQ(SelectDlg->focusWidget(), items[0]) << "the reader list is first in the tab order";
+    EXPECT_EQ(windows->selectDlg->focusWidget(), items[0])
+        << "the reader list is first in the tab order";
 }
 
 TEST_F(ThreeReaders, OkTakesTheChosenReaderAndStartsTracking) {
     Start();
-    ReaderItems()[1]->setChecked(true);
-    SelectDlg->OKButtonClick();
+    ReaderItems(*windows)[1]->setChecked(true);
+    windows->selectDlg->OKButtonClick();
     EXPECT_EQ(Session().SelectedReader, 1);
-    EXPECT_EQ(ReaderNameLabel()->text(), QStringLiteral("Reader Name: Reader B 00 00"));
-    EXPECT_FALSE(SelectDlg->isVisible());
-    EXPECT_TRUE(MainForm->isEnabled());
+    EXPECT_EQ(ReaderNameLabel(*windows)->text(), QStringLiteral("Reader Name: Reader B 00 00"));
+    EXPECT_FALSE(windows->selectDlg->isVisible());
+    EXPECT_TRUE(windows->mainForm->isEnabled());
     EXPECT_TRUE(ConnectTimer()->isActive());
 
     // Reopened through Select Rdr: tracking stops and the first reader is offered again.
     Button("SelectBtn")->click();
     EXPECT_FALSE(ConnectTimer()->isActive());
-    EXPECT_FALSE(MainForm->isEnabled());
-    EXPECT_TRUE(ReaderItems()[0]->isChecked());
-    EXPECT_EQ(SelectDlg->focusWidget(), ReaderItems()[0]);
-    EXPECT_EQ(ReaderItems().size(), 3u) << "the list is rebuilt, not appended to";
+    EXPECT_FALSE(windows->mainForm->isEnabled());
+    EXPECT_TRUE(ReaderItems(*windows)[0]->isChecked());
+    EXPECT_EQ(windows->selectDlg->focusWidget(), ReaderItems(*windows)[0]);
+    EXPECT_EQ(ReaderItems(*windows).size(), 3u) << "the list is rebuilt, not appended to";
 
     // Cancel keeps the reader and leaves tracking stopped.
-    SelectDlg->CancelButtonClick();
+    windows->selectDlg->CancelButtonClick();
     EXPECT_EQ(Session().SelectedReader, 1);
-    EXPECT_EQ(ReaderNameLabel()->text(), QStringLiteral("Reader Name: Reader B 00 00"));
+    EXPECT_EQ(ReaderNameLabel(*windows)->text(), QStringLiteral("Reader Name: Reader B 00 00"));
     EXPECT_FALSE(ConnectTimer()->isActive());
-    EXPECT_TRUE(MainForm->isEnabled());
+    EXPECT_TRUE(windows->mainForm->isEnabled());
 }
 
 TEST_F(ThreeReaders, ClosingTheDialogGivesTheMainWindowBack) {
     Start();
-    SelectDlg->close();
-    EXPECT_FALSE(SelectDlg->isVisible());
-    EXPECT_TRUE(MainForm->isEnabled());
+    windows->selectDlg->close();
+    EXPECT_FALSE(windows->selectDlg->isVisible());
+    EXPECT_TRUE(windows->mainForm->isEnabled());
 }
 
 class NoReader : public AppTest {
@@ -147,8 +151,8 @@ class NoReader : public AppTest {
 
 TEST_F(NoReader, OpensOnTheCardPageWithoutTracking) {
     Start();
-    EXPECT_TRUE(MainForm->isEnabled());
-    EXPECT_FALSE(SelectDlg->isVisible());
+    EXPECT_TRUE(windows->mainForm->isEnabled());
+    EXPECT_FALSE(windows->selectDlg->isVisible());
     EXPECT_FALSE(AutoConnect()->isChecked());
     EXPECT_FALSE(ConnectTimer()->isActive());
     EXPECT_EQ(CurrentPage(), QStringLiteral("SCardSheet"));
@@ -163,13 +167,14 @@ TEST_F(NoReader, OpensOnTheCardPageWithoutTracking) {
 TEST_F(NoReader, TheSelectionDialogSaysSoAndOkReadsNoEntry) {
     Start();
     Button("SelectBtn")->click();
-    EXPECT_TRUE(SelectDlg->isVisible());
-    EXPECT_TRUE(SelectDlg->findChild<QLabel*>(QStringLiteral("LblNoReaderFound"))->isVisible());
-    EXPECT_FALSE(
-        SelectDlg->findChild<QGroupBox*>(QStringLiteral("RdoGupSelectReader"))->isVisible());
-    SelectDlg->OKButtonClick();
-    EXPECT_FALSE(SelectDlg->isVisible());
-    EXPECT_TRUE(MainForm->isEnabled());
+    EXPECT_TRUE(windows->selectDlg->isVisible());
+    EXPECT_TRUE(
+        windows->selectDlg->findChild<QLabel*>(QStringLiteral("LblNoReaderFound"))->isVisible());
+    EXPECT_FALSE(windows->selectDlg->findChild<QGroupBox*>(QStringLiteral("RdoGupSelectReader"))
+                     ->isVisible());
+    windows->selectDlg->OKButtonClick();
+    EXPECT_FALSE(windows->selectDlg->isVisible());
+    EXPECT_TRUE(windows->mainForm->isEnabled());
     EXPECT_EQ(Session().SelectedReader, 0);
     EXPECT_FALSE(ConnectTimer()->isActive());
 }
@@ -178,8 +183,8 @@ TEST_F(OneReader, AFailedContextShowsItsBoxAndTheWindowStillOpens) {
     card.FailNext("CardEstablishContext", 0x8010001D);
     Start();
     EXPECT_THAT(boxes.Errors(), ElementsAre("Establish Context Fail!"));
-    EXPECT_TRUE(MainForm->isVisible());
-    EXPECT_TRUE(MainForm->isEnabled());
+    EXPECT_TRUE(windows->mainForm->isVisible());
+    EXPECT_TRUE(windows->mainForm->isEnabled());
     EXPECT_FALSE(AutoConnect()->isChecked());
     EXPECT_FALSE(ConnectTimer()->isActive());
     EXPECT_THAT(Log("ScardRespon"), IsEmpty());

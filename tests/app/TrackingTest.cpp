@@ -4,7 +4,7 @@
 #include <QLineEdit>
 
 #include "AppFixture.h"
-#include "session/CardStatusForm.h"
+#include "gui/CardStatusForm.h"
 
 using ::testing::ElementsAre;
 
@@ -15,8 +15,9 @@ class Tracking : public AppTest {
     void SetUp() override { Start(); }
 
     bool StatusShows(const char* picture) {
-        auto* image = CardStatusDlg->findChild<QLabel*>(QString::fromLatin1(picture));
-        return CardStatusDlg->isVisible() && image->isVisibleTo(CardStatusDlg);
+        auto* image = windows->cardStatusDlg->findChild<QLabel*>(QString::fromLatin1(picture));
+        return windows->cardStatusDlg->isVisible() &&
+               image->isVisibleTo(windows->cardStatusDlg.get());
     }
     QString ProtocolText() { return Find<QLabel>("Protocol")->text(); }
     std::vector<std::string> LogAfterInit() {
@@ -33,29 +34,29 @@ TEST_F(Tracking, InsertingACardConnectsItOnTheNextTick) {
 
     card.InsertCard(0, SimCardKind::CpuT1);
     Tick();
-    EXPECT_FALSE(CardStatusDlg->isVisible());
+    EXPECT_FALSE(windows->cardStatusDlg->isVisible());
     EXPECT_THAT(LogAfterInit(), ElementsAre("Connect Success", ""));
     EXPECT_EQ(ProtocolText(), QStringLiteral("T=1"));
     EXPECT_FALSE(Button("ConnectBtn")->isEnabled());
     EXPECT_TRUE(Button("DisconnectButton")->isEnabled());
     EXPECT_EQ(CurrentPage(), QStringLiteral("SCardSheet"));
-    EXPECT_TRUE(Find<QLineEdit>("Le")->isVisibleTo(MainForm));
+    EXPECT_TRUE(Find<QLineEdit>("Le")->isVisibleTo(windows->mainForm.get()));
 
     Tick();
     EXPECT_EQ(LogAfterInit().size(), 2u) << "a connected card is only watched";
 }
 
 TEST_F(Tracking, AT0CardShapesTheFieldsAndTakesTheFocusToCla) {
-    MainForm->activateWindow();
+    windows->mainForm->activateWindow();
     Find<QTabWidget>("PageCtrl")->setCurrentIndex(1);
     card.InsertCard(0, SimCardKind::CpuT0);
     Tick();
     EXPECT_EQ(ProtocolText(), QStringLiteral("T=0"));
     EXPECT_EQ(CurrentPage(), QStringLiteral("SCardSheet"));
     EXPECT_EQ(Find<QLabel>("Lc_P3Label")->text(), QStringLiteral("P&3:"));
-    EXPECT_FALSE(Find<QLineEdit>("Le")->isVisibleTo(MainForm));
-    EXPECT_FALSE(Find<QLabel>("LeLabel")->isVisibleTo(MainForm));
-    EXPECT_EQ(MainForm->focusWidget(), Find<QLineEdit>("CLA"));
+    EXPECT_FALSE(Find<QLineEdit>("Le")->isVisibleTo(windows->mainForm.get()));
+    EXPECT_FALSE(Find<QLabel>("LeLabel")->isVisibleTo(windows->mainForm.get()));
+    EXPECT_EQ(windows->mainForm->focusWidget(), Find<QLineEdit>("CLA"));
 }
 
 TEST_F(Tracking, AMemoryCardLeavesThePageAsItIs) {
@@ -74,7 +75,7 @@ TEST_F(Tracking, ARefusedCardGetsThreeTriesThenSilenceUntilRemoved) {
         Tick();
     }
     EXPECT_THAT(LogAfterInit(), ElementsAre("Connect Fail", "Connect Fail", "Connect Fail"));
-    EXPECT_FALSE(CardStatusDlg->isVisible());
+    EXPECT_FALSE(windows->cardStatusDlg->isVisible());
 
     // Connect by hand now writes the failure without a new attempt.
     const int connects = card.CallCount("CardConnect");
@@ -110,7 +111,7 @@ TEST_F(Tracking, AfterDisconnectTheCardMustBeEjected) {
 
     card.RemoveCard(0);
     Tick();
-    EXPECT_FALSE(CardStatusDlg->isVisible());
+    EXPECT_FALSE(windows->cardStatusDlg->isVisible());
     EXPECT_TRUE(Button("ConnectBtn")->isEnabled());
     Tick();
     EXPECT_TRUE(StatusShows("ImgInsertCard"));
@@ -133,11 +134,11 @@ TEST_F(Tracking, APulledCardLeavesTheButtonsAsTheyWere) {
 
 TEST_F(Tracking, AutoConnectAndTheStripePageSwitchTracking) {
     Tick();
-    ASSERT_TRUE(CardStatusDlg->isVisible());
+    ASSERT_TRUE(windows->cardStatusDlg->isVisible());
     AutoConnect()->trigger();
     EXPECT_FALSE(AutoConnect()->isChecked());
     EXPECT_FALSE(ConnectTimer()->isActive());
-    EXPECT_FALSE(CardStatusDlg->isVisible());
+    EXPECT_FALSE(windows->cardStatusDlg->isVisible());
     AutoConnect()->trigger();
     EXPECT_TRUE(ConnectTimer()->isActive());
 
@@ -145,7 +146,7 @@ TEST_F(Tracking, AutoConnectAndTheStripePageSwitchTracking) {
     Tick();
     pages->setCurrentIndex(7);
     EXPECT_FALSE(ConnectTimer()->isActive());
-    EXPECT_FALSE(CardStatusDlg->isVisible());
+    EXPECT_FALSE(windows->cardStatusDlg->isVisible());
     pages->setCurrentIndex(0);
     EXPECT_TRUE(ConnectTimer()->isActive());
 
@@ -201,7 +202,7 @@ TEST_F(Tracking, ClosingWithACardConnectedDisconnectsFirst) {
     card.InsertCard(0, SimCardKind::CpuT1);
     Tick();
     auto* log = Find<ResponseLogEdit>("ScardRespon");
-    MainForm->close();
+    windows->mainForm->close();
     const auto lines = log->Lines();
     ASSERT_GE(lines.size(), 2u);
     EXPECT_EQ(lines[lines.size() - 2], "Disconnect Card Success");

@@ -33,6 +33,11 @@ struct FakeStorageReader {
                 const std::size_t end = std::min(memory.size(), address + command[4] + extra);
                 response.assign(memory.begin() + static_cast<std::ptrdiff_t>(address),
                                 memory.begin() + static_cast<std::ptrdiff_t>(end));
+                if (endWarning && address + command[4] > memory.size()) {
+                    response.push_back(0x62);
+                    response.push_back(0x82);
+                    return 0;
+                }
                 break;
             }
             case 0xD6:
@@ -56,8 +61,9 @@ struct FakeStorageReader {
 
     Bytes memory;
     std::vector<Bytes> commands;
-    std::size_t extra = 0;   // data bytes answered beyond the count asked
-    std::size_t failAt = 0;  // 1-based command from which on the card fails
+    std::size_t extra = 0;    // data bytes answered beyond the count asked
+    bool endWarning = false;  // a read past the end answers 62 82 rather than a short 90 00
+    std::size_t failAt = 0;   // 1-based command from which on the card fails
     std::uint32_t status = 0;
     std::uint32_t exchangeCode = 0;
 };
@@ -92,6 +98,8 @@ TEST(PcscStorageCardCommands, CommandBytes) {
               (Bytes{0xFF, 0xD6, 0x03, 0xFF, 0x02, 0xAA, 0xBB}));
     EXPECT_EQ(VerifyCommand(Bytes{0x12, 0x34, 0x56}),
               (Bytes{0xFF, 0x20, 0x00, 0x00, 0x03, 0x12, 0x34, 0x56}));
+    EXPECT_EQ(VerifyCommand(Bytes{0x12, 0x34}, 0x02),
+              (Bytes{0xFF, 0x20, 0x00, 0x02, 0x02, 0x12, 0x34}));
 }
 
 TEST(PcscStorageCardCommands, StatusWordCodes) {
@@ -128,16 +136,50 @@ TEST(PcscStorageCardRead, NeverDeliversMoreThanRequested) {
     EXPECT_EQ(buffer[0], 16);
 }
 
-TEST(PcscStorageCardRead, ShortAnswerEndsTheRead) {
-    FakeStorageReader reader(256);
-    Bytes buffer(301, 0xEE);
-    std::uint32_t length = 300;
-    // 56 bytes remain from address 200: the card answers those and the read stops.
-    EXPECT_EQ(reader.Card().Read(200, buffer.data(), &length), 0u);
-    EXPECT_EQ(length, 56u);
-    EXPECT_EQ(reader.commands.size(), 1u);
-    EXPECT_EQ(buffer[55], 255);
-    EXPECT_EQ(buffer[56], 0xEE);
+// 56 bytes remain from address 200: the card answers those, with a short 90 00 or with
+// 62 82 (end reached), and the read delivers them and stops.
+TEST(PcscStorageCardRead, ReadPastTheEndDeliversTheBytesThatExist) {
+    for (const bool endWarning : {false, true}) {
+        FakeStorageReader reader(256);
+        reader.endWarning = endWarning;
+        Bytes buffer(301, 0xEE);
+        std::uint32_t length = 300;
+        EXPECT_EQ(reader.Card().Read(200, buffer.data(), &length), 0u);
+        EXPECT_EQ(length, 56u);
+        EXPECT_EQ(reader.commands.size(), 1u);
+        EXPECT_EQ(buffer[55], 255);
+        EXPECT_EQ(buffer[56], 0xEE);
+    }
+    // A second piece that ends early.
+    FakeStorageReader reader(300);
+    reader.endWarning = true;
+    Bytes buffer(400);
+    std::uint32_t length = 400;
+    EXPECT_EQ(reader.Card().Read(0, buffer.data(), &length), 0u);
+    EXPECT_EQ(length, 300u);
+    EXPECT_EQ(reader.commands.size(), 2u);
+}
+
+// An area addressed from its first byte: reads stop at its end, writes may not pass it.
+TEST(PcscStorageCardArea, ReadsStopAndWritesEndAtTheArea) {
+    FakeStorageReader reader(52);
+    Bytes buffer(27, 0xEE);
+    std::uint32_t length = 26;
+    EXPECT_EQ(reader.Card().ReadArea(12, 26, 20, buffer.data(), &length), 0u);
+    EXPECT_EQ(length, 6u);
+    EXPECT_EQ(reader.commands.back(), (Bytes{0xFF, 0xB0, 0x00, 32, 6}));
+    EXPECT_EQ(buffer[5], 37);
+    const Bytes data(7, 0x00);
+    EXPECT_EQ(reader.Card().WriteArea(12, 26, 20, data.data(), 6), 0u);
+    EXPECT_EQ(reader.commands.back()[3], 32);
+    const auto invalid = static_cast<std::uint32_t>(SCARD_E_INVALID_PARAMETER);
+    EXPECT_EQ(reader.Card().WriteArea(12, 26, 20, data.data(), 7), invalid);
+    length = 1;
+    EXPECT_EQ(reader.Card().ReadArea(12, 26, 26, buffer.data(), &length), invalid);
+    EXPECT_EQ(length, 0u);
+    EXPECT_EQ(reader.commands.size(), 2u);
+    EXPECT_EQ(reader.memory[37], 0x00);
+    EXPECT_EQ(reader.memory[38], 38);
 }
 
 TEST(PcscStorageCardRead, StatusWordStopsTheReadAndIsTheCode) {
@@ -212,6 +254,8 @@ TEST(PcscStorageCardVerify, CodeIsSentAndStatusReported) {
     const Bytes code{0xFF, 0xFF, 0xFF};
     EXPECT_EQ(reader.Card().Verify(code), 0u);
     EXPECT_EQ(reader.commands.back(), (Bytes{0xFF, 0x20, 0x00, 0x00, 0x03, 0xFF, 0xFF, 0xFF}));
+    EXPECT_EQ(reader.Card().Verify(code, 0x01), 0u);
+    EXPECT_EQ(reader.commands.back()[3], 0x01);
     reader.failAt = 2;
     reader.status = 0x63C2;  // wrong code, two tries left
     EXPECT_EQ(reader.Card().Verify(code), 0x000063C2u);

@@ -5,18 +5,18 @@
 #include "msr/MsrPage.h"
 
 std::vector<std::string> FaultFixture::Log(const char* name) const {
-    if (MainForm == nullptr) {
+    if (windows == nullptr) {
         return {};
     }
-    const auto* log = MainForm->findChild<ResponseLogEdit*>(QString::fromLatin1(name));
+    const auto* log = windows->mainForm->findChild<ResponseLogEdit*>(QString::fromLatin1(name));
     return log != nullptr ? log->Lines() : std::vector<std::string>{};
 }
 
 std::string FaultFixture::ShownText(const char* name) const {
-    if (MainForm == nullptr) {
+    if (windows == nullptr) {
         return {};
     }
-    auto* log = MainForm->findChild<ResponseLogEdit*>(QString::fromLatin1(name));
+    auto* log = windows->mainForm->findChild<ResponseLogEdit*>(QString::fromLatin1(name));
     if (log == nullptr) {
         return {};
     }
@@ -30,9 +30,9 @@ void FaultFixture::ShowPage(const char* sheet) {
 }
 
 void FaultFixture::SetText(const char* edit, const char* text) {
-    QLineEdit* field = MainForm->findChild<QLineEdit*>(QString::fromLatin1(edit));
+    QLineEdit* field = windows->mainForm->findChild<QLineEdit*>(QString::fromLatin1(edit));
     if (field == nullptr) {
-        field = MemDataDlg->findChild<QLineEdit*>(QString::fromLatin1(edit));
+        field = windows->memDataDlg->findChild<QLineEdit*>(QString::fromLatin1(edit));
     }
     ASSERT_NE(field, nullptr) << edit;
     field->setText(QString::fromLatin1(text));
@@ -69,7 +69,7 @@ void FaultFixture::SendSamApdu(const char* cla, const char* ins, const char* p1,
 void FaultFixture::RunMemOperation(const MemEntry& entry) {
     ShowPage(entry.sheet);
     Click(entry.button);
-    ASSERT_TRUE(MemDataDlg->isVisible()) << entry.button;
+    ASSERT_TRUE(windows->memDataDlg->isVisible()) << entry.button;
     const std::pair<const char*, const char*> fields[] = {
         {"CommandEdit", entry.command},          {"DummyEdit", entry.dummy},
         {"AddrByteNumEdit", entry.addressBytes}, {"AddrEdit", entry.address},
@@ -79,8 +79,9 @@ void FaultFixture::RunMemOperation(const MemEntry& entry) {
             SetText(name, text);
         }
     }
-    MemDataDlg->findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click();
-    ASSERT_FALSE(MemDataDlg->isVisible()) << entry.button << ": the dialog refused its entries";
+    windows->memDataDlg->findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click();
+    ASSERT_FALSE(windows->memDataDlg->isVisible())
+        << entry.button << ": the dialog refused its entries";
 }
 
 void FaultFixture::MsrTimerTick() {

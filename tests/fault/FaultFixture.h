@@ -14,9 +14,9 @@
 #include "app/Platform.h"
 #include "app/QenForm.h"
 #include "app/StartUp.h"
+#include "gui/ResponseLogEdit.h"
 #include "memcard/DataForm.h"
 #include "session/ReaderSession.h"
-#include "session/ResponseLogEdit.h"
 #include "sim/SimCardLibrary.h"
 #include "sim/SimMsrLibrary.h"
 #include "sim/SimSamLibrary.h"
@@ -72,7 +72,7 @@ class FaultFixture {
 
     template <typename T>
     T* Find(const char* name) const {
-        T* found = MainForm->findChild<T*>(QString::fromLatin1(name));
+        T* found = windows->mainForm->findChild<T*>(QString::fromLatin1(name));
         EXPECT_NE(found, nullptr) << name;
         return found;
     }
@@ -81,7 +81,7 @@ class FaultFixture {
     // The text a response log shows once the event loop has passed over it, read from the
     // screen's document rather than from the log's own list.
     std::string ShownText(const char* name) const;
-    ReaderSession& Session() { return MainForm->Session(); }
+    ReaderSession& Session() { return windows->mainForm->Session(); }
 
     void Click(const char* button) { Find<QPushButton>(button)->click(); }
     void ShowPage(const char* sheet);

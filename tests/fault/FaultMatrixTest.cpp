@@ -133,7 +133,7 @@ std::vector<FaultCase> ReaderCases() {
          .operation = "CardReleaseContext",
          .log = "ScardRespon",
          .prepare = start,
-         .act = [](FaultFixture&) { MainForm->close(); },
+         .act = [](FaultFixture& f) { f.windows->mainForm->close(); },
          .failure = {kNoLines, {}},
          .next = started,
          .retry = restart,
@@ -180,7 +180,7 @@ std::vector<FaultCase> ReaderCases() {
                  f.Start();
                  f.card.InsertCard(0, SimCardKind::CpuT1);
              },
-         .act = [](FaultFixture&) { MainForm->ConnectTimerTimer(); },
+         .act = [](FaultFixture& f) { f.windows->mainForm->ConnectTimerTimer(); },
          .failure = {{"Connect Fail"}, {}},
          .next = {{"Connect Success", ""}, {}},
          .check = [](FaultFixture& f) { EXPECT_EQ(f.Session().ConnectFailCount, 1); }},
@@ -195,7 +195,7 @@ std::vector<FaultCase> ReaderCases() {
          .failure = {{"Disconnect Card Fail, return code=0x{code}", ""}, {}},
          .next = {{"Disconnect Card Success", ""}, {}},
          .check = [](FaultFixture& f) { EXPECT_TRUE(f.Session().CardConnected); },
-         .retry = [](FaultFixture&) { MainForm->DisconnectButtonClick(); }},
+         .retry = [](FaultFixture& f) { f.windows->mainForm->DisconnectButtonClick(); }},
         {.name = "TransmitBySend",
          .library = Lib::Card,
          .operation = "CardTransmit",
@@ -572,8 +572,8 @@ std::vector<FaultCase> SamCases() {
         f.SendSamApdu("00", "84", "00", "00", "", "", "08");
     };
     const Step fieldsHidden = [](FaultFixture& f) {
-        EXPECT_FALSE(f.Find<QLineEdit>("SAMCLA")->isVisibleTo(MainForm));
-        EXPECT_FALSE(f.Find<QPushButton>("BitBtnSAMSend")->isVisibleTo(MainForm));
+        EXPECT_FALSE(f.Find<QLineEdit>("SAMCLA")->isVisibleTo(f.windows->mainForm.get()));
+        EXPECT_FALSE(f.Find<QPushButton>("BitBtnSAMSend")->isVisibleTo(f.windows->mainForm.get()));
     };
     return {
         {.name = "SamConnect",
@@ -775,7 +775,7 @@ TEST_P(FaultMatrix, FailsExactlyAndRecovers) {
     const std::vector<std::string> earlier = f.Log(c.log);
     const std::size_t boxesBefore = f.boxes.Boxes().size();
     std::vector<bool> busyAtBox;
-    f.boxes.WhileOpen([&] { busyAtBox.push_back(MainForm != nullptr && f.Session().CardBusy); });
+    f.boxes.WhileOpen([&] { busyAtBox.push_back(f.windows != nullptr && f.Session().CardBusy); });
 
     Inject(f, c, code);
     c.act(f);
@@ -788,7 +788,7 @@ TEST_P(FaultMatrix, FailsExactlyAndRecovers) {
     EXPECT_THAT(From(lines, earlier.size()), ElementsAreArray(WithCode(c.failure.lines, code)));
     ExpectBoxes(f, boxesBefore, earlier.size(), c.failure.boxes, code);
     EXPECT_EQ(busyAtBox, std::vector<bool>(c.failure.boxes.size(), c.busyDuringBox));
-    if (MainForm != nullptr) {
+    if (f.windows != nullptr) {
         EXPECT_FALSE(f.Session().CardBusy);
     }
     if (c.check) {

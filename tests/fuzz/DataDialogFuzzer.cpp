@@ -212,7 +212,7 @@ class DialogSession {
     FuzzCardLibrary library_;
     FuzzBoxes boxes_;
     MemoryResponseLog cardLog_;
-    ReaderSession session_{library_, boxes_, cardLog_};
+    ReaderSession session_{library_, cardLog_};
     QWidget mainWindow_;
     QTabWidget* pageCtrl_ = nullptr;
     std::unique_ptr<MemCardPages> pages_;

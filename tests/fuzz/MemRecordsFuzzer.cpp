@@ -154,10 +154,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     FuzzBoxes boxes;
     MemoryResponseLog cardLog;
-    ReaderSession session(library, boxes, cardLog);
+    ReaderSession session(library, cardLog);
     session.SelectedReader = selected;
     for (std::size_t i = 0; i < session.CardHandles.size(); ++i) {
-        session.CardHandles[i] = 0xC000 + static_cast<std::uint32_t>(i);
+        session.Readers[i].CardHandle = 0xC000 + static_cast<std::uint32_t>(i);
     }
     std::array<MemoryResponseLog, kMemPageCount> pageLogs;
     MemCardLogs logs;

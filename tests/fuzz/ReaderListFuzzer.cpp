@@ -38,7 +38,7 @@ void CheckReaderList(std::uint32_t reportedLength, std::span<const std::uint8_t>
     library.deliveredLength = reportedLength;
     FuzzBoxes boxes;
     MemoryResponseLog log;
-    ReaderSession listed(library, boxes, log);
+    ReaderSession listed(library, log);
 
     FUZZ_CHECK(listed.InitializeReaders());
     FUZZ_CHECK(log.Lines() == std::vector<std::string>{"Initialize Success"});

@@ -30,25 +30,29 @@ struct Card {
         const auto answer = input.Bytes(input.U16() % kLongestAnswer);
         if (answer.empty() && input.Empty()) {
             response = {0x90, 0x00};
-            answers.push_back({true, {}});
+            answers.push_back({true, false, {}});
             return 0;
         }
         response.assign(answer.begin(), answer.end());
-        const bool accepted = failure == 0 && answer.size() >= 2 &&
-                              answer[answer.size() - 2] == 0x90 && answer.back() == 0x00;
-        answers.push_back({accepted, {answer.begin(), answer.end() - (accepted ? 2 : 0)}});
+        const auto statusIs = [&](std::uint8_t sw1, std::uint8_t sw2) {
+            return answer.size() >= 2 && answer[answer.size() - 2] == sw1 && answer.back() == sw2;
+        };
+        const bool endReached = failure == 0 && statusIs(0x62, 0x82);
+        const bool accepted = failure == 0 && (statusIs(0x90, 0x00) || endReached);
+        answers.push_back(
+            {accepted, endReached, {answer.begin(), answer.end() - (accepted ? 2 : 0)}});
         return failure == 0 ? 0 : 0x80100000u + failure;
     }
 
     // What the answers of a read delivered, command by command, as far as the first
-    // refusal or the first answer shorter than asked.
+    // refusal, the first answer shorter than asked or the first end-of-memory answer.
     std::vector<std::uint8_t> ReadData() const {
         std::vector<std::uint8_t> data;
         for (std::size_t i = 0; i < commands.size() && answers[i].accepted; ++i) {
             const std::size_t asked = commands[i][4];
             const auto& given = answers[i].data;
             data.insert(data.end(), given.begin(), given.begin() + std::min(asked, given.size()));
-            if (given.size() < asked) {
+            if (given.size() < asked || answers[i].endReached) {
                 break;
             }
         }
@@ -56,7 +60,8 @@ struct Card {
     }
 
     struct Answered {
-        bool accepted;
+        bool accepted;    // 90 00, or 62 82 with the data up to the end of the memory
+        bool endReached;  // 62 82
         std::vector<std::uint8_t> data;  // before the status word
     };
     FuzzInput& input;

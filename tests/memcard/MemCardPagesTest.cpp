@@ -1,7 +1,7 @@
 #include <QLayout>
 
 #include "MemCardWidgets.h"
-#include "session/ResponseLogEdit.h"
+#include "gui/ResponseLogEdit.h"
 
 using ::testing::_;
 using ::testing::ElementsAre;
@@ -87,7 +87,7 @@ TEST_F(MemCardPage, FivePagesInOrderWithButtonsLogAndClear) {
         EXPECT_EQ(labels.front()->text(), "Response :");
         EXPECT_EQ(Find<QPushButton>(sheet, expected.clear)->text(), expected.clearCaption);
         EXPECT_EQ(pages->Logs().pages[static_cast<std::size_t>(index)],
-                  static_cast<ResponseLog*>(log));
+                  static_cast<ResponseLog*>(log->Model()));
     }
 }
 
@@ -151,8 +151,8 @@ TEST_F(MemCardPage, FailureBoxComesBeforeTheReturnCodeLine) {
 TEST_F(MemCardPage, ClearEmptiesOnlyItsOwnLog) {
     auto* i2c = Find<ResponseLogEdit>(&mainWindow, "I2CRespon");
     auto* sle4404 = Find<ResponseLogEdit>(&mainWindow, "SLE4404Respon");
-    i2c->AppendLine("kept?");
-    sle4404->AppendLine("kept");
+    i2c->Model()->AppendLine("kept?");
+    sle4404->Model()->AppendLine("kept");
     PageButton("I2CClear")->click();
     EXPECT_TRUE(i2c->Lines().empty());
     EXPECT_THAT(sle4404->Lines(), ElementsAre("kept"));
@@ -164,10 +164,10 @@ TEST(MemCardPagesAlone, ButtonsWaitForTheDialog) {
     ::testing::StrictMock<MockCardLibrary> library;
     RecordingMessageBoxes boxes;
     MemoryResponseLog cardLog;
-    ReaderSession session(library, boxes, cardLog);
+    ReaderSession session(library, cardLog);
     QWidget mainWindow;
     auto* tabs = new QTabWidget(&mainWindow);
-    MemCardPages pages(session, tabs);
+    MemCardPages pages(session, boxes, tabs);
     pages.SLE4442WriteMClick();
     EXPECT_EQ(pages.Params().MemOpCode, 0u);
     EXPECT_TRUE(mainWindow.isEnabled());

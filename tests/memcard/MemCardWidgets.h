@@ -23,10 +23,10 @@ class MemCardWidgets : public ::testing::Test {
     static constexpr std::uint32_t kCard = 0x0C4D;
 
     MemCardWidgets() {
-        session.CardHandles[0] = kCard;
+        session.Readers[0].CardHandle = kCard;
         tabs = new QTabWidget(&mainWindow);
-        pages = std::make_unique<MemCardPages>(session, tabs);
-        dialog = std::make_unique<TMemDataDlg>(*pages, session, &mainWindow);
+        pages = std::make_unique<MemCardPages>(session, boxes, tabs);
+        dialog = std::make_unique<TMemDataDlg>(*pages, session, boxes, &mainWindow);
         pages->AttachDataDialog(dialog.get());
         mainWindow.show();
     }
@@ -58,7 +58,7 @@ class MemCardWidgets : public ::testing::Test {
     ::testing::NiceMock<MockCardLibrary> library;
     RecordingMessageBoxes boxes;
     MemoryResponseLog cardLog;
-    ReaderSession session{library, boxes, cardLog};
+    ReaderSession session{library, cardLog};
     QWidget mainWindow;
     QTabWidget* tabs = nullptr;
     std::unique_ptr<MemCardPages> pages;

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "common/MemoryResponseLog.h"
-#include "memcard/MemOperation.h"
+#include "memcard/MemOperationRunner.h"
 #include "session/ReaderSession.h"
 #include "support/MockLibraries.h"
 #include "support/RecordingMessageBoxes.h"
@@ -46,7 +46,7 @@ template <typename LibraryMock>
 class MemOperationFixture : public ::testing::Test {
   protected:
     MemOperationFixture() {
-        session.CardHandles[2] = kCard;
+        session.Readers[2].CardHandle = kCard;
         session.SelectedReader = 2;
         for (std::size_t i = 0; i < kMemPageCount; ++i) {
             logs.pages[i] = &pageLogs[i];
@@ -56,12 +56,12 @@ class MemOperationFixture : public ::testing::Test {
     const std::vector<std::string>& Lines(MemPage page) {
         return pageLogs[static_cast<std::size_t>(page)].Lines();
     }
-    void Run() { RunMemOperation(params, session, logs); }
+    void Run() { RunMemOperation(params, session, boxes, logs); }
 
     LibraryMock library;
     RecordingMessageBoxes boxes;
     MemoryResponseLog cardLog;
-    ReaderSession session{library, boxes, cardLog};
+    ReaderSession session{library, cardLog};
     std::array<MemoryResponseLog, kMemPageCount> pageLogs;
     MemCardLogs logs;
     MemOperationParams params;

@@ -5,9 +5,9 @@
 #include <QTimer>
 
 #include "common/MemoryResponseLog.h"
+#include "gui/ResponseLogEdit.h"
 #include "msr/MsrPage.h"
 #include "session/ReaderSession.h"
-#include "session/ResponseLogEdit.h"
 #include "sim/SimCardLibrary.h"
 #include "sim/SimMsrLibrary.h"
 #include "support/RecordingMessageBoxes.h"
@@ -22,7 +22,7 @@ class MsrPageSimTest : public ::testing::Test {
     MsrPageSimTest()
         : cards_({"Reader A", "Reader B"}),
           msr_(cards_),
-          session_(cards_, boxes_, cardLog_),
+          session_(cards_, cardLog_),
           page_(session_, msr_) {
         session_.ReaderCount = 2;
         session_.ReaderStates[0].reader = cards_.Readers()[0].c_str();

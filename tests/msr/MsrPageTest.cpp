@@ -9,10 +9,10 @@
 
 #include "apdu/QStringPrinter.h"
 #include "common/MemoryResponseLog.h"
+#include "gui/ResponseLogEdit.h"
 #include "msr/MsrPage.h"
 #include "msr/PcscMsrLibrary.h"
 #include "session/ReaderSession.h"
-#include "session/ResponseLogEdit.h"
 #include "support/MockLibraries.h"
 #include "support/RecordingMessageBoxes.h"
 
@@ -45,7 +45,7 @@ MsrTrackRecord Swipe(std::uint32_t n1, std::uint32_t n2, std::uint32_t n3) {
 // A page over two readers with the second one selected.
 class MsrPageTest : public ::testing::Test {
   protected:
-    MsrPageTest() : session_(cards_, boxes_, cardLog_), page_(session_, msr_) {
+    MsrPageTest() : session_(cards_, cardLog_), page_(session_, msr_) {
         session_.ReaderCount = 2;
         session_.ReaderStates[0].reader = "Reader A 00 00";
         session_.ReaderStates[1].reader = "Reader B 00 00";
@@ -277,7 +277,7 @@ TEST(PcscMsrPage, PcscOffersNoStripeReader) {
     NiceMock<MockCardLibrary> cards;
     RecordingMessageBoxes boxes;
     MemoryResponseLog cardLog;
-    ReaderSession session(cards, boxes, cardLog);
+    ReaderSession session(cards, cardLog);
     session.ReaderCount = 1;
     session.ReaderStates[0].reader = "Reader A 00 00";
     PcscMsrLibrary msr;

@@ -8,9 +8,9 @@
 
 #include "VirtualCard.h"
 #include "apdu/CpuCardPage.h"
+#include "gui/ResponseLogEdit.h"
 #include "session/PcscCardLibrary.h"
 #include "session/ReaderSession.h"
-#include "session/ResponseLogEdit.h"
 #include "support/RecordingMessageBoxes.h"
 
 namespace {
@@ -21,10 +21,11 @@ TEST(CpuCardPageRealStack, TypedGetChallengeIsAnsweredWithTenBytes) {
     }
     PcscCardLibrary library;
     RecordingMessageBoxes boxes;
-    auto* log = new ResponseLogEdit(QStringLiteral("ScardRespon"));
-    ReaderSession session(library, boxes, *log);
+    ResponseLogModel cardLog;
+    ReaderSession session(library, cardLog);
     ASSERT_TRUE(session.InitializeReaders());
-    CpuCardPage page(session, log);
+    CpuCardPage page(session, boxes, cardLog);
+    auto* log = page.findChild<ResponseLogEdit*>(QStringLiteral("ScardRespon"));
     page.show();
 
     VirtualCard card(kFirstReaderPort);
@@ -32,7 +33,7 @@ TEST(CpuCardPageRealStack, TypedGetChallengeIsAnsweredWithTenBytes) {
     ASSERT_TRUE(WaitForCardState(library, session.ReaderContext, kFirstReader, true))
         << card.Output();
     ASSERT_TRUE(session.TryConnectCard());
-    log->ClearLog();
+    cardLog.ClearLog();
 
     const char* typed[][2] = {
         {"CLA", "00"}, {"INS", "84"}, {"P1", "00"}, {"P2", "00"}, {"Lc", "08"}};

@@ -11,13 +11,13 @@
 #include "app/Platform.h"
 #include "app/QenForm.h"
 #include "app/StartUp.h"
+#include "gui/CardStatusForm.h"
+#include "gui/ResponseLogEdit.h"
+#include "gui/SelectForm.h"
 #include "msr/PcscMsrLibrary.h"
 #include "sam/PcscSamLibrary.h"
-#include "session/CardStatusForm.h"
 #include "session/PcscCardLibrary.h"
 #include "session/ReaderSession.h"
-#include "session/ResponseLogEdit.h"
-#include "session/SelectForm.h"
 #include "support/RecordingMessageBoxes.h"
 
 using ::testing::ElementsAre;
@@ -46,7 +46,8 @@ class MainWindowRealStack : public ::testing::Test {
     }
 
     std::vector<std::string> CardLog() {
-        return MainForm->findChild<ResponseLogEdit*>(QStringLiteral("ScardRespon"))->Lines();
+        return windows_->mainForm->findChild<ResponseLogEdit*>(QStringLiteral("ScardRespon"))
+            ->Lines();
     }
 
     PcscCardLibrary card_library_;
@@ -62,35 +63,37 @@ class MainWindowRealStack : public ::testing::Test {
 
 TEST_F(MainWindowRealStack, ChoosesAReaderAndTracksTheCard) {
     windows_ = CreateWindows(platform_);
-    EXPECT_TRUE(SelectDlg->isVisible()) << "two virtual readers: the choice comes first";
-    EXPECT_FALSE(MainForm->isEnabled());
-    auto* timer = MainForm->findChild<QTimer*>(QStringLiteral("ConnectTimer"));
+    EXPECT_TRUE(windows_->selectDlg->isVisible()) << "two virtual readers: the choice comes first";
+    EXPECT_FALSE(windows_->mainForm->isEnabled());
+    auto* timer = windows_->mainForm->findChild<QTimer*>(QStringLiteral("ConnectTimer"));
     EXPECT_FALSE(timer->isActive());
 
-    const QList<QRadioButton*> items = SelectDlg->findChildren<QRadioButton*>();
+    const QList<QRadioButton*> items = windows_->selectDlg->findChildren<QRadioButton*>();
     ASSERT_GE(items.size(), 2);
     EXPECT_EQ(items[0]->text(), QString::fromLatin1(kFirstReader));
-    SelectDlg->OKButtonClick();
-    EXPECT_TRUE(MainForm->isEnabled());
+    windows_->selectDlg->OKButtonClick();
+    EXPECT_TRUE(windows_->mainForm->isEnabled());
     EXPECT_TRUE(timer->isActive());
 
-    MainForm->ConnectTimerTimer();
-    auto* insert = CardStatusDlg->findChild<QLabel*>(QStringLiteral("ImgInsertCard"));
-    EXPECT_TRUE(CardStatusDlg->isVisible() && insert->isVisibleTo(CardStatusDlg));
+    windows_->mainForm->ConnectTimerTimer();
+    auto* insert = windows_->cardStatusDlg->findChild<QLabel*>(QStringLiteral("ImgInsertCard"));
+    EXPECT_TRUE(windows_->cardStatusDlg->isVisible() &&
+                insert->isVisibleTo(windows_->cardStatusDlg.get()));
 
     ASSERT_TRUE(card_.Insert()) << card_.Output();
     ASSERT_TRUE(WaitForCardState(watcher_, context_, kFirstReader, true)) << card_.Output();
-    MainForm->ConnectTimerTimer();
+    windows_->mainForm->ConnectTimerTimer();
     EXPECT_THAT(CardLog(), ElementsAre("Initialize Success", "Connect Success", ""));
-    EXPECT_EQ(MainForm->findChild<QLabel*>(QStringLiteral("Protocol"))->text(),
+    EXPECT_EQ(windows_->mainForm->findChild<QLabel*>(QStringLiteral("Protocol"))->text(),
               QStringLiteral("T=1"));
-    EXPECT_FALSE(CardStatusDlg->isVisible());
+    EXPECT_FALSE(windows_->cardStatusDlg->isVisible());
 
     card_.Remove();
     ASSERT_TRUE(WaitForCardState(watcher_, context_, kFirstReader, false));
-    MainForm->ConnectTimerTimer();
-    EXPECT_TRUE(CardStatusDlg->isVisible() && insert->isVisibleTo(CardStatusDlg));
-    EXPECT_FALSE(MainForm->Session().CardConnected);
+    windows_->mainForm->ConnectTimerTimer();
+    EXPECT_TRUE(windows_->cardStatusDlg->isVisible() &&
+                insert->isVisibleTo(windows_->cardStatusDlg.get()));
+    EXPECT_FALSE(windows_->mainForm->Session().CardConnected);
 }
 
 }  // namespace

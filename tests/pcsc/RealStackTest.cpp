@@ -1,7 +1,7 @@
 // The PC/SC card library and the reader session against the platform's PC/SC service
 // with two virtual readers and a virtual T=1 card.
 #include <gtest/gtest.h>
-#include <winscard.h>
+#include "session/PcscCodes.h"
 
 #include <array>
 #include <string>
@@ -88,7 +88,7 @@ class RealStack : public ::testing::Test {
 TEST_F(RealStack, SessionListsBothVirtualReaders) {
     MemoryResponseLog log;
     RecordingMessageBoxes boxes;
-    ReaderSession session(library_, boxes, log);
+    ReaderSession session(library_, log);
     ASSERT_TRUE(session.InitializeReaders());
     EXPECT_TRUE(boxes.Boxes().empty());
     ASSERT_EQ(session.ReaderCount, 2u);
@@ -120,7 +120,7 @@ TEST_F(RealStack, PresentBitFollowsTheCard) {
 TEST_F(RealStack, SessionConnectsExchangesAndDisconnects) {
     MemoryResponseLog log;
     RecordingMessageBoxes boxes;
-    ReaderSession session(library_, boxes, log);
+    ReaderSession session(library_, log);
     ASSERT_TRUE(session.InitializeReaders());
     EXPECT_FALSE(session.TryConnectCard());  // no card yet: nothing connected, no failure
     EXPECT_FALSE(session.ConnectFailed);
@@ -128,11 +128,11 @@ TEST_F(RealStack, SessionConnectsExchangesAndDisconnects) {
     InsertCard(first_, kFirstReader);
     ASSERT_TRUE(session.TryConnectCard());
     EXPECT_TRUE(session.CardPresent);
-    EXPECT_EQ(session.ActiveProtocols[0], kProtocolT1);
+    EXPECT_EQ(session.Readers[0].ActiveProtocol, kProtocolT1);
 
-    const std::uint32_t handle = session.CardHandles[0];
+    const std::uint32_t handle = session.Readers[0].CardHandle;
     std::vector<std::uint8_t> answer;
-    ASSERT_EQ(GetChallenge(handle, session.ActiveProtocols[0], answer), 0u);
+    ASSERT_EQ(GetChallenge(handle, session.Readers[0].ActiveProtocol, answer), 0u);
     ASSERT_EQ(answer.size(), 10u);
     EXPECT_EQ(answer[8], 0x90);
     EXPECT_EQ(answer[9], 0x00);
@@ -166,7 +166,7 @@ TEST_F(RealStack, ReleasingTheContextEndsItsCards) {
     EXPECT_EQ(protocol, kProtocolT1);
     EXPECT_EQ(library_.CardReleaseContext(other), 0u);
     std::vector<std::uint8_t> answer;
-    EXPECT_EQ(GetChallenge(handle, protocol, answer), SCARD_E_INVALID_HANDLE);
+    EXPECT_EQ(GetChallenge(handle, protocol, answer), pcsc_codes::kInvalidHandle);
     EXPECT_NE(library_.CardReleaseContext(other), 0u);
 }
 

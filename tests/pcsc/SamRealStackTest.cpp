@@ -7,11 +7,11 @@
 
 #include "VirtualCard.h"
 #include "common/MemoryResponseLog.h"
+#include "gui/ResponseLogEdit.h"
 #include "sam/PcscSamLibrary.h"
 #include "sam/SamPage.h"
 #include "session/PcscCardLibrary.h"
 #include "session/ReaderSession.h"
-#include "session/ResponseLogEdit.h"
 #include "support/RecordingMessageBoxes.h"
 
 using ::testing::ElementsAre;
@@ -25,7 +25,7 @@ TEST(SamRealStack, ConnectsExchangesAndDisconnectsTheSamSlot) {
     PcscCardLibrary card;
     RecordingMessageBoxes boxes;
     MemoryResponseLog cardLog;
-    ReaderSession session(card, boxes, cardLog);
+    ReaderSession session(card, cardLog);
     ASSERT_TRUE(session.InitializeReaders());
     ASSERT_STREQ(session.ReaderName(0), kFirstReader);
 
@@ -34,7 +34,7 @@ TEST(SamRealStack, ConnectsExchangesAndDisconnectsTheSamSlot) {
     ASSERT_TRUE(WaitForCardState(card, session.ReaderContext, kSecondReader, true)) << sam.Output();
 
     PcscSamLibrary samLibrary;
-    SamPage page(session, samLibrary);
+    SamPage page(session, samLibrary, boxes);
     EXPECT_EQ(page.SAMConnectCard(), 0u);
     const char* fields[][2] = {{"SAMCLA", "00"}, {"SAMINS", "84"}, {"SAMP1", "00"}, {"SAMP2", "00"},
                                {"SAMLc", "08"},  {"SAMData", ""},  {"SAMLe", ""}};

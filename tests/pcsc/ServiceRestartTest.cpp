@@ -6,7 +6,7 @@
 #include <signal.h>
 #include <sys/syscall.h>
 #include <unistd.h>
-#include <winscard.h>
+#include "session/PcscCodes.h"
 
 #include <QLineEdit>
 #include <QProcess>
@@ -20,13 +20,13 @@
 #include "app/Platform.h"
 #include "app/QenForm.h"
 #include "app/StartUp.h"
+#include "gui/CardStatusForm.h"
+#include "gui/ResponseLogEdit.h"
+#include "gui/SelectForm.h"
 #include "msr/PcscMsrLibrary.h"
 #include "sam/PcscSamLibrary.h"
-#include "session/CardStatusForm.h"
 #include "session/PcscCardLibrary.h"
 #include "session/ReaderSession.h"
-#include "session/ResponseLogEdit.h"
-#include "session/SelectForm.h"
 #include "support/RecordingMessageBoxes.h"
 
 using ::testing::ElementsAre;
@@ -116,10 +116,10 @@ class ServiceRestart : public ::testing::Test {
     }
 
     ResponseLogEdit* CardLogEdit() {
-        return MainForm->findChild<ResponseLogEdit*>(QStringLiteral("ScardRespon"));
+        return windows_->mainForm->findChild<ResponseLogEdit*>(QStringLiteral("ScardRespon"));
     }
     std::vector<std::string> CardLog() { return CardLogEdit()->Lines(); }
-    void Tick() { MainForm->ConnectTimerTimer(); }
+    void Tick() { windows_->mainForm->ConnectTimerTimer(); }
 
     // GET CHALLENGE from the CPU card page.
     void SendGetChallenge() {
@@ -131,10 +131,10 @@ class ServiceRestart : public ::testing::Test {
                                                                    {"DATA", ""},
                                                                    {"Le", ""}}};
         for (const auto& [name, text] : fields) {
-            MainForm->findChild<QLineEdit*>(QString::fromLatin1(name))
+            windows_->mainForm->findChild<QLineEdit*>(QString::fromLatin1(name))
                 ->setText(QString::fromLatin1(text));
         }
-        MainForm->findChild<QPushButton*>(QStringLiteral("SCardSend"))->click();
+        windows_->mainForm->findChild<QPushButton*>(QStringLiteral("SCardSend"))->click();
     }
 
     PcscCardLibrary cardLibrary_;
@@ -152,7 +152,7 @@ class ServiceRestart : public ::testing::Test {
 TEST_F(ServiceRestart, TrackingRidesOutTheStoppedServiceAndConnectsTheCardAgain) {
     InsertLastingCard();
     windows_ = CreateWindows(platform_);
-    SelectDlg->OKButtonClick();  // the first reader
+    windows_->selectDlg->OKButtonClick();  // the first reader
     Tick();
     ASSERT_THAT(CardLog(), ElementsAre("Initialize Success", "Connect Success", ""));
 
@@ -163,17 +163,17 @@ TEST_F(ServiceRestart, TrackingRidesOutTheStoppedServiceAndConnectsTheCardAgain)
         Tick();
     }
     EXPECT_EQ(CardLog().size(), 3u);
-    EXPECT_TRUE(MainForm->Session().CardConnected);
-    EXPECT_FALSE(CardStatusDlg->isVisible());
+    EXPECT_TRUE(windows_->mainForm->Session().CardConnected);
+    EXPECT_FALSE(windows_->cardStatusDlg->isVisible());
     EXPECT_TRUE(boxes_.Boxes().empty());
     // The card's exchange fails with nothing delivered, whatever the service left behind.
     std::array<std::uint8_t, ApduBufferSize> answer{};
     std::uint32_t length = ApduBufferSize;
     IoRequest pci{kProtocolT1, 8};
     const std::uint8_t command[] = {0x00, 0x84, 0x00, 0x00, 0x08};
-    EXPECT_EQ(cardLibrary_.CardTransmit(MainForm->Session().SelectedCardHandle(), &pci, command, 5,
-                                        &pci, answer.data(), &length),
-              static_cast<std::uint32_t>(SCARD_E_NO_SERVICE));
+    EXPECT_EQ(cardLibrary_.CardTransmit(windows_->mainForm->Session().SelectedCardHandle(), &pci,
+                                        command, 5, &pci, answer.data(), &length),
+              pcsc_codes::kNoService);
     EXPECT_EQ(length, 0u);
     SendGetChallenge();
     EXPECT_THAT(boxes_.Errors(), ElementsAre("Send Data To Card Fail!"));
@@ -186,14 +186,14 @@ TEST_F(ServiceRestart, TrackingRidesOutTheStoppedServiceAndConnectsTheCardAgain)
     serviceStopped_ = false;
     ASSERT_TRUE(WaitForCardState(watcher_, context_, kFirstReader, true))
         << vcard_.readAll().toStdString();
-    CardLogEdit()->ClearLog();
+    CardLogEdit()->Model()->ClearLog();
     // The session's context number reaches the new service; the old card is reported lost
     // once and the card in the reader is connected anew on the same tick.
     Tick();
     EXPECT_THAT(CardLog(), ElementsAre("Connect Success", ""));
-    EXPECT_TRUE(MainForm->Session().CardConnected);
+    EXPECT_TRUE(windows_->mainForm->Session().CardConnected);
     Tick();
-    EXPECT_FALSE(CardStatusDlg->isVisible());
+    EXPECT_FALSE(windows_->cardStatusDlg->isVisible());
     EXPECT_EQ(CardLog().size(), 2u);
 
     SendGetChallenge();

@@ -9,9 +9,9 @@
 
 #include "apdu/QStringPrinter.h"
 #include "common/MemoryResponseLog.h"
+#include "gui/ResponseLogEdit.h"
 #include "sam/SamPage.h"
 #include "session/ReaderSession.h"
-#include "session/ResponseLogEdit.h"
 #include "support/MockLibraries.h"
 #include "support/RecordingMessageBoxes.h"
 
@@ -80,8 +80,8 @@ class SamPageTest : public ::testing::Test {
     ::testing::StrictMock<MockSamLibrary> sam;
     RecordingMessageBoxes boxes;
     MemoryResponseLog cardLog;
-    ReaderSession session{cards, boxes, cardLog};
-    SamPage page{session, sam};
+    ReaderSession session{cards, cardLog};
+    SamPage page{session, sam, boxes};
 };
 
 TEST_F(SamPageTest, StartsWithOnlyTheButtonsAndTheLog) {

@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "apdu/ApduConsole.h"
 #include "common/MemoryResponseLog.h"
 #include "sam/SamSession.h"
 #include "support/MockLibraries.h"
@@ -27,7 +28,7 @@ class SamSessionTest : public ::testing::Test {
     ::testing::StrictMock<MockSamLibrary> library;
     RecordingMessageBoxes boxes;
     MemoryResponseLog log;
-    SamSession sam{library, boxes, log};
+    SamSession sam{library, log};
 };
 
 TEST_F(SamSessionTest, ConnectStoresHandleAndFlagsOfTheSlot) {
@@ -76,7 +77,7 @@ TEST_F(SamSessionTest, ExchangeUsesTheSlotsRecordAndLogsTheReply) {
             *length = 2;
             return 0u;
         });
-    sam.SendSamApdu({"00", "84", "00", "00", "08", "", ""}, 2);
+    SendSamApdu({"00", "84", "00", "00", "08", "", ""}, sam, 2, boxes);
 
     EXPECT_EQ(sendPci, &sam.SamIoRequests[2]);
     EXPECT_EQ(seen.protocol, 1u);
@@ -88,7 +89,7 @@ TEST_F(SamSessionTest, ExchangeUsesTheSlotsRecordAndLogsTheReply) {
 
 TEST_F(SamSessionTest, FailingExchangeShowsTheBoxBeforeItsLine) {
     EXPECT_CALL(library, SamTransmit(_, _, _, _, _, _, _)).WillOnce(Return(0x1F));
-    sam.SendSamApdu({"00", "84", "00", "00", "08", "", ""}, 0);
+    SendSamApdu({"00", "84", "00", "00", "08", "", ""}, sam, 0, boxes);
 
     ASSERT_EQ(boxes.Boxes().size(), 1u);
     EXPECT_EQ(boxes.Boxes()[0].text, "Send Data Fail!");
@@ -99,8 +100,8 @@ TEST_F(SamSessionTest, FailingExchangeShowsTheBoxBeforeItsLine) {
 }
 
 TEST_F(SamSessionTest, FaultyFieldsSendNothing) {
-    sam.SendSamApdu({"00", "84", "", "00", "", "", ""}, 0);
-    sam.SendSamApdu({"00", "84", "00", "00", "", std::string(2100, '0'), ""}, 0);
+    SendSamApdu({"00", "84", "", "00", "", "", ""}, sam, 0, boxes);
+    SendSamApdu({"00", "84", "00", "00", "", std::string(2100, '0'), ""}, sam, 0, boxes);
     EXPECT_THAT(boxes.Errors(), ElementsAre("P1 Empty!", "DATA Too Long!"));
     EXPECT_TRUE(log.Lines().empty());
 }

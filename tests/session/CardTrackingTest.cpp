@@ -5,7 +5,6 @@
 #include "session/CardTracking.h"
 #include "session/ReaderSession.h"
 #include "support/MockLibraries.h"
-#include "support/RecordingMessageBoxes.h"
 
 using ::testing::_;
 using ::testing::ElementsAre;
@@ -43,9 +42,8 @@ class CardTrackingTest : public ::testing::Test {
     }
 
     NiceMock<MockCardLibrary> library;
-    RecordingMessageBoxes boxes;
     MemoryResponseLog log;
-    ReaderSession session{library, boxes, log};
+    ReaderSession session{library, log};
     bool present = false;
     bool refuse = false;
     int connectCalls = 0;

@@ -3,11 +3,11 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "common/MemoryResponseLog.h"
 #include "session/ReaderSession.h"
 #include "support/MockLibraries.h"
-#include "support/RecordingMessageBoxes.h"
 
 using ::testing::_;
 using ::testing::DoAll;
@@ -70,9 +70,8 @@ class ReaderSessionTest : public ::testing::Test {
     }
 
     NiceMock<MockCardLibrary> library;
-    RecordingMessageBoxes boxes;
     MemoryResponseLog log;
-    ReaderSession session{library, boxes, log};
+    ReaderSession session{library, log};
 };
 
 TEST_F(ReaderSessionTest, InitializeListsTheReadersInOrder) {
@@ -87,40 +86,46 @@ TEST_F(ReaderSessionTest, InitializeListsTheReadersInOrder) {
     EXPECT_TRUE(session.TrackingArmed);
     EXPECT_FALSE(session.CardPresent || session.CardConnected || session.CardBusy);
     EXPECT_THAT(log.Lines(), ElementsAre("Initialize Success"));
-    EXPECT_THAT(boxes.Boxes(), IsEmpty());
 }
 
-TEST_F(ReaderSessionTest, EachFailingInitializationCallShowsItsBoxAndLogsNothing) {
+TEST_F(ReaderSessionTest, EachFailingInitializationCallNamesItsBoxAndLogsNothing) {
+    std::vector<std::string> errorBoxes;
     {
         NiceMock<MockCardLibrary> failing;
-        ReaderSession failed(failing, boxes, log);
+        ReaderSession failed(failing, log);
         failed.ReaderContext = 99;
         EXPECT_CALL(failing, CardEstablishContext(0, nullptr, nullptr, _))
             .WillOnce(Return(kFailure));
         EXPECT_CALL(failing, CardListReaders(_, _, _, _)).Times(0);
-        EXPECT_FALSE(failed.InitializeReaders());
+        const Outcome opened = failed.InitializeReaders();
+        EXPECT_FALSE(opened);
+        errorBoxes.push_back(opened.errorBox);
         EXPECT_EQ(failed.ReaderContext, 0u) << "the context is zeroed before the call";
     }
     {
         NiceMock<MockCardLibrary> failing;
-        ReaderSession failed(failing, boxes, log);
+        ReaderSession failed(failing, log);
         ON_CALL(failing, CardEstablishContext(_, _, _, _)).WillByDefault(Return(0u));
         EXPECT_CALL(failing, CardListReaders(_, nullptr, nullptr, _)).WillOnce(Return(kFailure));
-        EXPECT_FALSE(failed.InitializeReaders());
+        const Outcome opened = failed.InitializeReaders();
+        EXPECT_FALSE(opened);
+        errorBoxes.push_back(opened.errorBox);
     }
     {
         NiceMock<MockCardLibrary> failing;
-        ReaderSession failed(failing, boxes, log);
+        ReaderSession failed(failing, log);
         ON_CALL(failing, CardEstablishContext(_, _, _, _)).WillByDefault(Return(0u));
         EXPECT_CALL(failing, CardListReaders(_, nullptr, nullptr, _))
             .WillOnce(DoAll(SetArgPointee<3>(10u), Return(0u)));
         EXPECT_CALL(failing, CardListReaders(_, nullptr, ::testing::NotNull(), _))
             .WillOnce(Return(kFailure));
-        EXPECT_FALSE(failed.InitializeReaders());
+        const Outcome opened = failed.InitializeReaders();
+        EXPECT_FALSE(opened);
+        errorBoxes.push_back(opened.errorBox);
         EXPECT_EQ(failed.ReaderCount, 0u);
     }
-    EXPECT_THAT(boxes.Errors(), ElementsAre("Establish Context Fail!", "SCardListReaders Fail!",
-                                            "SCardListReaders Fail!"));
+    EXPECT_THAT(errorBoxes, ElementsAre("Establish Context Fail!", "SCardListReaders Fail!",
+                                        "SCardListReaders Fail!"));
     EXPECT_THAT(log.Lines(), IsEmpty());
 }
 
@@ -191,8 +196,8 @@ TEST_F(ReaderSessionTest, TryConnectPassesTheSelectedReaderAndStoresHandleAndPro
     EXPECT_CALL(library, CardConnect(kContext, StrEq("R1"), 2, 3, _, _))
         .WillOnce(DoAll(SetArgPointee<4>(77u), SetArgPointee<5>(2u), Return(0u)));
     EXPECT_TRUE(session.TryConnectCard());
-    EXPECT_EQ(session.CardHandles[1], 77u);
-    EXPECT_EQ(session.ActiveProtocols[1], 2u);
+    EXPECT_EQ(session.Readers[1].CardHandle, 77u);
+    EXPECT_EQ(session.Readers[1].ActiveProtocol, 2u);
     EXPECT_TRUE(session.CardPresent && session.CardConnected);
     EXPECT_FALSE(session.ConnectFailed);
 }
@@ -224,7 +229,7 @@ TEST_F(ReaderSessionTest, TryConnectFailuresSetTheirFlags) {
 
 TEST_F(ReaderSessionTest, DisconnectLogsItsOutcome) {
     Initialize({"R0"});
-    session.CardHandles[0] = 55;
+    session.Readers[0].CardHandle = 55;
     session.CardConnected = true;
     EXPECT_CALL(library, CardDisconnect(55, 3)).WillOnce(Return(0x1Fu)).WillOnce(Return(0u));
     EXPECT_FALSE(session.DisconnectCard());

@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "apdu/CardExchange.h"
+#include "apdu/ApduConsole.h"
 #include "common/Conversions.h"
 #include "common/MemoryResponseLog.h"
-#include "memcard/MemOperation.h"
-#include "session/MessageBoxes.h"
+#include "gui/MessageBoxes.h"
+#include "memcard/MemOperationRunner.h"
 #include "session/ReaderSession.h"
 #include "sim/SimCardLibrary.h"
 
@@ -149,7 +149,7 @@ class Soak : public ::testing::Test {
     SimCardLibrary card;
     CountingBoxes boxes;
     MemoryResponseLog cardLog;
-    ReaderSession session{card, boxes, cardLog};
+    ReaderSession session{card, cardLog};
 };
 
 // GET CHALLENGE of 0 to 255 bytes on even counts, SELECT by a name of 0 to 39 bytes on odd.
@@ -176,7 +176,7 @@ TEST_F(Soak, HundredThousandExchangesGrowTheHeapOnlyByTheirLog) {
                 } else if (i % kFaultEvery == kOverlongAt) {
                     card.DeliverNextLength("CardTransmit", 0xFFFFFFFF);
                 }
-                SendCardApdu(SoakCommand(i), session, log);
+                SendCardApdu(SoakCommand(i), session, boxes, log);
                 EXPECT_FALSE(session.CardBusy);
             }
             EXPECT_EQ(log.Lines().back(), std::string(12, ' '));
@@ -240,7 +240,7 @@ TEST_F(Soak, TenThousandMemoryCardOperationsGrowTheHeapOnlyByTheirLogs) {
                     card.DeliverNextLength(op.operation, 0xFFFFFFFF);
                 }
                 session.SelectedReader = op.reader;
-                RunMemOperation(params, session, logs.logs);
+                RunMemOperation(params, session, boxes, logs.logs);
                 EXPECT_FALSE(session.CardBusy);
             }
             return logs.Size();

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "session/MessageBoxes.h"
+#include "gui/MessageBoxes.h"
 
 // Records every box instead of showing it, with the number of lines each watched log held
 // at that moment, so that "box first, then the line" can be checked.

@@ -1,4 +1,4 @@
-#include "session/CardStatusForm.h"
+#include "gui/CardStatusForm.h"
 
 #include <QFont>
 #include <QGuiApplication>

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <pcsclite.h>
+#include "session/PcscCodes.h"
 
 #include "sam/PcscSamLibrary.h"
 
@@ -30,8 +30,8 @@ TEST(PcscSamLibrary, RefusesWhatNeedsNoService) {
     PcscSamLibrary sam;
     std::uint32_t handle = 0;
     std::uint32_t protocols = 0;
-    const auto unknownReader = static_cast<std::uint32_t>(SCARD_E_UNKNOWN_READER);
-    const auto invalidHandle = static_cast<std::uint32_t>(SCARD_E_INVALID_HANDLE);
+    const auto unknownReader = pcsc_codes::kUnknownReader;
+    const auto invalidHandle = pcsc_codes::kInvalidHandle;
     EXPECT_EQ(sam.SamConnect(nullptr, 1, 3, &handle, &protocols), unknownReader);
     EXPECT_EQ(sam.SamConnect("No slot field", 1, 3, &handle, &protocols), unknownReader);
     EXPECT_EQ(handle, 0u);

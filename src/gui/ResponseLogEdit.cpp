@@ -1,4 +1,4 @@
-#include "session/ResponseLogEdit.h"
+#include "gui/ResponseLogEdit.h"
 
 #include <QFontDatabase>
 #include <QScrollBar>
@@ -6,7 +6,14 @@
 #include <QTextCursor>
 
 ResponseLogEdit::ResponseLogEdit(const QString& objectName, QWidget* parent)
-    : QPlainTextEdit(parent) {
+    : ResponseLogEdit(objectName, *new ResponseLogModel, parent) {
+    ownModel_.reset(model_);
+}
+
+ResponseLogEdit::ResponseLogEdit(const QString& objectName, ResponseLogModel& model,
+                                 QWidget* parent)
+    : QPlainTextEdit(parent), model_(&model) {
+    model_->SetView(this);
     setObjectName(objectName);
     // Latin-1 text in a fixed-pitch font has nothing to shape; shaping would be most of
     // the cost of laying out a line.
@@ -17,7 +24,13 @@ ResponseLogEdit::ResponseLogEdit(const QString& objectName, QWidget* parent)
     setUndoRedoEnabled(false);
 }
 
-void ResponseLogEdit::AppendLine(std::string_view line) {
+ResponseLogEdit::~ResponseLogEdit() {
+    if (model_ != nullptr) {
+        model_->SetView(nullptr);
+    }
+}
+
+void ResponseLogEdit::LineAppended(std::string_view line) {
     if (pending_.empty()) {
         const QScrollBar* bar = verticalScrollBar();
         followEnd_ = bar->value() == bar->maximum();
@@ -61,7 +74,7 @@ void ResponseLogEdit::WritePending() const {
     }
 }
 
-void ResponseLogEdit::ClearLog() {
+void ResponseLogEdit::LogCleared() {
     pending_.clear();
     clear();
     holdsLines_ = false;

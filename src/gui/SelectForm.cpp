@@ -1,4 +1,4 @@
-#include "session/SelectForm.h"
+#include "gui/SelectForm.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>
@@ -96,7 +96,7 @@ void TSelectDlg::OKButtonClick() {
         CancelButtonClick();
         return;
     }
-    session_.SelectedReader = chosen;
+    session_.SelectReader(chosen);
     hide();
     mainWindow_->setEnabled(true);
     emit ReaderChosen();

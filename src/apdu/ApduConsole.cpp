@@ -1,0 +1,40 @@
+#include "apdu/ApduConsole.h"
+
+#include <optional>
+
+#include "gui/MessageBoxes.h"
+#include "sam/SamSession.h"
+#include "session/ReaderSession.h"
+
+bool RunApduExchange(const ApduTexts& texts, const ExchangeWording& wording,
+                     const ApduTransmit& transmit, MessageBoxes& boxes, ResponseLog& log) {
+    ApduBuffer command{};
+    std::int32_t n = 0;
+    if (const auto fault = PrepareApduCommand(texts, log, command, n)) {
+        boxes.ShowError(*fault);
+        return false;
+    }
+    const ApduReply reply = transmit(command, n);
+    if (reply.code != 0) {
+        boxes.ShowError(std::string(wording.errorBox));
+    }
+    LogApduReply(reply, wording, log);
+    return reply.code == 0;
+}
+
+bool SendCardApdu(const ApduTexts& texts, ReaderSession& session, MessageBoxes& boxes,
+                  ResponseLog& log) {
+    std::optional<CardBusyGuard> busy;
+    const auto transmit = [&](const ApduBuffer& command, std::int32_t n) {
+        busy.emplace(session);
+        return TransmitCardApdu(session, command, n);
+    };
+    return RunApduExchange(texts, kCardExchangeWording, transmit, boxes, log);
+}
+
+bool SendSamApdu(const ApduTexts& texts, SamSession& sam, int slot, MessageBoxes& boxes) {
+    const auto transmit = [&](const ApduBuffer& command, std::int32_t n) {
+        return sam.Transmit(command, n, slot);
+    };
+    return RunApduExchange(texts, kSamExchangeWording, transmit, boxes, sam.Log());
+}

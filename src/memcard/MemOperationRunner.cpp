@@ -1,0 +1,24 @@
+#include "memcard/MemOperationRunner.h"
+
+#include "gui/MessageBoxes.h"
+#include "session/ReaderSession.h"
+
+void RunMemOperation(const MemOperationParams& params, ReaderSession& session, MessageBoxes& boxes,
+                     const MemCardLogs& logs) {
+    const MemOperationEntry* entry = FindMemOperation(params.MemOpCode);
+    if (entry == nullptr) {
+        return;
+    }
+    if (const Outcome check = CheckMemOperationData(*entry, params); !check) {
+        boxes.ShowError(check.errorBox);
+        return;
+    }
+    MemOperationRecord record(*entry, params, session, logs);
+    record.Begin();
+    const CardBusyGuard busy = session.MarkBusy();
+    const std::uint32_t code = record.Call();
+    if (code != 0) {
+        boxes.ShowError(record.FailureBox());
+    }
+    record.End(code);
+}
