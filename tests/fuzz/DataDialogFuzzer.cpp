@@ -51,8 +51,8 @@ class DialogSession {
   public:
     DialogSession() {
         pageCtrl_ = new QTabWidget(&mainWindow_);
-        pages_ = std::make_unique<MemCardPages>(session_, pageCtrl_);
-        dialog_ = std::make_unique<TMemDataDlg>(*pages_, session_, &mainWindow_);
+        pages_ = std::make_unique<MemCardPages>(session_, boxes_, pageCtrl_);
+        dialog_ = std::make_unique<TMemDataDlg>(*pages_, session_, boxes_, &mainWindow_);
         pages_->AttachDataDialog(dialog_.get());
         mainWindow_.show();
     }

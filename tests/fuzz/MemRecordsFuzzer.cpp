@@ -13,6 +13,7 @@
 #include "common/LogFormat.h"
 #include "common/MemoryResponseLog.h"
 #include "memcard/MemOperation.h"
+#include "memcard/MemOperationRunner.h"
 #include "session/ReaderSession.h"
 
 namespace {
@@ -156,7 +157,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     MemoryResponseLog cardLog;
     ReaderSession session(library, cardLog);
     session.SelectedReader = selected;
-    for (std::size_t i = 0; i < session.CardHandles.size(); ++i) {
+    for (std::size_t i = 0; i < session.Readers.size(); ++i) {
         session.Readers[i].CardHandle = 0xC000 + static_cast<std::uint32_t>(i);
     }
     std::array<MemoryResponseLog, kMemPageCount> pageLogs;
@@ -169,7 +170,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         boxes.watched = &pageLogs[static_cast<std::size_t>(entry->page)].Lines();
     }
 
-    RunMemOperation(params, session, logs);
+    RunMemOperation(params, session, boxes, logs);
 
     FUZZ_CHECK(!session.CardBusy);
     FUZZ_CHECK(cardLog.Lines().empty());
