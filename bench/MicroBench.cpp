@@ -13,8 +13,8 @@
 
 #include "BenchSupport.h"
 #include "TableReporter.h"
+#include "apdu/ApduConsole.h"
 #include "apdu/ApduFields.h"
-#include "apdu/CardExchange.h"
 #include "app/Platform.h"
 #include "app/QenForm.h"
 #include "app/StartUp.h"
@@ -130,7 +130,7 @@ class FilledLogs {
             // filling a million lines does not take minutes.
             const std::size_t exchange = lines_.size();
             for (std::size_t i = 0; i < lines; ++i) {
-                log->AppendLine(lines_[i % exchange]);
+                log->Model()->AppendLine(lines_[i % exchange]);
                 if (i % exchange == exchange - 1) {
                     QCoreApplication::sendPostedEvents(log.get(), QEvent::MetaCall);
                 }
@@ -167,7 +167,7 @@ void LogAppend(benchmark::State& state, std::size_t level, LogStage stage) {
     const auto& lines = Logs().Lines();
     for (auto _ : state) {
         for (const std::string& line : lines) {
-            log.AppendLine(line);
+            log.Model()->AppendLine(line);
         }
         if (stage == LogStage::Shown) {
             QCoreApplication::processEvents();
@@ -190,7 +190,7 @@ void LogBatch(benchmark::State& state, int exchanges) {
         state.ResumeTiming();
         for (int i = 0; i < exchanges; ++i) {
             for (const std::string& line : lines) {
-                log->AppendLine(line);
+                log->Model()->AppendLine(line);
             }
         }
         QCoreApplication::processEvents();
@@ -205,7 +205,7 @@ void LogBatch(benchmark::State& state, int exchanges) {
 
 // A session on the simulated reader with its CPU card connected, logging into `log`.
 struct SimSession {
-    explicit SimSession(ResponseLog& log) : session(card, boxes, log) {
+    explicit SimSession(ResponseLog& log) : session(card, log) {
         card.InsertCard(0, SimCardKind::CpuT1);
         session.InitializeReaders();
         session.TryConnectCard();
@@ -224,7 +224,7 @@ void SimExchange(benchmark::State& state, ResponseLog& log, int passEvery) {
     SimSession sim(log);
     int sincePass = 0;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(SendCardApdu(kGetChallenge, sim.session, log));
+        benchmark::DoNotOptimize(SendCardApdu(kGetChallenge, sim.session, sim.boxes, log));
         if (passEvery > 0 && ++sincePass == passEvery) {
             QCoreApplication::processEvents();
             sincePass = 0;
@@ -237,11 +237,12 @@ void SimExchange(benchmark::State& state, ResponseLog& log, int passEvery) {
 }
 
 void SimExchangeOnScreenLog(benchmark::State& state, int passEvery) {
-    ResponseLogEdit log(QStringLiteral("ScardRespon"));
+    ResponseLogModel model;
+    ResponseLogEdit log(QStringLiteral("ScardRespon"), model);
     log.resize(kLogWidth, kLogHeight);
     log.show();
     QCoreApplication::processEvents();
-    SimExchange(state, log, passEvery);
+    SimExchange(state, model, passEvery);
 }
 
 void SimExchangeListLog(benchmark::State& state) {

@@ -29,7 +29,7 @@
 
 #include "BenchSupport.h"
 #include "BenchTable.h"
-#include "apdu/CardExchange.h"
+#include "apdu/ApduConsole.h"
 #include "app/Platform.h"
 #include "app/QenForm.h"
 #include "app/StartUp.h"
@@ -154,7 +154,8 @@ struct ShownLog {
         log.show();
         QApplication::processEvents();
     }
-    ResponseLogEdit log{QStringLiteral("ScardRespon")};
+    ResponseLogModel model;
+    ResponseLogEdit log{QStringLiteral("ScardRespon"), model};
 };
 
 int ReaderIndex(const ReaderSession& session, const std::string& reader) {
@@ -174,11 +175,11 @@ Run ProgramPath(const std::string& reader, int count, bool passPerExchange) {
     ShownLog shown;
     PcscCardLibrary library;
     CountingBoxes boxes;
-    ReaderSession session(library, shown.log);
+    ReaderSession session(library, shown.model);
     if (!session.InitializeReaders()) {
         Fail("program: the reader session did not open");
     }
-    session.SelectedReader = ReaderIndex(session, reader);
+    session.SelectReader(ReaderIndex(session, reader));
     if (!session.TryConnectCard()) {
         Fail("program: connect failed");
     }
@@ -188,7 +189,7 @@ Run ProgramPath(const std::string& reader, int count, bool passPerExchange) {
     const auto start = Clock::now();
     for (int i = 0; i < count; ++i) {
         const auto exchange = Clock::now();
-        if (!SendCardApdu(kGetChallengeTexts, session, shown.log)) {
+        if (!SendCardApdu(kGetChallengeTexts, session, boxes, shown.model)) {
             Fail("program: exchange failed: " + boxes.last);
         }
         if (passPerExchange) {
@@ -273,11 +274,11 @@ std::vector<double> TrackCardTicks(const std::string& reader, bool cardExpected)
     PcscCardLibrary library;
     CountingBoxes boxes;
     ShownLog shown;
-    ReaderSession session(library, shown.log);
+    ReaderSession session(library, shown.model);
     if (!session.InitializeReaders()) {
         Fail("tick: the reader session did not open");
     }
-    session.SelectedReader = ReaderIndex(session, reader);
+    session.SelectReader(ReaderIndex(session, reader));
     TrackCard(session);  // connects the card, if there is one
     if (session.CardConnected != cardExpected) {
         Fail("tick: the card is not where it should be");
@@ -298,7 +299,7 @@ std::vector<double> ConnectTimerTimerTicks(const std::string& reader, bool cardE
     // The timer itself is left out: the ticks are run here, one after the other.
     MainForm->findChild<QTimer*>(QStringLiteral("ConnectTimer"))->stop();
     ReaderSession& session = MainForm->Session();
-    session.SelectedReader = ReaderIndex(session, reader);
+    session.SelectReader(ReaderIndex(session, reader));
     MainForm->ConnectTimerTimer();
     QApplication::processEvents();
     if (session.CardConnected != cardExpected) {
