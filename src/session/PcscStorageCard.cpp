@@ -15,6 +15,8 @@ constexpr std::uint8_t kVerify = 0x20;
 constexpr std::uint8_t kStorageRid[] = {0xA0, 0x00, 0x00, 0x03, 0x06};
 // 62 82: end of the memory reached before Le bytes; the data up to the end comes with it.
 constexpr std::uint32_t kEndOfMemoryReached = 0x6282;
+// 6B 00: the address lies outside the memory.
+constexpr std::uint32_t kAddressOutside = 0x6B00;
 
 constexpr std::uint32_t Code(LONG rv) {
     return static_cast<std::uint32_t>(rv);
@@ -123,6 +125,10 @@ std::uint32_t PcscStorageCard::Read(std::uint32_t address, std::uint8_t* buffer,
         if (endReached) {
             code = 0;
         }
+        // The pieces before ended exactly at the last byte: this piece starts past it.
+        if (code == kAddressOutside && delivered > 0) {
+            break;
+        }
         if (code != 0) {
             *length = delivered;
             return code;
@@ -147,15 +153,24 @@ std::uint32_t PcscStorageCard::Write(std::uint32_t address, const std::uint8_t* 
     if (!Addressable(address, length)) {
         return Code(SCARD_E_INVALID_VALUE);
     }
-    for (std::uint32_t written = 0; written < length;) {
-        const std::uint32_t piece = std::min(kStorageChunk, length - written);
-        const std::uint32_t code =
-            Send(UpdateBinaryCommand(static_cast<std::uint16_t>(address + written),
-                                     std::span<const std::uint8_t>(data + written, piece)));
-        if (code != 0) {
+    if (length == 0) {
+        return 0;
+    }
+    const auto writePiece = [&](std::uint32_t offset) {
+        const std::uint32_t piece = std::min(kStorageChunk, length - offset);
+        return Send(UpdateBinaryCommand(static_cast<std::uint16_t>(address + offset),
+                                        std::span<const std::uint8_t>(data + offset, piece)));
+    };
+    // The last piece goes first: when the write runs past the end of the memory, the card
+    // refuses that piece's address and no byte has changed.
+    const std::uint32_t last = (length - 1) / kStorageChunk * kStorageChunk;
+    if (const std::uint32_t code = writePiece(last)) {
+        return code;
+    }
+    for (std::uint32_t offset = 0; offset < last; offset += kStorageChunk) {
+        if (const std::uint32_t code = writePiece(offset)) {
             return code;
         }
-        written += piece;
     }
     return 0;
 }

@@ -43,8 +43,11 @@ class PcscStorageCard {
     // *length: the count requested on the way in, the count delivered on the way out
     // (never more). A read that runs past the end of the card's memory delivers the bytes
     // up to the end and succeeds: the card answers them with 62 82 (end reached before Le
-    // bytes) or with a short 90 00, and the read stops there.
+    // bytes) or with a short 90 00, and the read stops there; when the end falls between two
+    // commands, the card refuses the next one's address (6B 00) and the read stops there too.
     std::uint32_t Read(std::uint32_t address, std::uint8_t* buffer, std::uint32_t* length);
+    // A write that runs past the end of the card's memory is refused (6B 00) and writes
+    // nothing.
     std::uint32_t Write(std::uint32_t address, const std::uint8_t* data, std::uint32_t length);
     std::uint32_t Verify(std::span<const std::uint8_t> code, std::uint8_t reference = 0x00);
 

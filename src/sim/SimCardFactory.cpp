@@ -1,5 +1,7 @@
 #include "sim/SimCardFactory.h"
 
+#include <cctype>
+
 #include "sim/SimCpuCard.h"
 #include "sim/SimI2cCard.h"
 #include "sim/SimSle4404Card.h"
@@ -22,6 +24,17 @@ constexpr KindNames kNames[] = {
     {SimCardKind::SLE4436, "SLE4436", "sle4436"},   {SimCardKind::SLE5536, "SLE5536", "sle5536"},
     {SimCardKind::I2C, "I2C EEPROM", "i2c"},
 };
+
+constexpr std::string_view kI2cChipPrefix = "i2c-";
+
+// "i2c-" and the EEPROM's name in small letters: "i2c-24c16".
+std::string I2cChipOption(const SimI2cChip& chip) {
+    std::string option(kI2cChipPrefix);
+    for (const char* c = chip.name; *c != '\0'; ++c) {
+        option += static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
+    }
+    return option;
+}
 
 const KindNames& NamesOf(SimCardKind kind) {
     for (const KindNames& names : kNames) {
@@ -71,4 +84,27 @@ std::optional<SimCardKind> SimCardKindFromOption(std::string_view option) {
         }
     }
     return std::nullopt;
+}
+
+std::unique_ptr<SimCard> MakeSimCardFromOption(std::string_view option) {
+    if (const auto kind = SimCardKindFromOption(option)) {
+        return MakeSimCard(*kind);
+    }
+    for (const SimI2cChip& chip : kSimI2cChips) {
+        if (option == I2cChipOption(chip)) {
+            return std::make_unique<SimI2cCard>(chip);
+        }
+    }
+    return nullptr;
+}
+
+std::vector<std::string> SimCardOptions() {
+    std::vector<std::string> options;
+    for (const SimCardKind kind : kAllSimCardKinds) {
+        options.emplace_back(SimCardKindOption(kind));
+    }
+    for (const SimI2cChip& chip : kSimI2cChips) {
+        options.push_back(I2cChipOption(chip));
+    }
+    return options;
 }

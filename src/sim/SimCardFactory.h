@@ -3,7 +3,9 @@
 #include <array>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "sim/SimCard.h"
 
@@ -20,3 +22,9 @@ const char* SimCardKindName(SimCardKind kind);
 // Command-line name: "cpu-t0", "cpu-t1", "sle4432", ..., "sle5536", "i2c".
 const char* SimCardKindOption(SimCardKind kind);
 std::optional<SimCardKind> SimCardKindFromOption(std::string_view option);
+
+// A new card named as on a command line: a kind's name, or "i2c-" and the EEPROM an I2C card
+// carries ("i2c-24c16"); null for a name that is neither.
+std::unique_ptr<SimCard> MakeSimCardFromOption(std::string_view option);
+// Every name MakeSimCardFromOption takes: the kinds' names, each EEPROM's after "i2c".
+std::vector<std::string> SimCardOptions();

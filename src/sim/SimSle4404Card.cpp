@@ -17,15 +17,10 @@ SimSle4404Card::SimSle4404Card() : SimMemoryCard(SimCardKind::SLE4404) {
     std::ranges::copy(kManufacturerCode, memory_.begin() + sle4404::kManufacturerArea.start);
 }
 
-// Refuses ranges outside the memory and ranges that touch the manufacturer area.
+// Refuses ranges outside the memory.
 std::uint32_t SimSle4404Card::CheckRange(std::uint32_t address, std::size_t count) const {
-    if (!InRange(sle4404::kMemorySize, address, count)) {
-        return sim_codes::kInvalidParameter;
-    }
-    if (address < sle4404::kManufacturerArea.End() && count > 0) {
-        return sim_codes::kSecurityViolation;
-    }
-    return sim_codes::kSuccess;
+    return InRange(sle4404::kMemorySize, address, count) ? sim_codes::kSuccess
+                                                         : sim_codes::kInvalidParameter;
 }
 
 std::uint32_t SimSle4404Card::ReadMemory(std::uint32_t address, std::span<std::uint8_t> out) const {
@@ -49,7 +44,10 @@ std::uint32_t SimSle4404Card::WriteMemory(std::uint32_t address, ByteView data) 
         return sim_codes::kSecurityViolation;
     }
     for (std::size_t i = 0; i < data.size(); ++i) {
-        memory_[address + i] &= data[i];
+        const auto at = static_cast<std::uint32_t>(address + i);
+        if (!sle4404::kManufacturerArea.Holds(at)) {
+            memory_[at] &= data[i];
+        }
     }
     return sim_codes::kSuccess;
 }
@@ -76,7 +74,11 @@ std::uint32_t SimSle4404Card::EraseMemory(std::uint32_t address, std::uint32_t l
     if (!memoryVerified_) {
         return sim_codes::kSecurityViolation;
     }
-    std::fill_n(memory_.begin() + address, length, 0xFF);
+    for (std::uint32_t at = address; at < address + length; ++at) {
+        if (!sle4404::kManufacturerArea.Holds(at)) {
+            memory_[at] = 0xFF;
+        }
+    }
     return sim_codes::kSuccess;
 }
 

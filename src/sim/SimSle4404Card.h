@@ -4,13 +4,14 @@
 #include <cstdint>
 #include <span>
 
-#include "memcard/Sle4404Map.h"
+#include "session/Sle4404Map.h"
 #include "sim/SimChipCode.h"
 #include "sim/SimMemoryCard.h"
 
-// SLE4404: the 416-bit memory laid out as memcard/Sle4404Map.h gives it. The manufacturer
-// area is fixed. Writing programs bits like EEPROM does: it can only clear bits (the byte
-// becomes the old content AND the data); only erasing sets bytes back to FF. Writes need the
+// SLE4404: the 416-bit memory laid out as session/Sle4404Map.h gives it. The manufacturer
+// area is fixed: writes and erasures that reach it leave it as it is and change the other
+// bytes. Writing programs bits like EEPROM does: it can only clear bits (the byte becomes
+// the old content AND the data); only erasing sets bytes back to FF. Writes need the
 // verified user code, erasing the verified memory code. A code reads as 00 until it is
 // verified. A wrong code uses up one attempt of its counter, the right one restores them all;
 // with none left the code is blocked for good. Verification lasts until power down.

@@ -28,6 +28,10 @@ struct FakeStorageReader {
             return 0;
         }
         const std::size_t address = std::size_t{command[2]} << 8 | command[3];
+        if (address >= memory.size()) {
+            response = {0x6B, 0x00};
+            return 0;
+        }
         switch (command[1]) {
             case 0xB0: {
                 const std::size_t end = std::min(memory.size(), address + command[4] + extra);
@@ -41,6 +45,10 @@ struct FakeStorageReader {
                 break;
             }
             case 0xD6:
+                if (address + command[4] > memory.size()) {
+                    response = {0x6B, 0x00};
+                    return 0;
+                }
                 std::copy(command.begin() + 5, command.end(),
                           memory.begin() + static_cast<std::ptrdiff_t>(address));
                 response.clear();
@@ -150,14 +158,20 @@ TEST(PcscStorageCardRead, ReadPastTheEndDeliversTheBytesThatExist) {
         EXPECT_EQ(buffer[55], 255);
         EXPECT_EQ(buffer[56], 0xEE);
     }
-    // A second piece that ends early.
-    FakeStorageReader reader(300);
-    reader.endWarning = true;
-    Bytes buffer(400);
-    std::uint32_t length = 400;
-    EXPECT_EQ(reader.Card().Read(0, buffer.data(), &length), 0u);
-    EXPECT_EQ(length, 300u);
-    EXPECT_EQ(reader.commands.size(), 2u);
+    // A second piece that ends early, and a third that starts past the end (6B 00).
+    struct Case {
+        std::uint32_t size;
+        std::size_t commands;
+    };
+    for (const Case c : {Case{300, 2}, Case{510, 3}}) {
+        FakeStorageReader reader(c.size);
+        reader.endWarning = true;
+        Bytes buffer(600);
+        std::uint32_t length = 600;
+        EXPECT_EQ(reader.Card().Read(0, buffer.data(), &length), 0u);
+        EXPECT_EQ(length, c.size);
+        EXPECT_EQ(reader.commands.size(), c.commands);
+    }
 }
 
 // An area addressed from its first byte: reads stop at its end, writes may not pass it.
@@ -185,10 +199,10 @@ TEST(PcscStorageCardArea, ReadsStopAndWritesEndAtTheArea) {
 TEST(PcscStorageCardRead, StatusWordStopsTheReadAndIsTheCode) {
     FakeStorageReader reader(1024);
     reader.failAt = 2;
-    reader.status = 0x6B00;
+    reader.status = 0x6581;  // memory failure
     Bytes buffer(401);
     std::uint32_t length = 400;
-    EXPECT_EQ(reader.Card().Read(0, buffer.data(), &length), 0x00006B00u);
+    EXPECT_EQ(reader.Card().Read(0, buffer.data(), &length), 0x00006581u);
     EXPECT_EQ(length, 255u);  // what arrived before the failing piece
     EXPECT_EQ(reader.commands.size(), 2u);
 }
@@ -228,11 +242,18 @@ TEST(PcscStorageCardWrite, LongWriteIsSplitAndLandsInMemory) {
     std::iota(data.begin(), data.end(), std::uint8_t{0x40});
     EXPECT_EQ(reader.Card().Write(0x3F0 - 300, data.data(), 300), 0u);
     ASSERT_EQ(reader.commands.size(), 2u);
-    EXPECT_EQ(reader.commands[0].size(), 5u + 255u);
-    EXPECT_EQ(reader.commands[0][4], 255);
-    EXPECT_EQ((Bytes{reader.commands[1].begin(), reader.commands[1].begin() + 5}),
+    // The last piece first, so that a write past the end is refused before any byte changes.
+    EXPECT_EQ((Bytes{reader.commands[0].begin(), reader.commands[0].begin() + 5}),
               (Bytes{0xFF, 0xD6, 0x03, 0xC3, 45}));
+    EXPECT_EQ(reader.commands[1].size(), 5u + 255u);
+    EXPECT_EQ(reader.commands[1][4], 255);
     EXPECT_TRUE(std::equal(data.begin(), data.end(), reader.memory.begin() + 0x3F0 - 300));
+
+    const Bytes before = reader.memory;
+    const Bytes zeros(300, 0x00);
+    EXPECT_EQ(reader.Card().Write(1024 - 299, zeros.data(), 300), 0x00006B00u);
+    EXPECT_EQ(reader.commands.size(), 3u);
+    EXPECT_EQ(reader.memory, before);
 }
 
 TEST(PcscStorageCardWrite, RefusedPieceStopsTheWrite) {

@@ -10,13 +10,16 @@
 #include <QTabWidget>
 #include <QTest>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "common/MemoryResponseLog.h"
+#include "app/Platform.h"
+#include "app/QenForm.h"
+#include "app/StartUp.h"
 #include "gui/ResponseLogEdit.h"
+#include "gui/SelectForm.h"
 #include "memcard/DataForm.h"
-#include "memcard/MemCardPages.h"
 #include "session/ReaderSession.h"
 #include "support/RecordingMessageBoxes.h"
 
@@ -31,10 +34,9 @@ struct MemStep {
 
 struct ChipScenario {
     const char* name;
-    const char* card;     // the card kind as zp-vcard names it
-    const char* i2cChip;  // the EEPROM of an I2C card, else null
-    const char* log;      // the page's response log
-    bool overPcsc;        // the storage-card commands express every step
+    const char* card;  // the card as zp-vcard names it
+    const char* log;   // the page's response log
+    bool overPcsc;     // the storage-card commands express every step
     std::vector<MemStep> steps;
     std::vector<std::string> records;  // the log's lines after all steps
 };
@@ -66,7 +68,7 @@ inline const std::vector<ChipScenario>& ChipScenarios() {
     static const std::vector<ChipScenario> scenarios = {
         {"SLE4442: a write over the protected header writes the free bytes; a read past the end "
          "delivers the bytes up to it",
-         "sle4442", nullptr, "SLE4442Respon", true,
+         "sle4442", "SLE4442Respon", true,
          {{"SLE4442Verify", nullptr, nullptr, "FFFFFF"},
           {"SLE4442WriteM", "0", "6", "000000000000"},
           {"SLE4442ReadM", "0", "6"},
@@ -85,7 +87,7 @@ inline const std::vector<ChipScenario>& ChipScenarios() {
 
         {"SLE4442: protection bits read 0 when set, the PSC reads back once verified, three wrong "
          "codes lock the card",
-         "sle4442", nullptr, "SLE4442Respon", false,
+         "sle4442", "SLE4442Respon", false,
          {{"SLE4442ReadS"},
           {"SLE4442Verify", nullptr, nullptr, "FFFFFF"},
           {"SLE4442ReadS"},
@@ -130,7 +132,7 @@ inline const std::vector<ChipScenario>& ChipScenarios() {
           "SLE4442 Verify Fail, return code=0x{blocked}", kSep}},
 
         {"SLE4428: the PSC reads 00 until verified; a read past the end delivers the bytes up to it",
-         "sle4428", nullptr, "SLE4428Respon", true,
+         "sle4428", "SLE4428Respon", true,
          {{"SLE4428ReadM", "1021", "3"},
           {"SLE4428PSC", nullptr, nullptr, "FFFF"},
           {"SLE4428ReadM", "1021", "3"},
@@ -148,7 +150,7 @@ inline const std::vector<ChipScenario>& ChipScenarios() {
           "Receive Data : 008 bytes : ", "FF FF FF FF FF FF FF FF ", kSep}},
 
         {"SLE4428: protect bits read 00 when set; a write over protected bytes writes the free ones",
-         "sle4428", nullptr, "SLE4428Respon", false,
+         "sle4428", "SLE4428Respon", false,
          {{"SLE4428PSC", nullptr, nullptr, "FFFF"},
           {"SLE4428WriteP", "16", "2", "AABB"},
           {"SLE4428WriteM", "15", "4", "01020304"},
@@ -166,12 +168,14 @@ inline const std::vector<ChipScenario>& ChipScenarios() {
           "Receive Data : 0x004 bytes : ", "Data:01 AA BB 04 ", "PBit:01 00 00 01 ", kSep}},
 
         {"SLE4404: manufacturer, issuer, user code, counter and user memory, memory code and its "
-         "counter; codes read 00 until verified",
-         "sle4404", nullptr, "SLE4404Respon", true,
+         "counter; codes read 00 until verified; a write leaves the manufacturer area as it is",
+         "sle4404", "SLE4404Respon", true,
          {{"SLE4404ReadM", "0", "51"},
           {"SLE4404VerifyU", nullptr, nullptr, "FFFF"},
           {"SLE4404VerifyM", nullptr, nullptr, "FFFFFFFF"},
           {"SLE4404WriteU", "25", "1", "5A"},
+          {"SLE4404WriteM", "0", "4", "00000000"},
+          {"SLE4404ReadM", "0", "4"},
           {"SLE4404ReadM", "8", "36"},
           {"SLE4404ReadU", "20", "10"}},
          {"SLE4404 Read Memory :", "     Starting Address : 0x000", "     Receive Length = 0x033",
@@ -186,6 +190,10 @@ inline const std::vector<ChipScenario>& ChipScenarios() {
           "SLE4404 Memory Code Verify Success", kSep,
           "SLE4404 Write User Memory :", "     Starting Address : 0x019",
           "     Send Data (0x001 bytes) : 5A ", "SLE4404 Write User Memory Success", kSep,
+          "SLE4404 Write Memory :", "     Starting Address : 0x000",
+          "     Send Data (0x004 bytes) : 00 00 00 00 ", "SLE4404 Write Memory Success", kSep,
+          "SLE4404 Read Memory :", "     Starting Address : 0x000", "     Receive Length = 0x004",
+          "SLE4404 Read Memory Success", "Receive Data : 004 bytes : ", "44 04 00 00 ", kSep,
           "SLE4404 Read Memory :", "     Starting Address : 0x008", "     Receive Length = 0x024",
           "SLE4404 Read Memory Success", "Receive Data : 024 bytes : ",
           "FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF ",
@@ -195,7 +203,7 @@ inline const std::vector<ChipScenario>& ChipScenarios() {
           "Receive Data : 006 bytes : ", "FF FF FF FF FF 5A ", kSep}},
 
         {"SLE4404: four wrong user codes run the counter in user byte 0 down to lock-out",
-         "sle4404", nullptr, "SLE4404Respon", true,
+         "sle4404", "SLE4404Respon", true,
          {{"SLE4404VerifyU", nullptr, nullptr, "1234"},
           {"SLE4404VerifyU", nullptr, nullptr, "1234"},
           {"SLE4404VerifyU", nullptr, nullptr, "1234"},
@@ -218,7 +226,7 @@ inline const std::vector<ChipScenario>& ChipScenarios() {
 
         {"24C16: the device select picks the block, a page write rolls over within its page, a "
          "read rolls over at the end of memory",
-         "i2c", "24C16", "I2CRespon", false,
+         "i2c-24c16", "I2CRespon", false,
          {{"I2CWriteM", "14", "4", "01020304", "A2"},
           {"I2CReadM", "0", "3", nullptr, "A3"},
           {"I2CWriteM", "0", "1", "AA", "A0"},
@@ -242,18 +250,32 @@ inline const std::vector<ChipScenario>& ChipScenarios() {
 }
 // clang-format on
 
-// The memory-card pages on a stand-in main window over a card library, driven only through
-// the widgets.
+// The program as its start-up sequence builds it over a platform, its memory-card pages
+// driven by mouse clicks and typing.
 class MemCardDriver {
   public:
-    explicit MemCardDriver(CardLibrary& library) : session_(library, cardLog_) {
-        pages_.AttachDataDialog(&dialog_);
+    MemCardDriver(CardLibrary& card, SamLibrary& sam, MsrLibrary& msr)
+        : platform_{card, sam, msr, boxes_} {}
+
+    // Starts the program, takes the first reader when asked to choose, and lets the connect
+    // timer connect the card.
+    bool Connect() {
+        windows_ = CreateWindows(platform_);
+        if (windows_->selectDlg->isVisible()) {
+            Click(windows_->selectDlg.get(), "OKButton");
+        }
+        windows_->mainForm->ConnectTimerTimer();
+        return Session().CardConnected;
     }
 
-    bool Connect() { return session_.InitializeReaders() && session_.TryConnectCard(); }
-
     void Run(const MemStep& step) {
-        mainWindow_.findChild<QPushButton*>(QString::fromLatin1(step.button))->click();
+        auto* pages = windows_->mainForm->findChild<QTabWidget*>(QStringLiteral("PageCtrl"));
+        for (int index = 0; index < pages->count(); ++index) {
+            if (pages->widget(index)->findChild<QPushButton*>(QString::fromLatin1(step.button))) {
+                pages->setCurrentIndex(index);
+            }
+        }
+        Click(windows_->mainForm.get(), step.button);
         if (step.i2cCommand != nullptr) {
             Retype("CommandEdit", step.i2cCommand);
             Retype("DummyEdit", "00");
@@ -262,11 +284,11 @@ class MemCardDriver {
         Retype("AddrEdit", step.address);
         Retype("DataLenEdit", step.length);
         Retype("DataEdit", step.data);
-        dialog_.findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click();
+        Click(windows_->memDataDlg.get(), "BitBtn1");
     }
 
     std::vector<std::string> Log(const char* name) {
-        return mainWindow_.findChild<ResponseLogEdit*>(QString::fromLatin1(name))->Lines();
+        return windows_->mainForm->findChild<ResponseLogEdit*>(QString::fromLatin1(name))->Lines();
     }
 
     // The scenario's steps on the connected card; the records it expects, for `backend`.
@@ -280,24 +302,26 @@ class MemCardDriver {
         }
     }
 
-    ReaderSession& Session() { return session_; }
+    ReaderSession& Session() { return windows_->mainForm->Session(); }
     RecordingMessageBoxes& Boxes() { return boxes_; }
 
   private:
+    static void Click(QWidget* window, const char* button) {
+        QTest::mouseClick(window->findChild<QPushButton*>(QString::fromLatin1(button)),
+                          Qt::LeftButton);
+    }
+
+    // Selects the field's text and types over it.
     void Retype(const char* field, const char* text) {
         if (text == nullptr) {
             return;
         }
-        auto* edit = dialog_.findChild<QLineEdit*>(QString::fromLatin1(field));
-        edit->selectAll();
+        auto* edit = windows_->memDataDlg->findChild<QLineEdit*>(QString::fromLatin1(field));
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
         QTest::keyClicks(edit, QString::fromLatin1(text));
     }
 
     RecordingMessageBoxes boxes_;
-    MemoryResponseLog cardLog_;
-    ReaderSession session_;
-    QWidget mainWindow_;
-    QTabWidget* tabs_ = new QTabWidget(&mainWindow_);
-    MemCardPages pages_{session_, boxes_, tabs_};
-    TMemDataDlg dialog_{pages_, session_, boxes_, &mainWindow_};
+    Platform platform_;
+    std::unique_ptr<ProgramWindows> windows_;
 };

@@ -1,13 +1,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <memory>
-#include <string_view>
-
 #include "ChipScenarios.h"
 #include "sim/SimCardFactory.h"
 #include "sim/SimCardLibrary.h"
-#include "sim/SimI2cCard.h"
+#include "sim/SimMsrLibrary.h"
+#include "sim/SimSamLibrary.h"
 
 using ::testing::ElementsAre;
 
@@ -24,7 +22,9 @@ class SimulatedMemoryCard : public ::testing::Test {
     std::vector<std::string> Log() { return driver.Log("SLE4442Respon"); }
 
     SimCardLibrary library;
-    MemCardDriver driver{library};
+    SimSamLibrary sam{library};
+    SimMsrLibrary msr{library};
+    MemCardDriver driver{library, sam, msr};
 };
 
 TEST_F(SimulatedMemoryCard, VerifyWriteAndReadBack) {
@@ -56,25 +56,15 @@ TEST_F(SimulatedMemoryCard, OverlongDeliveryAndFailure) {
     EXPECT_FALSE(driver.Session().CardBusy);
 }
 
-std::unique_ptr<SimCard> NewCard(const ChipScenario& scenario) {
-    if (scenario.i2cChip != nullptr) {
-        for (const SimI2cChip& chip : kSimI2cChips) {
-            if (std::string_view(chip.name) == scenario.i2cChip) {
-                return std::make_unique<SimI2cCard>(chip);
-            }
-        }
-    }
-    const auto kind = SimCardKindFromOption(scenario.card);
-    return kind ? MakeSimCard(*kind) : nullptr;
-}
-
 // Each family's datasheet facts, record by record, on a new simulated card.
 TEST(SimulatedChips, ScenariosWriteTheirRecords) {
     for (const ChipScenario& scenario : ChipScenarios()) {
         SCOPED_TRACE(scenario.name);
         SimCardLibrary library;
-        library.InsertCard(0, NewCard(scenario));
-        MemCardDriver driver(library);
+        SimSamLibrary sam(library);
+        SimMsrLibrary msr(library);
+        library.InsertCard(0, MakeSimCardFromOption(scenario.card));
+        MemCardDriver driver(library, sam, msr);
         ASSERT_TRUE(driver.Connect());
         std::vector<std::string> expected;
         driver.Play(scenario, Backend::Simulated, expected);

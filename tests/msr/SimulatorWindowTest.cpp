@@ -5,8 +5,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTest>
 
 #include "sim/SimCardLibrary.h"
+#include "sim/SimI2cCard.h"
 #include "sim/SimMsrLibrary.h"
 #include "sim/SimSamLibrary.h"
 #include "sim/SimulatorWindow.h"
@@ -55,6 +57,21 @@ TEST_F(SimulatorWindowTest, InsertsAndRemovesTheChosenCard) {
     Click("SimRemoveCard1");
     EXPECT_FALSE(cards_.HasCard(1));
     EXPECT_EQ(Find<QLabel>("SimCardStatus1")->text(), "No card");
+}
+
+// An I2C card carries the EEPROM chosen beside the kind; other kinds have no such choice.
+TEST_F(SimulatorWindowTest, InsertsAnI2cCardWithTheChosenEeprom) {
+    auto* kinds = Find<QComboBox>("SimCardKind0");
+    auto* chips = Find<QComboBox>("SimI2cChip0");
+    EXPECT_FALSE(chips->isEnabled());
+    QTest::keyClicks(kinds, QStringLiteral("I2C"));
+    ASSERT_TRUE(chips->isEnabled());
+    QTest::keyClicks(chips, QStringLiteral("24C16"));
+    QTest::mouseClick(Find<QPushButton>("SimInsertCard0"), Qt::LeftButton);
+    const auto* card = dynamic_cast<const SimI2cCard*>(cards_.CardIn(0));
+    ASSERT_NE(card, nullptr);
+    EXPECT_EQ(card->MemorySize(), 2048u);
+    EXPECT_EQ(Find<QLabel>("SimCardStatus0")->text(), "Inserted: I2C EEPROM 24C16");
 }
 
 TEST_F(SimulatorWindowTest, RefusesTheNextThreeConnects) {

@@ -12,6 +12,8 @@
 #include "common/MemoryResponseLog.h"
 #include "gui/ResponseLogEdit.h"
 #include "memcard/ChipScenarios.h"
+#include "msr/PcscMsrLibrary.h"
+#include "sam/PcscSamLibrary.h"
 #include "session/PcscCardLibrary.h"
 #include "session/ReaderSession.h"
 #include "support/RecordingMessageBoxes.h"
@@ -76,14 +78,37 @@ TEST_F(VcardRealStack, AMemoryCardIsReadWrittenAndVerified) {
     EXPECT_EQ(std::vector<std::uint8_t>(read.begin(), read.begin() + 4),
               std::vector<std::uint8_t>(data.begin(), data.end()));
 
-    // A whole memory read takes more than one storage-card command.
+    // A whole memory read takes more than one storage-card command; when the first ends at
+    // the last byte, the second's address lies past it and the read stops there.
     length = 256;
     ASSERT_EQ(library_.CardSLE4442ReadMain(card, read.data(), 0, &length), 0u);
     EXPECT_EQ(length, 256u);
     EXPECT_EQ(read[0x41], 0xAD);
+    length = 256;
+    ASSERT_EQ(library_.CardSLE4442ReadMain(card, read.data(), 1, &length), 0u);
+    EXPECT_EQ(length, 255u);
+    // A write that runs past the end is refused and writes nothing.
+    const std::vector<std::uint8_t> zeros(256, 0x00);
+    EXPECT_EQ(library_.CardSLE4442WriteMain(card, zeros.data(), 1, 256), 0x6B00u);
+    length = 1;
+    ASSERT_EQ(library_.CardSLE4442ReadMain(card, read.data(), 0x40, &length), 0u);
+    EXPECT_EQ(read[0], 0xDE);
 
     std::array<std::uint8_t, 4> protect{};
     EXPECT_EQ(library_.CardSLE4442ReadProtect(card, protect.data()), kUnsupportedFeature);
+    EXPECT_EQ(library_.CardDisconnect(card, 0), 0u);
+}
+
+// zp-vcard names an I2C card by its EEPROM; the storage-card read stops at the chip's end.
+TEST_F(VcardRealStack, AnI2cCardCarriesTheEepromNamed) {
+    Insert("i2c-24c16");
+    std::uint32_t card = 0;
+    std::uint32_t protocol = 0;
+    ASSERT_EQ(library_.CardConnect(context_, kFirstReader, 2, 3, &card, &protocol), 0u);
+    std::array<std::uint8_t, 20> read{};
+    std::uint32_t length = 20;
+    EXPECT_EQ(library_.CardSLE4442ReadMain(card, read.data(), 2040, &length), 0u);
+    EXPECT_EQ(length, 8u);
     EXPECT_EQ(library_.CardDisconnect(card, 0), 0u);
 }
 
@@ -97,7 +122,9 @@ TEST_F(VcardRealStack, ChipScenariosWriteTheSameRecords) {
         SCOPED_TRACE(scenario.name);
         Insert(scenario.card);
         {
-            MemCardDriver driver(library_);
+            PcscSamLibrary sam;
+            PcscMsrLibrary msr;
+            MemCardDriver driver(library_, sam, msr);
             ASSERT_TRUE(driver.Connect());
             std::vector<std::string> expected;
             driver.Play(scenario, Backend::Pcsc, expected);

@@ -55,7 +55,9 @@ TEST(SimSle4404Card, WritesNeedTheUserCodeAndOnlyClearBits) {
     ASSERT_EQ(kSuccess, card.WriteUserMemory(1, V{0x3C}));
     EXPECT_EQ(V({0x0C, 0xF0}), ReadUser(card, 1, 2));
     EXPECT_EQ(V({0x0C}), Read(card, 13, 1));
-    EXPECT_EQ(kSecurityViolation, card.WriteMemory(1, V{0x00}));  // manufacturer area
+    // The manufacturer area stays as it is; the bytes after it are written.
+    EXPECT_EQ(kSuccess, card.WriteMemory(1, V{0x00, 0x00}));
+    EXPECT_EQ(V({0x44, 0x04, 0x00}), Read(card, 0, 3));
     EXPECT_EQ(kInvalidParameter, card.WriteUserMemory(20, V(7, 0)));
 }
 
@@ -67,7 +69,9 @@ TEST(SimSle4404Card, EraseNeedsTheMemoryCode) {
     ASSERT_EQ(kSuccess, card.VerifyMemoryCode(kMemoryCode));
     ASSERT_EQ(kSuccess, card.EraseMemory(13, 2));
     EXPECT_EQ(V({0xFF, 0xFF, 0x00}), ReadUser(card, 1, 3));
-    EXPECT_EQ(kSecurityViolation, card.EraseMemory(0, 4));
+    ASSERT_EQ(kSuccess, card.WriteMemory(2, V{0x00}));
+    ASSERT_EQ(kSuccess, card.EraseMemory(0, 3));
+    EXPECT_EQ(V({0x44, 0x04, 0xFF}), Read(card, 0, 3));
     EXPECT_EQ(kInvalidParameter, card.EraseMemory(50, 3));
 }
 

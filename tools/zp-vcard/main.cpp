@@ -3,6 +3,8 @@
 //
 //   zp-vcard [--slot N] --card KIND      (--help, --version)
 //
+// KIND names a card kind ("sle4442", "i2c", ...) or an I2C card by the EEPROM it carries
+// ("i2c-24c01" .. "i2c-24c64"; "i2c" alone carries a 24C02).
 // vpcd listens on 127.0.0.1, port 35963 + N (slot 0 unless told). The card stays attached until the
 // program is stopped (SIGINT or SIGTERM); when vpcd goes away it waits for it and attaches again.
 #include <signal.h>
@@ -11,7 +13,6 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -45,11 +46,11 @@ void CatchStopSignals() {
     sigaction(SIGTERM, &action, nullptr);
 }
 
-// The card kinds as --card names them, separated by blanks.
+// The cards --card names, separated by blanks: the kinds, and an I2C card by its EEPROM.
 QString CardKindList() {
     QStringList names;
-    for (const SimCardKind kind : kAllSimCardKinds) {
-        names.append(QString::fromLatin1(SimCardKindOption(kind)));
+    for (const std::string& option : SimCardOptions()) {
+        names.append(QString::fromStdString(option));
     }
     return names.join(QLatin1Char(' '));
 }
@@ -106,13 +107,11 @@ int main(int argc, char** argv) {
     if (!parser.isSet(cardOption)) {
         return Usage(QStringLiteral("no card kind given"));
     }
-    const std::optional<SimCardKind> kind =
-        SimCardKindFromOption(parser.value(cardOption).toStdString());
-    if (!kind) {
+    const auto card = MakeSimCardFromOption(parser.value(cardOption).toStdString());
+    if (!card) {
         return Usage(QStringLiteral("unknown card kind ") + parser.value(cardOption));
     }
     CatchStopSignals();
-    const auto card = MakeSimCard(*kind);
     SimVpcdResponder responder(*card);
     const auto port = static_cast<std::uint16_t>(kBasePort + slot);
     VpcdClient client(port);
@@ -130,7 +129,7 @@ int main(int argc, char** argv) {
         }
         waitingReported = false;
         std::printf("zp-vcard: %s attached to vpcd slot %d (127.0.0.1:%d)\n",
-                    SimCardKindName(*kind), slot, port);
+                    qPrintable(parser.value(cardOption)), slot, port);
         std::fflush(stdout);
         if (!client.Serve(responder, stopRequested, error)) {
             std::fprintf(stderr, "zp-vcard: connection to vpcd failed (%s)\n", error.c_str());
