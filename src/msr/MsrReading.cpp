@@ -8,11 +8,16 @@ MsrReading::MsrReading(MsrLibrary& library, ResponseLog& log) : library_(library
 
 bool MsrReading::StartMsrReading(int slot, const char* reader) {
     std::uint32_t& handle = MsrHandles[slot];
+    if (open_[slot]) {
+        // Started again while waiting: the handle about to be overwritten is closed first.
+        Close(slot);
+    }
     std::uint32_t result = library_.MsrOpen(reader, &handle);
     if (result != 0) {
         AppendReturnCodeLine(log_, "Open MSR Fail : ", result);
         return false;
     }
+    open_[slot] = true;
     AppendLogLine(log_, "Open MSR Success");
     result = library_.MsrRead(handle, &MsrTracks[slot], 0);
     if (result == MsrNoSwipe) {
@@ -24,7 +29,7 @@ bool MsrReading::StartMsrReading(int slot, const char* reader) {
     } else {
         AppendReturnCodeLine(log_, "Read MSR Fail : ", result);
     }
-    library_.MsrClose(handle);
+    Close(slot);
     return false;
 }
 
@@ -39,7 +44,7 @@ bool MsrReading::PollMsr(int slot) {
     } else {
         AppendReturnCodeLine(log_, "Swipe Card Fail : ", result);
     }
-    library_.MsrClose(handle);
+    Close(slot);
     return false;
 }
 
@@ -47,7 +52,12 @@ void MsrReading::StopMsrReading(int slot) {
     const std::uint32_t handle = MsrHandles[slot];
     library_.MsrDisable(handle);
     AppendLogLine(log_, "MSR Reading Disabled");
-    library_.MsrClose(handle);
+    Close(slot);
+}
+
+void MsrReading::Close(int slot) {
+    library_.MsrClose(MsrHandles[slot]);
+    open_[slot] = false;
 }
 
 void MsrReading::ShowMsrData(int slot) {

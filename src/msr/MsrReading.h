@@ -16,7 +16,8 @@ class MsrReading {
     MsrReading(MsrLibrary& library, ResponseLog& log);
 
     // Opens the stripe reader of `reader` and tries one read. True when no card has been
-    // swiped yet: the handle stays open and polling should run.
+    // swiped yet: the handle stays open and polling should run. A handle of the slot still
+    // open from an earlier start is closed first.
     bool StartMsrReading(int slot, const char* reader);
     // One poll of the open handle. True while still waiting for a swipe.
     bool PollMsr(int slot);
@@ -29,6 +30,10 @@ class MsrReading {
     std::array<MsrTrackRecord, MaxReaders> MsrTracks{};
 
   private:
+    // MsrClose on the slot's handle; its result is not read.
+    void Close(int slot);
+
     MsrLibrary& library_;
     ResponseLog& log_;
+    std::array<bool, MaxReaders> open_{};  // the slot's handle is open, waiting for a swipe
 };

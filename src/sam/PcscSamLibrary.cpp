@@ -161,7 +161,8 @@ std::uint32_t PcscSamLibrary::SamDisconnect(std::uint32_t handle, std::uint32_t 
         return Code(SCARD_E_INVALID_HANDLE);
     }
     const LONG result = SCardDisconnect(found->second.card, disposition);
-    if (result == SCARD_S_SUCCESS) {
+    // A handle the service no longer knows is of no use to keep either.
+    if (result == SCARD_S_SUCCESS || result == SCARD_E_INVALID_HANDLE) {
         connections_.erase(found);
     }
     return Code(result);

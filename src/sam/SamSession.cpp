@@ -9,6 +9,7 @@ namespace {
 constexpr std::uint32_t kSamModeShared = 1;
 constexpr std::uint32_t kSamProtocolsT0OrT1 = 3;
 constexpr std::uint32_t kSamDisposition = 3;
+constexpr std::uint32_t kSamLeave = 0;
 constexpr std::uint32_t kIoRequestLength = 8;
 constexpr std::uint32_t kSamFlagT0 = 0x1;
 constexpr std::uint32_t kSamFlagT1 = 0x2;
@@ -40,9 +41,16 @@ SamProtocolLayout SamLayoutForProtocols(std::uint32_t flags) {
 SamSession::SamSession(SamLibrary& library, ResponseLog& log) : library_(library), log_(log) {}
 
 std::uint32_t SamSession::Connect(const char* readerName, int slot) {
+    if (samOpen_[slot]) {
+        // The handle about to be overwritten is released first, without a word in the log:
+        // the service counts every handle left open against the reader.
+        library_.SamDisconnect(SamHandles[slot], kSamLeave);
+        samOpen_[slot] = false;
+    }
     const std::uint32_t code = library_.SamConnect(readerName, kSamModeShared, kSamProtocolsT0OrT1,
                                                    &SamHandles[slot], &SamProtocols[slot]);
     if (code == 0) {
+        samOpen_[slot] = true;
         AppendLogLine(log_, "Connect SAM0 Success");
     } else {
         AppendReturnCodeLine(log_, "Connect SAM0 Fail, return code=0x", code);
@@ -53,6 +61,7 @@ std::uint32_t SamSession::Connect(const char* readerName, int slot) {
 std::uint32_t SamSession::Disconnect(int slot) {
     const std::uint32_t code = library_.SamDisconnect(SamHandles[slot], kSamDisposition);
     if (code == 0) {
+        samOpen_[slot] = false;
         AppendLogLine(log_, "Disconnect SAM0 Success");
     } else {
         AppendReturnCodeLine(log_, "Disconnect SAM0 Fail, return code=", code);

@@ -42,7 +42,8 @@ class SamSession {
     SamSession(SamLibrary& library, ResponseLog& log);
 
     // SamConnect for the reader (a null name is passed on; the library refuses it), then
-    // "Connect SAM0 Success" or the failure line. The caller closes the block with an
+    // "Connect SAM0 Success" or the failure line. A handle of the slot still open from an
+    // earlier connect is released first, silently. The caller closes the block with an
     // empty line. Answers the library's code.
     std::uint32_t Connect(const char* readerName, int slot);
     // SamDisconnect, then "Disconnect SAM0 Success" or the failure line. The handle stays.
@@ -60,4 +61,5 @@ class SamSession {
   private:
     SamLibrary& library_;
     ResponseLog& log_;
+    std::array<bool, MaxReaders> samOpen_{};  // the slot's handle is open
 };

@@ -5,7 +5,14 @@
 
 TrackingTick TrackCard(ReaderSession& session) {
     TrackingTick tick;
-    session.RefreshCardState();  // on failure the flags keep their last values
+    if (!session.ReaderLost) {
+        session.RefreshCardState();  // on failure the flags keep their last values
+    }
+    if (session.ReaderLost) {
+        // The reader has been unplugged: no card is asked for until a reader is selected.
+        tick.statusWindow = TrackingTick::StatusWindow::Hide;
+        return tick;
+    }
     if (!session.TrackingArmed) {
         // A card was disconnected by hand: wait for it to be taken out before arming again.
         session.ResetConnectFails();

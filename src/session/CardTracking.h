@@ -12,5 +12,5 @@ struct TrackingTick {
 
 // One tick of the tracking timer on the selected reader: follows insertion and removal,
 // connects an inserted card while armed and logs at most ConnectFailLimit refusals per
-// insertion.
+// insertion. A selected reader that has been unplugged is left alone.
 TrackingTick TrackCard(ReaderSession& session);

@@ -3,13 +3,16 @@
 #include <reader.h>
 #include <winscard.h>
 
+#include <strings.h>
+
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <vector>
 
-#include "memcard/Sle4404Map.h"
 #include "session/PcscHandles.h"
 #include "session/PcscStorageCard.h"
+#include "session/Sle4404Map.h"
 
 namespace {
 constexpr std::uint32_t Code(LONG rv) {
@@ -47,6 +50,35 @@ LONG ReaderAttributeText(SCARDHANDLE card, DWORD attribute, std::vector<BYTE>& t
         text.pop_back();
     }
     return rv;
+}
+
+const char kReaderNotification[] = "\\\\?PnP?\\Notification";
+constexpr std::uint32_t kEventCountShift = 16;
+constexpr std::uint32_t kEventCountMask = 0xFFFF;
+
+bool IsReaderNotification(const char* reader) {
+    return strcasecmp(reader, kReaderNotification) == 0;
+}
+
+// The service's reader list as one multi-string; empty when no reader is attached or the
+// list cannot be had.
+std::string ReaderList(SCARDCONTEXT context) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        DWORD length = 0;
+        if (SCardListReaders(context, nullptr, nullptr, &length) != SCARD_S_SUCCESS) {
+            return {};
+        }
+        std::string names(length, '\0');
+        const LONG rv = SCardListReaders(context, nullptr, names.data(), &length);
+        if (rv == SCARD_S_SUCCESS) {
+            names.resize(std::min<std::size_t>(length, names.size()));
+            return names;
+        }
+        if (rv != SCARD_E_INSUFFICIENT_BUFFER) {
+            return {};
+        }
+    }
+    return {};
 }
 
 // Answers by which the service says that a native context is of no more use: the service
@@ -87,6 +119,10 @@ PcscCardLibrary::~PcscCardLibrary() {
     for (const auto& [id, context] : handles_->Contexts()) {
         SCardReleaseContext(context.native);
     }
+}
+
+std::size_t PcscCardLibrary::OpenCardCount() const {
+    return handles_->Cards().size();
 }
 
 std::uint32_t PcscCardLibrary::CardEstablishContext(std::uint32_t scope, const void*, const void*,
@@ -130,6 +166,18 @@ std::uint32_t PcscCardLibrary::CardListReaders(std::uint32_t context, const char
         native = *length;
         return SCardListReaders(owner, groups, readers, &native);
     });
+    if (rv == SCARD_E_NO_READERS_AVAILABLE) {
+        // No reader attached is a list like any other: only its final terminator.
+        if (readers != nullptr) {
+            if (*length == 0) {
+                *length = 1;
+                return Code(SCARD_E_INSUFFICIENT_BUFFER);
+            }
+            readers[0] = '\0';
+        }
+        *length = 1;
+        return 0;
+    }
     *length = static_cast<std::uint32_t>(std::min<DWORD>(native, UINT32_MAX));
     return Code(rv);
 }
@@ -190,7 +238,40 @@ std::uint32_t PcscCardLibrary::CardGetStatusChange(std::uint32_t context, std::u
         }
         return 0;
     }
+    if (answered && CountReaderChanges(context, states, count)) {
+        return 0;
+    }
     return Code(rv);
+}
+
+// A service that keeps no count of reader-list changes answers the notification query that
+// returns at once without ever reporting one. The count is kept here instead, in the upper
+// word of the event state as the service keeps it: it goes up whenever the reader list
+// differs from the one seen at the last query, and a caller whose current state holds
+// another count is told of the change.
+bool PcscCardLibrary::CountReaderChanges(std::uint32_t context, ReaderState* states,
+                                         std::uint32_t count) {
+    bool changed = false;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        ReaderState& state = states[i];
+        if (!IsReaderNotification(state.reader) || (state.eventState >> kEventCountShift) != 0) {
+            continue;
+        }
+        PcscHandles::Context* entry = handles_->FindContext(context);
+        std::string list = ReaderList(entry->native);
+        if (entry->readerEvents == 0 || list != entry->readerList) {
+            entry->readerList = std::move(list);
+            entry->readerEvents = entry->readerEvents % kEventCountMask + 1;
+        }
+        const std::uint32_t known = state.currentState >> kEventCountShift;
+        state.eventState =
+            (state.eventState & kEventCountMask) | (entry->readerEvents << kEventCountShift);
+        if (known != 0 && known != entry->readerEvents) {
+            state.eventState |= SCARD_STATE_CHANGED;
+            changed = true;
+        }
+    }
+    return changed;
 }
 
 std::uint32_t PcscCardLibrary::CardConnect(std::uint32_t context, const char* reader,

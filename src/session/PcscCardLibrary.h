@@ -19,7 +19,9 @@ class PcscStorageCard;
 // caller connects it anew. A failed exchange delivers no bytes. Memory cards are driven with
 // the reader's storage-card commands; operations those commands cannot express answer
 // kUnsupportedFeature, and a card status word other than 90 00 is answered as
-// its 16-bit value.
+// its 16-bit value. No reader attached is listed as an empty list. The reader-change
+// notification ("\\?PnP?\Notification") carries a count of reader-list changes in the upper
+// word of its event state, kept here when the service keeps none.
 class PcscCardLibrary : public CardLibrary {
   public:
     PcscCardLibrary();
@@ -110,7 +112,13 @@ class PcscCardLibrary : public CardLibrary {
                                      std::uint32_t address, const std::uint8_t* data,
                                      std::uint32_t length, std::uint8_t addressBytes) override;
 
+    // Card handles open here, for checks that none is left behind.
+    std::size_t OpenCardCount() const;
+
   private:
+    // Keeps the count of reader-list changes for the reader-change notification records
+    // that the service answered without one; true when a caller is told of a change.
+    bool CountReaderChanges(std::uint32_t context, ReaderState* states, std::uint32_t count);
     std::uint32_t StorageRead(std::uint32_t card, std::uint8_t* buffer, std::uint32_t address,
                               std::uint32_t* length);
     std::uint32_t StorageWrite(std::uint32_t card, const std::uint8_t* data, std::uint32_t address,

@@ -9,6 +9,7 @@ static_assert(pcsc_codes::kInvalidParameter ==
               static_cast<std::uint32_t>(SCARD_E_INVALID_PARAMETER));
 static_assert(pcsc_codes::kInsufficientBuffer ==
               static_cast<std::uint32_t>(SCARD_E_INSUFFICIENT_BUFFER));
+static_assert(pcsc_codes::kTimeout == static_cast<std::uint32_t>(SCARD_E_TIMEOUT));
 static_assert(pcsc_codes::kUnknownReader == static_cast<std::uint32_t>(SCARD_E_UNKNOWN_READER));
 static_assert(pcsc_codes::kNoSmartcard == static_cast<std::uint32_t>(SCARD_E_NO_SMARTCARD));
 static_assert(pcsc_codes::kProtoMismatch == static_cast<std::uint32_t>(SCARD_E_PROTO_MISMATCH));

@@ -21,6 +21,10 @@ class PcscHandles {
         // Readers in which a card of this context was lost with a native context that the
         // service no longer knows; each loss is still to be reported by a state query.
         std::set<std::string, std::less<>> lostCards{};
+        // The reader list as last seen through the reader-change notification, and the
+        // count of changes seen, for a service that keeps no such count itself.
+        std::string readerList{};
+        std::uint32_t readerEvents = 0;
     };
     struct Card {
         SCARDHANDLE native = 0;

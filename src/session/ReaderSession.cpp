@@ -1,6 +1,9 @@
 #include "session/ReaderSession.h"
 
+#include <algorithm>
 #include <cstring>
+#include <optional>
+#include <string>
 
 #include "common/Conversions.h"
 #include "common/LogFormat.h"
@@ -12,6 +15,12 @@ constexpr std::uint32_t kInfiniteTimeout = 0xFFFFFFFF;
 constexpr std::uint32_t kShareShared = 2;
 constexpr std::uint32_t kProtocolsT0OrT1 = 3;
 constexpr std::uint32_t kDispositionEject = 3;
+constexpr std::uint32_t kDispositionLeave = 0;
+constexpr std::uint32_t kStateChanged = 0x0002;
+// The service's pseudo reader whose state query reports changes of the reader list.
+constexpr const char* kReaderNotification = "\\\\?PnP?\\Notification";
+// Tries at the reader list when it grows between the length query and the fill.
+constexpr int kListAttempts = 3;
 constexpr std::uint32_t kIoRequestLength = 8;
 // Bound on the reader-name buffer whatever length the library asks for; a real list of
 // 40 names fits many times over.
@@ -26,7 +35,37 @@ int ReaderSession::Slot() const {
 }
 
 void ReaderSession::SelectReader(int index) {
+    if (index != SelectedReader || ReaderLost) {
+        if (CardConnected && !DisconnectCard()) {
+            ReleaseCard();
+        }
+        ResetTracking();
+    }
     SelectedReader = index;
+    ReaderChosen = ReaderName(index) != nullptr;
+    ReaderLost = false;
+}
+
+void ReaderSession::ResetTracking() {
+    CardConnected = false;
+    CardPresent = false;
+    ConnectFailed = false;
+    ConnectFailCount = 0;
+    TrackingArmed = true;
+}
+
+void ReaderSession::ReleaseCard() {
+    library_.CardDisconnect(SelectedCardHandle(), kDispositionLeave);
+    CardConnected = false;
+}
+
+void ReaderSession::LoseSelectedReader() {
+    if (CardConnected) {
+        ReleaseCard();
+    }
+    ResetTracking();
+    ReaderChosen = false;
+    ReaderLost = true;
 }
 
 IoRequest& ReaderSession::PrepareIoRequest() {
@@ -48,19 +87,9 @@ Outcome ReaderSession::InitializeReaders() {
     if (library_.CardEstablishContext(kScopeUser, nullptr, nullptr, &ReaderContext) != 0) {
         return Outcome::Failure("Establish Context Fail!");
     }
-    if (library_.CardListReaders(ReaderContext, nullptr, nullptr, &ReaderNamesLength) != 0) {
-        return Outcome::Failure("SCardListReaders Fail!");
-    }
-    if (ReaderNamesLength > kMaxReaderNamesLength) {
-        ReaderNamesLength = kMaxReaderNamesLength;
-    }
-    // One zero byte beyond the length given to the library, so that the walk below always
-    // finds a terminator inside the buffer.
-    ReaderNames = AllocZeroed(std::size_t{ReaderNamesLength} + 1);
     ReaderStates.fill(ReaderState{});
     ReaderCount = 0;
-    std::uint32_t filledLength = ReaderNamesLength;
-    if (library_.CardListReaders(ReaderContext, nullptr, ReaderNames.data(), &filledLength) != 0) {
+    if (ReadReaderList(ReaderNames, ReaderNamesLength) != 0) {
         return Outcome::Failure("SCardListReaders Fail!");
     }
     ListReaderNames();
@@ -69,8 +98,96 @@ Outcome ReaderSession::InitializeReaders() {
     CardPresent = false;
     CardConnected = false;
     CardBusy = false;
+    ReaderChosen = false;
+    ReaderLost = false;
     AppendLogLine(cardLog_, "Initialize Success");
     return Outcome::Success();
+}
+
+std::uint32_t ReaderSession::ReadReaderList(std::vector<char>& names, std::uint32_t& length) {
+    std::uint32_t code = 0;
+    for (int attempt = 0; attempt < kListAttempts; ++attempt) {
+        code = library_.CardListReaders(ReaderContext, nullptr, nullptr, &length);
+        if (code != 0) {
+            return code;
+        }
+        if (length > kMaxReaderNamesLength) {
+            length = kMaxReaderNamesLength;
+        }
+        // One zero byte beyond the length given to the library, so that the walk over the
+        // names always finds a terminator inside the buffer.
+        names = AllocZeroed(std::size_t{length} + 1);
+        std::uint32_t filledLength = length;
+        code = library_.CardListReaders(ReaderContext, nullptr, names.data(), &filledLength);
+        if (code != pcsc_codes::kInsufficientBuffer) {
+            return code;
+        }
+    }
+    return code;
+}
+
+bool ReaderSession::RefreshReaders() {
+    if (ReaderContext == 0 &&
+        library_.CardEstablishContext(kScopeUser, nullptr, nullptr, &ReaderContext) != 0) {
+        ReaderContext = 0;
+        return false;
+    }
+    std::vector<char> names;
+    std::uint32_t length = 0;
+    if (ReadReaderList(names, length) != 0) {
+        return false;
+    }
+    std::vector<std::string> previous;
+    for (std::uint32_t i = 0; i < ReaderCount; ++i) {
+        previous.emplace_back(ReaderStates[i].reader);
+    }
+    const std::string selected = SelectedReaderName() != nullptr ? SelectedReaderName() : "";
+    ReaderNames = std::move(names);
+    ReaderNamesLength = length;
+    ReaderStates.fill(ReaderState{});
+    ReaderCount = 0;
+    ListReaderNames();
+
+    std::optional<int> selectedNow;
+    for (std::uint32_t i = 0; i < ReaderCount; ++i) {
+        if (selected == ReaderStates[i].reader) {
+            selectedNow = static_cast<int>(i);
+        }
+    }
+    if (!selected.empty() && !selectedNow) {
+        LoseSelectedReader();  // releases the card handle while its slot is still in place
+        selectedNow = 0;
+    }
+    // Each reader's entries move with it; a reader new to the table starts empty.
+    const std::array<ReaderSlot, MaxReaders> slots = Readers;
+    Readers.fill(ReaderSlot{});
+    for (std::uint32_t i = 0; i < ReaderCount; ++i) {
+        const auto found = std::find(previous.begin(), previous.end(), ReaderStates[i].reader);
+        if (found != previous.end()) {
+            Readers[i] = slots[static_cast<std::size_t>(found - previous.begin())];
+        }
+    }
+    if (selectedNow) {
+        SelectedReader = *selectedNow;
+    }
+    return true;
+}
+
+bool ReaderSession::ReaderListChanged() {
+    if (ReaderContext == 0) {
+        return false;
+    }
+    ReaderState notification;
+    notification.reader = kReaderNotification;
+    notification.currentState = notificationState_;
+    const std::uint32_t code = library_.CardGetStatusChange(ReaderContext, 0, &notification, 1);
+    if (code != 0 && code != pcsc_codes::kTimeout) {
+        return false;
+    }
+    const bool firstLook = !notificationSeen_;
+    notificationSeen_ = true;
+    notificationState_ = notification.eventState & ~kStateChanged;
+    return firstLook || (notification.eventState & kStateChanged) != 0;
 }
 
 // Walks the multi-string within the buffer, whatever the library wrote: a list without
@@ -88,14 +205,21 @@ void ReaderSession::ListReaderNames() {
 
 bool ReaderSession::RefreshCardState() {
     ReaderState& state = ReaderStates[Slot()];
-    if (library_.CardGetStatusChange(ReaderContext, kInfiniteTimeout, &state, 1) != 0) {
+    const std::uint32_t code =
+        library_.CardGetStatusChange(ReaderContext, kInfiniteTimeout, &state, 1);
+    if (code == pcsc_codes::kUnknownReader && state.reader != nullptr) {
+        LoseSelectedReader();
+    }
+    if (code != 0) {
         return false;
     }
     if (state.eventState & kStatePresent) {
         CardPresent = true;
     } else {
         CardPresent = false;
-        CardConnected = false;
+        if (CardConnected) {
+            ReleaseCard();
+        }
     }
     return true;
 }
@@ -106,8 +230,12 @@ bool ReaderSession::TryConnectCard() {
     }
     ConnectFailed = false;
     ReaderState& state = ReaderStates[Slot()];
-    library_.CardGetStatusChange(ReaderContext, kInfiniteTimeout, &state, 1);
-    if (!(state.eventState & kStatePresent)) {
+    if (library_.CardGetStatusChange(ReaderContext, kInfiniteTimeout, &state, 1) ==
+            pcsc_codes::kUnknownReader &&
+        state.reader != nullptr) {
+        LoseSelectedReader();
+    }
+    if (ReaderLost || !(state.eventState & kStatePresent)) {
         CardPresent = false;
         return false;
     }
@@ -145,7 +273,7 @@ ReaderSession::ConnectResult ReaderSession::ConnectByButton(bool autoConnectChec
     if (!autoConnectChecked) {
         TrackingArmed = true;
     }
-    if (!TrackingArmed || CardConnected) {
+    if (!TrackingArmed || CardConnected || ReaderLost) {
         return ConnectResult::Nothing;
     }
     if (TryConnectCard()) {

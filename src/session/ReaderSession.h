@@ -38,8 +38,10 @@ class CardBusyGuard {
     ReaderSession& session_;
 };
 
-// The main window's reader session: the library context, the table of readers found at
-// start, the selected reader and, per reader, its card handle and protocol. The fields
+// The main window's reader session: the library context, the table of attached readers
+// (read at start and again when asked), the selected reader and, per reader, its card
+// handle and protocol. A card handle is never left open behind a card or reader that has
+// gone: the service counts open handles per reader and refuses connects past its limit. The fields
 // are public to be read; the program changes them only through the methods, which keep
 // them consistent. Every per-reader entry is indexed by SelectedReader.
 class ReaderSession {
@@ -74,8 +76,20 @@ class ReaderSession {
     // SelectedReader bounded to the tables.
     int Slot() const;
 
-    // Makes reader `index` the selected one.
+    // Makes reader `index` the selected one. Leaving another reader (or one that was
+    // unplugged) disconnects the card connected there, with the Disconnect lines, and
+    // tracks the new reader from a clean state: armed, no card seen, no refusals counted.
     void SelectReader(int index);
+
+    // Reads the reader table again, establishing the context first if there is none yet.
+    // Per-reader entries follow their reader to its new place; a selected reader that is
+    // no longer attached is lost (see ReaderLost). On failure the table stays as it was.
+    // Writes nothing; false when the table could not be read.
+    bool RefreshReaders();
+    // Whether the set of attached readers may have changed since the last call, from a
+    // status query on the service's reader-change notification that returns at once. The
+    // first call answers true, as nothing has been seen yet.
+    bool ReaderListChanged();
     // For one card operation: CardBusy stays set while the guard lives.
     [[nodiscard]] CardBusyGuard MarkBusy() { return CardBusyGuard(*this); }
 
@@ -98,16 +112,35 @@ class ReaderSession {
     bool ConnectFailed = false;
     bool CardBusy = false;
     std::int32_t ConnectFailCount = 0;
+    // A reader has been chosen (at start, in the selection dialog, or by itself as the only
+    // one attached) and is still attached.
+    bool ReaderChosen = false;
+    // The selected reader is no longer attached: tracking and Connect leave it alone until
+    // a reader is selected again.
+    bool ReaderLost = false;
 
     CardLibrary& Library() { return library_; }
     ResponseLog& CardLog() { return cardLog_; }
 
   private:
     friend class CardBusyGuard;
+    // Both reader-list calls into `names` (one zero byte beyond the length given to the
+    // library); a list that grows between them is asked for again.
+    std::uint32_t ReadReaderList(std::vector<char>& names, std::uint32_t& length);
     void ListReaderNames();
+    // Releases the selected reader's card handle without a word in the log: the card or its
+    // reader has gone, and the service counts every handle left open against the reader.
+    void ReleaseCard();
+    // The selected reader has been unplugged: its card handle is released and tracking
+    // stops until a reader is selected again.
+    void LoseSelectedReader();
+    // Flags for a reader that is tracked afresh.
+    void ResetTracking();
 
     CardLibrary& library_;
     ResponseLog& cardLog_;
+    std::uint32_t notificationState_ = 0;  // last answer of the reader-change notification
+    bool notificationSeen_ = false;
 };
 
 inline CardBusyGuard::CardBusyGuard(ReaderSession& session) : session_(session) {

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstring>
 #include <span>
+#include <string_view>
 
 #include "sim/SimCardFactory.h"
 #include "sim/SimCodes.h"
@@ -22,6 +24,16 @@ constexpr std::uint32_t kDispositionLeave = 0;
 constexpr std::uint32_t kStateChanged = 0x0002;  // SCARD_STATE_CHANGED
 constexpr std::uint32_t kStateEmpty = 0x0010;    // SCARD_STATE_EMPTY
 constexpr std::uint32_t kStateInUse = 0x0100;    // SCARD_STATE_INUSE
+constexpr std::uint32_t kEventCountShift = 16;
+
+bool IsReaderNotification(const char* reader) {
+    constexpr std::string_view kNotification = "\\\\?PnP?\\Notification";
+    const std::string_view name(reader);
+    return std::ranges::equal(name, kNotification, [](char a, char b) {
+        return std::tolower(static_cast<unsigned char>(a)) ==
+               std::tolower(static_cast<unsigned char>(b));
+    });
+}
 }  // namespace
 
 SimCardLibrary::SimCardLibrary(std::vector<std::string> readerNames)
@@ -48,6 +60,34 @@ void SimCardLibrary::RemoveCard(int reader) {
     if (reader >= 0 && static_cast<std::size_t>(reader) < slots_.size()) {
         slots_[static_cast<std::size_t>(reader)].card.reset();
     }
+}
+
+void SimCardLibrary::AttachReader(const std::string& name) {
+    const auto known = std::find(readerNames_.begin(), readerNames_.end(), name);
+    if (known == readerNames_.end()) {
+        readerNames_.push_back(name);
+        slots_.emplace_back();
+    } else {
+        Slot& slot = slots_[static_cast<std::size_t>(known - readerNames_.begin())];
+        if (slot.attached) {
+            return;
+        }
+        slot.attached = true;
+        slot.insertion = ++insertions_;
+    }
+    ++readerEvents_;
+}
+
+void SimCardLibrary::DetachReader(int reader) {
+    if (IsAttached(reader)) {
+        slots_[static_cast<std::size_t>(reader)].attached = false;
+        ++readerEvents_;
+    }
+}
+
+bool SimCardLibrary::IsAttached(int reader) const {
+    return reader >= 0 && static_cast<std::size_t>(reader) < slots_.size() &&
+           slots_[static_cast<std::size_t>(reader)].attached;
 }
 
 bool SimCardLibrary::HasCard(int reader) const {
@@ -99,7 +139,8 @@ std::optional<std::size_t> SimCardLibrary::FindReader(const char* name) const {
         return std::nullopt;
     }
     const auto it = std::find(readerNames_.begin(), readerNames_.end(), name);
-    if (it == readerNames_.end()) {
+    if (it == readerNames_.end() ||
+        !slots_[static_cast<std::size_t>(it - readerNames_.begin())].attached) {
         return std::nullopt;
     }
     return static_cast<std::size_t>(it - readerNames_.begin());
@@ -111,6 +152,9 @@ std::uint32_t SimCardLibrary::FindCard(std::uint32_t handle, SimCard*& card) con
         return kInvalidHandle;
     }
     const Slot& slot = slots_[it->second.reader];
+    if (!slot.attached) {
+        return kReaderUnavailable;
+    }
     if (!slot.card || slot.insertion != it->second.insertion) {
         return kRemovedCard;
     }
@@ -228,8 +272,10 @@ std::uint32_t SimCardLibrary::CardListReaders(std::uint32_t context, const char*
         return kSuccess;
     }
     std::string list;
-    for (const std::string& name : readerNames_) {
-        list.append(name).push_back('\0');
+    for (std::size_t i = 0; i < readerNames_.size(); ++i) {
+        if (slots_[i].attached) {
+            list.append(readerNames_[i]).push_back('\0');
+        }
     }
     list.push_back('\0');
     const auto needed = static_cast<std::uint32_t>(list.size());
@@ -258,6 +304,17 @@ std::uint32_t SimCardLibrary::CardGetStatusChange(std::uint32_t context, std::ui
         return kInvalidParameter;
     }
     for (ReaderState& state : std::span(states, count)) {
+        if (state.reader != nullptr && IsReaderNotification(state.reader)) {
+            // The count of reader-list changes in the upper word; changed when the caller
+            // knew another count (a caller that knew none is only told the count).
+            const std::uint32_t known = state.currentState >> kEventCountShift;
+            state.eventState = readerEvents_ << kEventCountShift;
+            if (known != 0 && known != readerEvents_) {
+                state.eventState |= kStateChanged;
+            }
+            state.atrLength = 0;
+            continue;
+        }
         const auto reader = FindReader(state.reader);
         if (!reader) {
             return kUnknownReader;

@@ -25,7 +25,17 @@ class SimCardLibrary : public CardLibrary {
     explicit SimCardLibrary(std::vector<std::string> readerNames = {DefaultReaderName});
     ~SimCardLibrary() override;
 
+    // Every reader the library has had, attached or not; an index keeps naming its reader.
     const std::vector<std::string>& Readers() const { return readerNames_; }
+
+    // Plugs a reader in: one of that name unplugged before comes back at its old index,
+    // holding the card it held (connections made before do not come back); any other
+    // name is added at the end. Unplugging makes the reader unknown to every operation and
+    // its open handles answer "reader unavailable". Either counts as a change of the reader
+    // list, reported through the "\\?PnP?\Notification" reader of the status query.
+    void AttachReader(const std::string& name);
+    void DetachReader(int reader);
+    bool IsAttached(int reader) const;
 
     // Puts a new card of that kind into the reader, replacing any card there.
     void InsertCard(int reader, SimCardKind kind);
@@ -146,6 +156,7 @@ class SimCardLibrary : public CardLibrary {
     struct Slot {
         std::unique_ptr<SimCard> card;
         std::uint32_t insertion = 0;  // which insertion the card in the slot is
+        bool attached = true;
     };
     struct Connection {
         std::size_t reader = 0;
@@ -182,6 +193,7 @@ class SimCardLibrary : public CardLibrary {
     std::vector<std::string> readerNames_;
     std::vector<Slot> slots_;
     std::uint32_t insertions_ = 0;
+    std::uint32_t readerEvents_ = 1;  // changes of the reader list, as the service counts them
     std::set<std::uint32_t> contexts_;
     std::map<std::uint32_t, Connection> connections_;
     std::uint32_t nextContext_ = 0x0C0A0001;

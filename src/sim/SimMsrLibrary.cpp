@@ -63,7 +63,7 @@ std::uint32_t SimMsrLibrary::MsrOpen(const char* reader, std::uint32_t* handle) 
     }
     const std::vector<std::string>& readers = cards_.Readers();
     const auto found = std::find(readers.begin(), readers.end(), reader);
-    if (found == readers.end()) {
+    if (found == readers.end() || !cards_.IsAttached(static_cast<int>(found - readers.begin()))) {
         return sim_codes::kUnknownReader;
     }
     do {

@@ -71,7 +71,7 @@ std::optional<int> SimSamLibrary::ReaderIndex(const char* name) const {
     }
     const std::vector<std::string>& readers = cards_.Readers();
     const auto found = std::find(readers.begin(), readers.end(), name);
-    if (found == readers.end()) {
+    if (found == readers.end() || !cards_.IsAttached(static_cast<int>(found - readers.begin()))) {
         return std::nullopt;
     }
     return static_cast<int>(found - readers.begin());

@@ -2,9 +2,11 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QTest>
 
 #include "AppFixture.h"
 #include "gui/CardStatusForm.h"
+#include "memcard/DataForm.h"
 
 using ::testing::ElementsAre;
 
@@ -117,6 +119,7 @@ TEST_F(Tracking, AfterDisconnectTheCardMustBeEjected) {
     EXPECT_TRUE(StatusShows("ImgInsertCard"));
 }
 
+// The pulled card's handle is released without a line; the buttons stay as they were.
 TEST_F(Tracking, APulledCardLeavesTheButtonsAsTheyWere) {
     card.InsertCard(0, SimCardKind::CpuT1);
     Tick();
@@ -125,8 +128,10 @@ TEST_F(Tracking, APulledCardLeavesTheButtonsAsTheyWere) {
     EXPECT_TRUE(StatusShows("ImgInsertCard"));
     EXPECT_FALSE(Session().CardConnected);
     EXPECT_FALSE(Button("ConnectBtn")->isEnabled());
+    EXPECT_EQ(card.CallCount("CardDisconnect"), 1);
     Button("DisconnectButton")->click();
-    EXPECT_EQ(card.CallCount("CardDisconnect"), 0);
+    EXPECT_EQ(card.CallCount("CardDisconnect"), 1);
+    EXPECT_THAT(LogAfterInit(), ElementsAre("Connect Success", ""));
     card.InsertCard(0, SimCardKind::CpuT0);
     Tick();
     EXPECT_EQ(ProtocolText(), QStringLiteral("T=0"));
@@ -234,6 +239,58 @@ TEST_F(Tracking, GetInfoShowsTheReaderType) {
     EXPECT_THAT(boxes.Infos(), ElementsAre(boxes.Infos()[0], "Reader Type : 0123456789ABCDEF",
                                            "Reader Type : ", "Reader Type : 0123456789ABCDEF"));
     EXPECT_EQ(LogAfterInit().size(), 2u) << "Get Info writes nothing into the log";
+}
+
+// The status bar beside the Parts' controls: the card, then every exchange's status word.
+TEST_F(Tracking, TheStatusBarShowsTheCardAndEachExchangesStatusWord) {
+    auto* cardText = Find<QLabel>("InsightCard");
+    auto* status = Find<QLabel>("InsightStatus");
+    EXPECT_EQ(cardText->text(), QStringLiteral("No card | Sim Reader 00 00"));
+
+    card.InsertCard(0, SimCardKind::CpuT1);
+    Tick();
+    // The simulated cards are in no ATR list: the ATR alone.
+    EXPECT_EQ(cardText->text(),
+              QStringLiteral("ATR 3B 88 81 31 FE 45 5A 50 53 49 4D 2D 54 31 96 | T=1"));
+    EXPECT_TRUE(cardText->toolTip().contains(QStringLiteral("TCK = 96: correct")));
+
+    const auto send = [this] {
+        const std::pair<const char*, const char*> fields[] = {
+            {"CLA", "00"}, {"INS", "84"}, {"P1", "00"}, {"P2", "00"}, {"Le", "08"}};
+        for (const auto& [name, text] : fields) {
+            Find<QLineEdit>(name)->selectAll();
+            QTest::keyClicks(Find<QLineEdit>(name), QString::fromLatin1(text));
+        }
+        QTest::mouseClick(Button("SCardSend"), Qt::LeftButton);
+    };
+    send();
+    EXPECT_EQ(status->text(), QStringLiteral("90 00 Normal processing"));
+    card.SetNextTransmitReply({0x6C, 0x08});
+    send();
+    EXPECT_EQ(status->text(), QStringLiteral("6C 08 Wrong Le: 8 bytes available"));
+
+    card.RemoveCard(0);
+    send();
+    EXPECT_EQ(status->text(), QStringLiteral("SCARD_W_REMOVED_CARD"));
+    Tick();
+    EXPECT_EQ(cardText->text(), QStringLiteral("No card | Sim Reader 00 00"));
+    EXPECT_TRUE(cardText->toolTip().isEmpty());
+
+    // A memory operation's code is shown the same way; a new card starts with no status.
+    Find<QTabWidget>("PageCtrl")->setCurrentIndex(1);
+    card.InsertCard(0, SimCardKind::SLE4442);
+    Tick();
+    EXPECT_TRUE(cardText->text().endsWith(QStringLiteral(" | memory card")) ||
+                cardText->text().contains(QStringLiteral(" | memory card | ")));
+    EXPECT_TRUE(status->text().isEmpty());
+    QTest::mouseClick(Button("SLE4442ReadM"), Qt::LeftButton);
+    auto* length = windows->memDataDlg->findChild<QLineEdit*>(QStringLiteral("DataLenEdit"));
+    length->selectAll();
+    QTest::keyClicks(length, QStringLiteral("4"));
+    QTest::mouseClick(windows->memDataDlg->findChild<QPushButton*>(QStringLiteral("BitBtn1")),
+                      Qt::LeftButton);
+    EXPECT_EQ(status->text(), QStringLiteral("90 00 Normal processing"));
+    EXPECT_THAT(boxes.Errors(), ElementsAre("Send Data To Card Fail!"));
 }
 
 }  // namespace

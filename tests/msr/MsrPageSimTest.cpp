@@ -63,6 +63,8 @@ TEST_F(MsrPageSimTest, SwipeWhileWaitingIsShownAndTheReaderClosed) {
 
 TEST_F(MsrPageSimTest, DisableClosesTheWaitingReader) {
     Click("BitBtnReadMSR");
+    Click("BitBtnReadMSR");  // started again while waiting: the first handle is closed
+    EXPECT_EQ(msr_.OpenHandleCount(), 1);
     Click("BitBtnDisableReadMSR");
     EXPECT_EQ(msr_.CallCount("MsrDisable"), 1);
     EXPECT_EQ(msr_.OpenHandleCount(), 0);

@@ -3,9 +3,15 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QLabel>
+#include <QProcess>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 #include <QTimer>
+#include <algorithm>
+#include <chrono>
 
 #include "VirtualCard.h"
 #include "app/Platform.h"
@@ -14,6 +20,7 @@
 #include "gui/CardStatusForm.h"
 #include "gui/ResponseLogEdit.h"
 #include "gui/SelectForm.h"
+#include "insight/AtrList.h"
 #include "msr/PcscMsrLibrary.h"
 #include "sam/PcscSamLibrary.h"
 #include "session/PcscCardLibrary.h"
@@ -86,6 +93,13 @@ TEST_F(MainWindowRealStack, ChoosesAReaderAndTracksTheCard) {
     EXPECT_THAT(CardLog(), ElementsAre("Initialize Success", "Connect Success", ""));
     EXPECT_EQ(windows_->mainForm->findChild<QLabel*>(QStringLiteral("Protocol"))->text(),
               QStringLiteral("T=1"));
+    // The status bar names the card when the ATR list is installed, else shows its ATR alone.
+    auto* insight = windows_->mainForm->findChild<QLabel*>(QStringLiteral("InsightCard"));
+    const QString atrAndProtocol = QStringLiteral("ATR 3B 95 13 81 01 80 73 FF 01 00 0B | T=1");
+    EXPECT_EQ(insight->text(),
+              AtrList().Available()
+                  ? atrAndProtocol + QStringLiteral(" | vsmartcard - iso7816 (Other)")
+                  : atrAndProtocol);
     EXPECT_FALSE(windows_->cardStatusDlg->isVisible());
 
     card_.Remove();
@@ -94,6 +108,108 @@ TEST_F(MainWindowRealStack, ChoosesAReaderAndTracksTheCard) {
     EXPECT_TRUE(windows_->cardStatusDlg->isVisible() &&
                 insert->isVisibleTo(windows_->cardStatusDlg.get()));
     EXPECT_FALSE(windows_->mainForm->Session().CardConnected);
+    EXPECT_EQ(insight->text(), QStringLiteral("No card | ") + QString::fromLatin1(kFirstReader));
+}
+
+}  // namespace
+
+// ---- Long sessions: handles released, reader switch ----
+namespace {
+
+// A zp-vcard card in a vpcd slot: attached as soon as the process runs, gone when it ends.
+class VcardSlot {
+  public:
+    explicit VcardSlot(int slot) : slot_(slot) {}
+    ~VcardSlot() { Remove(); }
+    bool Insert() {
+        process_.start(QStringLiteral(ZP_VCARD_PATH),
+                       {QStringLiteral("--slot"), QString::number(slot_), QStringLiteral("--card"),
+                        QStringLiteral("cpu-t1")});
+        return process_.waitForStarted();
+    }
+    void Remove() {
+        if (process_.state() != QProcess::NotRunning) {
+            process_.kill();
+            process_.waitForFinished();
+        }
+    }
+
+  private:
+    int slot_;
+    QProcess process_;
+};
+
+class LongSessionRealStack : public MainWindowRealStack {
+  protected:
+    void Tick() { windows_->mainForm->ConnectTimerTimer(); }
+    // Select Rdr (unless the dialog is up already), reader `index` chosen with the keys.
+    void ChooseReader(int index, bool openDialog) {
+        if (openDialog) {
+            QTest::mouseClick(
+                windows_->mainForm->findChild<QPushButton*>(QStringLiteral("SelectBtn")),
+                Qt::LeftButton);
+        }
+        QApplication::setActiveWindow(windows_->selectDlg.get());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(windows_->selectDlg.get()));
+        for (int i = 0; i < index; ++i) {
+            QTest::keyClick(windows_->selectDlg->windowHandle(), Qt::Key_Down);
+        }
+        QTest::keyClick(windows_->selectDlg->windowHandle(), Qt::Key_Return);
+        ASSERT_FALSE(windows_->selectDlg->isVisible());
+    }
+};
+
+// More insertions than the service lets handles be open on one reader: each card pulled
+// out has its handle released, so every insertion connects.
+TEST_F(LongSessionRealStack, EveryInsertionConnectsPastTheServicesHandleLimit) {
+    constexpr int kCycles = 210;  // the service refuses a reader's 201st open handle
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(5);
+    windows_ = CreateWindows(platform_);
+    ChooseReader(0, false);
+    VcardSlot vcard(0);
+    int connected = 0;
+    for (int cycle = 0; cycle < kCycles; ++cycle) {
+        ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "cycle " << cycle;
+        ASSERT_TRUE(vcard.Insert());
+        ASSERT_TRUE(WaitForCardState(watcher_, context_, kFirstReader, true)) << cycle;
+        Tick();
+        connected += windows_->mainForm->Session().CardConnected ? 1 : 0;
+        vcard.Remove();
+        ASSERT_TRUE(WaitForCardState(watcher_, context_, kFirstReader, false)) << cycle;
+        Tick();
+        ASSERT_EQ(card_library_.OpenCardCount(), 0u) << "cycle " << cycle;
+    }
+    EXPECT_EQ(connected, kCycles);
+    const std::vector<std::string> log = CardLog();
+    EXPECT_EQ(std::count(log.begin(), log.end(), "Connect Success"), kCycles);
+    EXPECT_EQ(std::count(log.begin(), log.end(), "Connect Fail"), 0);
+}
+
+// Choosing the other reader while a card is connected disconnects it and connects the card
+// of the reader chosen; Disconnect then works on that card.
+TEST_F(LongSessionRealStack, SwitchingReaderWhileConnected) {
+    VcardSlot first(0);
+    VcardSlot second(1);
+    ASSERT_TRUE(first.Insert() && second.Insert());
+    ASSERT_TRUE(WaitForCardState(watcher_, context_, kFirstReader, true));
+    ASSERT_TRUE(WaitForCardState(watcher_, context_, kSecondReader, true));
+    windows_ = CreateWindows(platform_);
+    ChooseReader(0, false);
+    Tick();
+    ASSERT_TRUE(windows_->mainForm->Session().CardConnected);
+
+    ChooseReader(1, true);
+    EXPECT_EQ(card_library_.OpenCardCount(), 0u) << "the first reader's card is released";
+    Tick();
+    EXPECT_EQ(card_library_.OpenCardCount(), 1u);
+    windows_->mainForm->findChild<QPushButton*>(QStringLiteral("DisconnectButton"))->click();
+    EXPECT_THAT(CardLog(),
+                ElementsAre("Initialize Success", "Connect Success", "", "Disconnect Card Success",
+                            "", "Connect Success", "", "Disconnect Card Success", ""));
+    EXPECT_TRUE(boxes_.Boxes().empty());
+    first.Remove();
+    second.Remove();
+    WaitForCardState(watcher_, context_, kSecondReader, false);
 }
 
 }  // namespace

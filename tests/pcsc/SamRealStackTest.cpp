@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <algorithm>
 
 #include "VirtualCard.h"
 #include "common/MemoryResponseLog.h"
@@ -58,6 +61,44 @@ TEST(SamRealStack, ConnectsExchangesAndDisconnectsTheSamSlot) {
     EXPECT_EQ(lines[8], "Disconnect SAM0 Success");
     EXPECT_EQ(lines[9], "");
     EXPECT_THAT(boxes.Boxes(), ::testing::IsEmpty());
+
+    sam.Remove();
+    EXPECT_TRUE(WaitForCardState(card, session.ReaderContext, kSecondReader, false));
+    card.CardReleaseContext(session.ReaderContext);
+}
+
+}  // namespace
+
+namespace {
+
+// Connect SAM pressed more often than the service lets handles be open on one reader: each
+// press releases the handle it overwrites, so every connect succeeds.
+TEST(SamRealStack, ConnectRepeatedPastTheServicesHandleLimit) {
+    if (!RealStackReady()) {
+        GTEST_SKIP() << "PC/SC service with virtual readers not started (ZP_PCSC_READY)";
+    }
+    constexpr int kConnects = 210;  // the service refuses a reader's 201st open handle
+    PcscCardLibrary card;
+    RecordingMessageBoxes boxes;
+    MemoryResponseLog cardLog;
+    ReaderSession session(card, cardLog);
+    ASSERT_TRUE(session.InitializeReaders());
+    session.SelectReader(0);
+    VirtualCard sam(kSecondReaderPort);
+    ASSERT_TRUE(sam.Insert()) << sam.Output();
+    ASSERT_TRUE(WaitForCardState(card, session.ReaderContext, kSecondReader, true)) << sam.Output();
+
+    PcscSamLibrary samLibrary;
+    SamPage page(session, samLibrary, boxes);
+    page.show();
+    auto* connect = page.findChild<QPushButton*>(QStringLiteral("SAMConnectBtn"));
+    for (int i = 0; i < kConnects; ++i) {
+        QTest::mouseClick(connect, Qt::LeftButton);
+    }
+    EXPECT_EQ(page.DisconnectSam(), 0u);
+    const std::vector<std::string> lines = page.SAMRespon()->Lines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "Connect SAM0 Success"), kConnects);
+    EXPECT_EQ(lines[lines.size() - 2], "Disconnect SAM0 Success");
 
     sam.Remove();
     EXPECT_TRUE(WaitForCardState(card, session.ReaderContext, kSecondReader, false));

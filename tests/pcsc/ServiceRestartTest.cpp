@@ -1,5 +1,6 @@
 // The whole program on the platform's PC/SC service while the service is stopped and
 // started again under it, and an exchange with a card pulled out the moment before.
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -8,9 +9,13 @@
 #include <unistd.h>
 #include "session/PcscCodes.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
 #include <array>
 #include <fstream>
 #include <string>
@@ -65,10 +70,18 @@ const std::string kSeparator(12, ' ');
 
 // Starts the service in the background as a daemon; the command returns once the service
 // takes clients. The daemon is left running for the tests that follow.
-::testing::AssertionResult StartService() {
+::testing::AssertionResult StartService(const QStringList& options = {}) {
+    // The daemon outlives the test: it must not keep what the test holds open, such as the
+    // lock that keeps real-stack runs apart. Only the standard streams are handed down.
+    for (int fd = 3; fd < 1024; ++fd) {
+        const int flags = fcntl(fd, F_GETFD);
+        if (flags >= 0) {
+            fcntl(fd, F_SETFD, flags | FD_CLOEXEC);
+        }
+    }
     QProcess service;
     service.setProcessChannelMode(QProcess::MergedChannels);
-    service.start(QStringLiteral("pcscd"), {});
+    service.start(QStringLiteral("pcscd"), options);
     if (!service.waitForFinished(kServiceDeadlineMs) ||
         service.exitStatus() != QProcess::NormalExit || service.exitCode() != 0) {
         return ::testing::AssertionFailure()
@@ -202,6 +215,35 @@ TEST_F(ServiceRestart, TrackingRidesOutTheStoppedServiceAndConnectsTheCardAgain)
     EXPECT_EQ(lines[4], "Send Data Success");
     EXPECT_EQ(lines[6].substr(24), "90 00 ");
     EXPECT_EQ(boxes_.Boxes().size(), 1u);
+}
+
+// A service with no reader at start: the program starts quietly and says "No Reader
+// Found"; the readers of the service started later are found without a restart.
+TEST_F(ServiceRestart, StartWithoutAReaderIsQuietAndLaterReadersCanBeChosen) {
+    ASSERT_TRUE(StopService());
+    serviceStopped_ = true;
+    QTemporaryDir noReaders;  // a reader configuration that names no reader
+    ASSERT_TRUE(StartService({QStringLiteral("-c"), noReaders.path()}));
+    windows_ = CreateWindows(platform_);
+    EXPECT_TRUE(boxes_.Boxes().empty());
+    EXPECT_THAT(CardLog(), ElementsAre("Initialize Success"));
+    auto* selectBtn = windows_->mainForm->findChild<QPushButton*>(QStringLiteral("SelectBtn"));
+    QTest::mouseClick(selectBtn, Qt::LeftButton);
+    EXPECT_TRUE(
+        windows_->selectDlg->findChild<QLabel*>(QStringLiteral("LblNoReaderFound"))->isVisible());
+    QTest::keyClick(windows_->selectDlg.get(), Qt::Key_Escape);
+    ASSERT_FALSE(windows_->selectDlg->isVisible());
+    windows_->mainForm->ReaderWatchTimerTimer();
+
+    ASSERT_TRUE(StopService());
+    ASSERT_TRUE(StartService());
+    serviceStopped_ = false;
+    ASSERT_TRUE(WaitForCardState(watcher_, context_, kFirstReader, false));
+    windows_->mainForm->ReaderWatchTimerTimer();  // the notification reports the change
+    EXPECT_EQ(windows_->mainForm->Session().ReaderCount, 2u);
+    QTest::mouseClick(selectBtn, Qt::LeftButton);
+    EXPECT_EQ(windows_->selectDlg->findChildren<QRadioButton*>().size(), 2);
+    EXPECT_TRUE(boxes_.Boxes().empty());
 }
 
 // The card is taken out and the exchange sent at once, before the service has noticed.

@@ -5,11 +5,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 
 #include "apdu/QStringPrinter.h"
 #include "common/MemoryResponseLog.h"
 #include "gui/ResponseLogEdit.h"
+#include "insight/PcscCodeNames.h"
 #include "sam/SamPage.h"
 #include "session/ReaderSession.h"
 #include "support/MockLibraries.h"
@@ -71,6 +73,8 @@ class SamPageTest : public ::testing::Test {
     }
     // A connect answering these protocol flags.
     void Connect(std::uint32_t flags) {
+        // A later connect first releases this handle (leave card).
+        EXPECT_CALL(sam, SamDisconnect(0x42, 0)).Times(::testing::AnyNumber());
         EXPECT_CALL(sam, SamConnect(_, 1, 3, _, _))
             .WillOnce(DoAll(SetArgPointee<3>(0x42), SetArgPointee<4>(flags), Return(0)));
         QTest::mouseClick(Button("SAMConnectBtn"), Qt::LeftButton);
@@ -184,6 +188,7 @@ TEST_F(SamPageTest, ExchangeSendsTheFieldsAndLogsTheReply) {
             return 0u;
         })
         .WillOnce(Return(0x1F));
+    QSignalSpy status(&page, &SamPage::ExchangeStatus);
     QTest::mouseClick(Button("BitBtnSAMSend"), Qt::LeftButton);
     EXPECT_EQ(sent, (std::vector<std::uint8_t>{0x00, 0xA4, 0x04, 0x00, 0x02, 0x3F, 0x00}));
     EXPECT_THAT(Log(), ElementsAre("Connect SAM0 Success", "", "Send Data (0x0007 bytes) : ",
@@ -197,6 +202,10 @@ TEST_F(SamPageTest, ExchangeSendsTheFieldsAndLogsTheReply) {
     EXPECT_EQ(Log().at(10), "Send Data To SAM Card Fail, return code=000000000000001F");
     EXPECT_EQ(Log().at(11), "            ");
     EXPECT_FALSE(FieldsHidden());
+    // The status bar's texts: the status word, then the failed call's code.
+    ASSERT_EQ(status.size(), 2);
+    EXPECT_EQ(status[0][0].toString(), QStringLiteral("90 00 Normal processing"));
+    EXPECT_EQ(status[1][0].toString(), QString::fromLatin1(PcscCodeText(0x1F)));
 
     QTest::mouseClick(Button("SAMClear"), Qt::LeftButton);
     EXPECT_TRUE(Log().empty());

@@ -39,6 +39,14 @@ TEST_F(SamSessionTest, ConnectStoresHandleAndFlagsOfTheSlot) {
     EXPECT_EQ(sam.SamHandles[4], 0xABCDu);
     EXPECT_EQ(sam.SamProtocols[4], 2u);
     EXPECT_THAT(log.Lines(), ElementsAre("Connect SAM0 Success"));
+
+    // Connecting again releases the open handle first (leave card), without a line.
+    ::testing::InSequence order;
+    EXPECT_CALL(library, SamDisconnect(0xABCD, 0)).WillOnce(Return(0));
+    EXPECT_CALL(library, SamConnect(_, _, _, _, _)).Times(2).WillRepeatedly(Return(1));
+    EXPECT_EQ(sam.Connect("Reader B", 4), 1u);
+    EXPECT_EQ(sam.Connect("Reader B", 4), 1u) << "nothing open is left to release";
+    EXPECT_EQ(log.Lines().size(), 3u);
 }
 
 TEST_F(SamSessionTest, ConnectWithoutAReaderIsLeftToTheLibrary) {

@@ -109,15 +109,18 @@ TEST_F(CardTrackingTest, AfterADisconnectTheCardMustBeTakenOut) {
     EXPECT_TRUE(TrackCard(session).connected);
 }
 
-TEST_F(CardTrackingTest, APulledCardIsAbandonedAndTheNextOneConnects) {
+// The handle of a pulled card is released (leave card), silently; the next card connects.
+TEST_F(CardTrackingTest, APulledCardIsReleasedAndTheNextOneConnects) {
     present = true;
     TrackCard(session);
     present = false;
-    EXPECT_CALL(library, CardDisconnect(_, _)).Times(0);
+    EXPECT_CALL(library, CardDisconnect(5, 0)).WillOnce(Return(0x80100069u));
     EXPECT_EQ(TrackCard(session).statusWindow, Window::ShowInsertCard);
     EXPECT_FALSE(session.CardConnected);
+    TrackCard(session);
     present = true;
     EXPECT_TRUE(TrackCard(session).connected);
+    EXPECT_THAT(log.Lines(), ElementsAre("Connect Success", "", "Connect Success", ""));
 }
 
 TEST_F(CardTrackingTest, AFailingStateQueryKeepsTheFlags) {

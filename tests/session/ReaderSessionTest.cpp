@@ -305,3 +305,52 @@ TEST_F(ReaderSessionTest, ReleaseAnswersWhetherTheContextWasReleased) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ReaderSessionTest, ChoosingAnotherReaderDisconnectsTheCardLeftBehind) {
+    Initialize({"R0", "R1"});
+    session.SelectReader(0);
+    CardIs(true);
+    ON_CALL(library, CardConnect(_, _, _, _, _, _))
+        .WillByDefault(DoAll(SetArgPointee<4>(77u), SetArgPointee<5>(2u), Return(0u)));
+    ASSERT_TRUE(session.TryConnectCard());
+    session.SelectReader(0);  // the same reader again: the card stays connected
+    EXPECT_TRUE(session.CardConnected);
+    session.ConnectFailCount = 2;
+
+    EXPECT_CALL(library, CardDisconnect(77, 3)).WillOnce(Return(0u));
+    session.SelectReader(1);
+    EXPECT_EQ(session.SelectedReader, 1);
+    EXPECT_FALSE(session.CardConnected || session.CardPresent || session.ConnectFailed);
+    EXPECT_TRUE(session.TrackingArmed) << "the new reader is tracked from a clean state";
+    EXPECT_EQ(session.ConnectFailCount, 0);
+    EXPECT_THAT(log.Lines(), ElementsAre("Initialize Success", "Disconnect Card Success", ""));
+}
+
+TEST_F(ReaderSessionTest, ReReadingTheTableMovesEntriesWithTheirReaderAndLosesAGoneOne) {
+    Initialize({"A", "B"});
+    session.SelectReader(1);
+    CardIs(true);
+    ON_CALL(library, CardConnect(_, _, _, _, _, _))
+        .WillByDefault(DoAll(SetArgPointee<4>(9u), SetArgPointee<5>(1u), Return(0u)));
+    ASSERT_TRUE(session.TryConnectCard());
+
+    ListReaders(library, std::string("B\0C\0\0", 5), 5);
+    ASSERT_TRUE(session.RefreshReaders());
+    EXPECT_EQ(session.SelectedReader, 0);
+    EXPECT_STREQ(session.SelectedReaderName(), "B");
+    EXPECT_EQ(session.SelectedCardHandle(), 9u);
+    EXPECT_EQ(session.Readers[1].CardHandle, 0u);
+    EXPECT_TRUE(session.CardConnected && session.ReaderChosen);
+
+    ListReaders(library, std::string("C\0\0", 3), 3);
+    EXPECT_CALL(library, CardDisconnect(9, 0)).WillOnce(Return(0u));
+    ASSERT_TRUE(session.RefreshReaders());
+    EXPECT_TRUE(session.ReaderLost);
+    EXPECT_FALSE(session.ReaderChosen || session.CardConnected);
+    EXPECT_EQ(session.ReaderCount, 1u);
+    EXPECT_THAT(log.Lines(), ElementsAre("Initialize Success")) << "the release writes nothing";
+}
+
+}  // namespace

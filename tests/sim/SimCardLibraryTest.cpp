@@ -254,6 +254,44 @@ TEST_F(SimCardLibraryTest, RemovingTheCardInvalidatesItsHandle) {
     EXPECT_EQ(kSuccess, Transmit(fresh, kGetChallenge8, reply));
 }
 
+// Unplugging and plugging readers: the list, the status query, the handles, and the count
+// of changes that the reader-change notification reports.
+TEST_F(SimCardLibraryTest, ReadersComeAndGoAndTheNotificationCountsTheChanges) {
+    const std::uint32_t context = Context();
+    ReaderState notification;
+    notification.reader = "\\\\?pnp?\\notification";  // the name is not case-sensitive
+    ASSERT_EQ(kSuccess, library_.CardGetStatusChange(context, 0, &notification, 1));
+    const std::uint32_t seen = notification.eventState;
+    EXPECT_NE(0u, seen >> 16);
+    EXPECT_EQ(0u, seen & 0x2) << "a caller that knew no count is not told of a change";
+
+    library_.InsertCard(0, SimCardKind::CpuT1);
+    const std::uint32_t handle = Connect(context);
+    library_.DetachReader(0);
+    library_.AttachReader("Second 00 00");
+    ReaderState state;
+    EXPECT_EQ(kUnknownReader, PresentState(context, SimCardLibrary::DefaultReaderName, state));
+    EXPECT_EQ(kReaderUnavailable, library_.CardDisconnect(handle, 0));
+    std::uint32_t length = 64;
+    char names[64] = {};
+    ASSERT_EQ(kSuccess, library_.CardListReaders(context, nullptr, names, &length));
+    EXPECT_EQ(std::string(names, length), std::string("Second 00 00\0\0", 14));
+
+    notification.currentState = seen;
+    library_.CardGetStatusChange(context, 0, &notification, 1);
+    EXPECT_EQ(0x2u, notification.eventState & 0x2);
+    notification.currentState = notification.eventState & ~0x2u;
+    library_.CardGetStatusChange(context, 0, &notification, 1);
+    EXPECT_EQ(0u, notification.eventState & 0x2);
+
+    // Back at its old place with its card, which must be connected anew.
+    library_.AttachReader(SimCardLibrary::DefaultReaderName);
+    EXPECT_EQ(SimCardLibrary::DefaultReaderName, library_.Readers()[0]);
+    ASSERT_EQ(kSuccess, PresentState(context, SimCardLibrary::DefaultReaderName, state));
+    EXPECT_EQ(kStatePresent, state.eventState & kStatePresent);
+    Connect(context);
+}
+
 TEST_F(SimCardLibraryTest, ReplacingTheCardInvalidatesHandles) {
     const std::uint32_t context = Context();
     library_.InsertCard(0, SimCardKind::CpuT1);
