@@ -5,10 +5,10 @@
 #include <QShortcut>
 #include <QWidget>
 
-// Makes `button` the page's cancel button: Esc presses it while the focus is anywhere on
-// `page`.
+// Makes `button` the page's cancel button: Esc presses it while `page` is showing, wherever
+// the focus is in its window.
 inline void MakeCancelButton(QWidget* page, QPushButton* button) {
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), page);
-    escape->setContext(Qt::WidgetWithChildrenShortcut);
+    escape->setContext(Qt::WindowShortcut);
     QObject::connect(escape, &QShortcut::activated, button, &QPushButton::click);
 }

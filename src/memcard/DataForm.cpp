@@ -7,9 +7,11 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
+#include <utility>
 
 #include "common/Conversions.h"
 #include "gui/MessageBoxes.h"
+#include "gui/Mnemonics.h"
 #include "memcard/DataEntryRules.h"
 #include "memcard/EntryValidator.h"
 #include "memcard/MemOperationRunner.h"
@@ -136,6 +138,14 @@ void TMemDataDlg::CreateWidgets() {
     for (QLineEdit* edit : {CommandEdit, DummyEdit, AddrByteNumEdit}) {
         edit->resize(kNumberEditWidth, kEditHeight);
     }
+    for (auto [label, field] : {std::pair{Label0, AddrEdit},
+                                {Label1, DataLenEdit},
+                                {Label2, DataEdit},
+                                {Label3, CommandEdit},
+                                {Label4, DummyEdit},
+                                {Label5, AddrByteNumEdit}}) {
+        LabelField(label, field);
+    }
     const int buttonsLeft = (kDialogWidth - 2 * kButtonWidth - 3 * kMargin) / 2;
     BitBtn1->setGeometry(buttonsLeft, kButtonRowY, kButtonWidth, kButtonHeight);
     BitBtn2->setGeometry(buttonsLeft + kButtonWidth + 3 * kMargin, kButtonRowY, kButtonWidth,
@@ -187,6 +197,7 @@ void TMemDataDlg::FlowRows() {
 
 void TMemDataDlg::SetDataLabel(const QString& text) {
     Label2->setText(text);
+    LabelField(Label2, DataEdit);
     FlowRows();
 }
 

@@ -2,24 +2,19 @@
 
 #include <QLineEdit>
 
+#include "gui/EntryLimit.h"
+
 EntryValidator::EntryValidator(QLineEdit* edit, int maxLength, bool upperCase)
-    : QValidator(edit),
-      maxLength_(maxLength),
-      upperCase_(upperCase),
-      currentLength_(edit->text().size()) {
-    connect(edit, &QLineEdit::textChanged, this,
-            [this](const QString& text) { currentLength_ = text.size(); });
+    : QValidator(edit), maxLength_(maxLength), upperCase_(upperCase), current_(edit->text()) {
+    connect(edit, &QLineEdit::textChanged, this, [this](const QString& text) { current_ = text; });
     edit->setValidator(this);
 }
 
-QValidator::State EntryValidator::validate(QString& input, int& /*pos*/) const {
-    if (input.size() > maxLength_ && input.size() > currentLength_) {
-        return Invalid;
-    }
+QValidator::State EntryValidator::validate(QString& input, int& pos) const {
     if (upperCase_) {
         for (QChar& c : input) {
             c = c.toUpper();
         }
     }
-    return Acceptable;
+    return FitInsertion(current_, input, pos, maxLength_) ? Acceptable : Invalid;
 }

@@ -5,8 +5,9 @@
 class QLineEdit;
 
 // Entry rules of one line edit: refuses typing that would grow the text beyond a maximum
-// length, but keeps text that is already longer (lowering the maximum never cuts it), and
-// optionally turns typed letters into capitals where they stand, the cursor staying put.
+// length, but keeps text that is already longer (lowering the maximum never cuts it); of a
+// paste it keeps the part that fits. Optionally turns typed letters into capitals where they
+// stand, the cursor staying put.
 class EntryValidator : public QValidator {
     Q_OBJECT
   public:
@@ -21,5 +22,5 @@ class EntryValidator : public QValidator {
   private:
     int maxLength_;
     bool upperCase_;
-    qsizetype currentLength_ = 0;  // length of the text the edit holds now
+    QString current_;  // the text the edit holds now
 };

@@ -195,12 +195,12 @@ TEST_F(CpuCardPageTest, AnotherWindowTakingTheFocusIsNotLeavingTheField) {
     EXPECT_EQ(Edit("P2")->text(), "5");
 }
 
-TEST_F(CpuCardPageTest, ExitHandlerRunsTheChangeRule) {
+TEST_F(CpuCardPageTest, ExitHandlerDoesWhatLeavingTheFieldDoes) {
     Activate();
     TypeInto("CLA", QStringLiteral("7"));
     page.CLAExit();
     EXPECT_EQ(Edit("CLA")->text(), "07");
-    EXPECT_EQ(Focused(), "INS");
+    EXPECT_EQ(Focused(), "CLA") << "the leading zero never hands the focus on";
 }
 
 TEST_F(CpuCardPageTest, LoweredMaximumKeepsTheTextAndRefusesMore) {
