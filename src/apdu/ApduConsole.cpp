@@ -7,7 +7,8 @@
 #include "session/ReaderSession.h"
 
 bool RunApduExchange(const ApduTexts& texts, const ExchangeWording& wording,
-                     const ApduTransmit& transmit, MessageBoxes& boxes, ResponseLog& log) {
+                     const ApduTransmit& transmit, MessageBoxes& boxes, ResponseLog& log,
+                     const ApduAnswered& answered) {
     ApduBuffer command{};
     std::int32_t n = 0;
     if (const auto fault = PrepareApduCommand(texts, log, command, n)) {
@@ -19,22 +20,26 @@ bool RunApduExchange(const ApduTexts& texts, const ExchangeWording& wording,
         boxes.ShowError(std::string(wording.errorBox));
     }
     LogApduReply(reply, wording, log);
+    if (answered) {
+        answered(reply);
+    }
     return reply.code == 0;
 }
 
 bool SendCardApdu(const ApduTexts& texts, ReaderSession& session, MessageBoxes& boxes,
-                  ResponseLog& log) {
+                  ResponseLog& log, const ApduAnswered& answered) {
     std::optional<CardBusyGuard> busy;
     const auto transmit = [&](const ApduBuffer& command, std::int32_t n) {
         busy.emplace(session);
         return TransmitCardApdu(session, command, n);
     };
-    return RunApduExchange(texts, kCardExchangeWording, transmit, boxes, log);
+    return RunApduExchange(texts, kCardExchangeWording, transmit, boxes, log, answered);
 }
 
-bool SendSamApdu(const ApduTexts& texts, SamSession& sam, int slot, MessageBoxes& boxes) {
+bool SendSamApdu(const ApduTexts& texts, SamSession& sam, int slot, MessageBoxes& boxes,
+                 const ApduAnswered& answered) {
     const auto transmit = [&](const ApduBuffer& command, std::int32_t n) {
         return sam.Transmit(command, n, slot);
     };
-    return RunApduExchange(texts, kSamExchangeWording, transmit, boxes, sam.Log());
+    return RunApduExchange(texts, kSamExchangeWording, transmit, boxes, sam.Log(), answered);
 }

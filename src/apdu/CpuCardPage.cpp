@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <algorithm>
 #include <initializer_list>
 #include <utility>
 
@@ -13,7 +14,9 @@
 #include "apdu/ClickableLabel.h"
 #include "apdu/CpuCardFields.h"
 #include "apdu/FieldBinder.h"
+#include "gui/Mnemonics.h"
 #include "gui/ResponseLogEdit.h"
+#include "insight/InsightText.h"
 #include "session/ReaderSession.h"
 
 namespace {
@@ -22,9 +25,20 @@ QLabel* CreateBuddyLabel(const QString& objectName, const QString& caption, QWid
                          QWidget* parent) {
     auto* label = new QLabel(caption, parent);
     label->setObjectName(objectName);
-    label->setBuddy(buddy);
+    LabelField(label, buddy);
     return label;
 }
+
+// The fields' named handlers, in field order; CLA has no key handler.
+constexpr std::array<FieldSlots<CpuCardPage>, 7> kFieldSlots{{
+    {&CpuCardPage::CLAChange, nullptr, &CpuCardPage::CLAExit},
+    {&CpuCardPage::INSChange, &CpuCardPage::INSKeyDown, &CpuCardPage::INSExit},
+    {&CpuCardPage::P1Change, &CpuCardPage::P1KeyDown, &CpuCardPage::P1Exit},
+    {&CpuCardPage::P2Change, &CpuCardPage::P2KeyDown, &CpuCardPage::P2Exit},
+    {&CpuCardPage::LcChange, &CpuCardPage::LcKeyDown, &CpuCardPage::LcExit},
+    {&CpuCardPage::DATAChange, &CpuCardPage::DATAKeyDown, &CpuCardPage::DATAExit},
+    {&CpuCardPage::LeChange, &CpuCardPage::LeKeyDown, &CpuCardPage::LeExit},
+}};
 
 // Room for `characters` digits in the field's font.
 void SetFieldWidth(QLineEdit* edit, int characters) {
@@ -72,11 +86,13 @@ void CpuCardPage::CreateWidgets() {
 
     send_ = new QPushButton(tr("&Send"), this);
     send_->setObjectName(QStringLiteral("SCardSend"));
-    send_->setToolTip(tr("Send APDU command to Card"));
+    SetHint(send_, tr("Send APDU command to Card"));
     clear_ = new QPushButton(tr("Clear"), this);
     clear_->setObjectName(QStringLiteral("ScardClear"));
     scardRespon_ = new ResponseLogEdit(QStringLiteral("ScardRespon"), scardLog_, this);
+    scardRespon_->setAccessibleName(tr("CPU card response"));
     scardRespon_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    scardRespon_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scardRespon_->setTabChangesFocus(true);
 
     auto* top = new QHBoxLayout;
@@ -130,6 +146,7 @@ void CpuCardPage::CreateWidgets() {
 }
 
 void CpuCardPage::ConnectWidgets() {
+    RouteFieldEvents(*binder_, this, kFieldSlots);
     connect(send_, &QPushButton::clicked, this, &CpuCardPage::SCardSendClick);
     connect(clear_, &QPushButton::clicked, this, &CpuCardPage::ScardClearClick);
     connect(readerName_, &ClickableLabel::clicked, this, &CpuCardPage::LblReaderNameClick);
@@ -139,10 +156,12 @@ void CpuCardPage::ApplyProtocolLayout(std::uint32_t protocol) {
     bool showLe = true;
     if (protocol == kProtocolT0) {
         lcLabel_->setText(tr("P&3:"));
+        LabelField(lcLabel_, edits_[FieldLc]);
         binder_->SetMaxLength(FieldLc, kLcMaxLengthT0);
         showLe = false;
     } else if (protocol == kProtocolT1) {
         lcLabel_->setText(tr("&Lc:"));
+        LabelField(lcLabel_, edits_[FieldLc]);
         binder_->SetMaxLength(FieldLc, kLcMaxLengthT1);
     } else {
         return;
@@ -167,7 +186,11 @@ void CpuCardPage::SCardSendClick() {
     if (session_.CardBusy) {
         return;
     }
-    SendCardApdu(ReadApduTexts(edits_), session_, boxes_, scardLog_);
+    SendCardApdu(ReadApduTexts(edits_), session_, boxes_, scardLog_,
+                 [this](const ApduReply& reply) {
+                     emit ExchangeStatus(ExchangeStatusText(
+                         reply.code, reply.bytes.data(), std::min(reply.length, ApduBufferSize)));
+                 });
 }
 
 void CpuCardPage::ScardClearClick() {

@@ -60,6 +60,11 @@ class CpuCardPage : public QWidget {
     void DATAExit();
     void LeExit();
 
+  signals:
+    // After every transmit: the reply's status word and its meaning, or the failed call's
+    // PC/SC code name.
+    void ExchangeStatus(const QString& text);
+
   private:
     void CreateWidgets();
     void ConnectWidgets();

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QHBoxLayout>
 #include <QMenuBar>
 #include <QPushButton>
@@ -11,10 +12,14 @@
 
 #include "apdu/CpuCardPage.h"
 #include "app/About.h"
+#include "app/InsightBar.h"
+#include "app/KeyboardRouter.h"
 #include "app/Platform.h"
 #include "app/ProgramTitle.h"
 #include "gui/CardStatusForm.h"
 #include "gui/MessageBoxes.h"
+#include "gui/Mnemonics.h"
+#include "gui/ResponseLogEdit.h"
 #include "gui/SelectForm.h"
 #include "memcard/MemCardPages.h"
 #include "msr/MsrPage.h"
@@ -25,11 +30,13 @@
 namespace {
 
 constexpr int kConnectTimerInterval = 200;
+// How often the reader list is looked at while no reader is chosen.
+constexpr int kReaderWatchInterval = 500;
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, const char* hint) {
     auto* button = new QPushButton(QString::fromLatin1(caption), parent);
     button->setObjectName(QString::fromLatin1(name));
-    button->setToolTip(QString::fromLatin1(hint));
+    SetHint(button, QString::fromLatin1(hint));
     return button;
 }
 
@@ -51,12 +58,10 @@ TMainForm::TMainForm(const Platform& platform)
     } else if (session_.ReaderCount >= 2) {
         AutoConnect->setChecked(true);
     } else if (session_.ReaderCount == 1) {
-        AutoConnect->setChecked(true);
-        session_.SelectReader(0);
-        SCardSheet->SetReaderNameCaption(
-            QString::fromStdString(ReaderNameCaption(session_.ReaderName(0))));
-        ConnectTimer->start();
+        TrackOnlyReader();
     }
+    WatchReaders();
+    insightBar_->ShowCard(session_);
     FormCreate();
 }
 
@@ -118,9 +123,20 @@ void TMainForm::CreateWidgets(const Platform& platform) {
     ConnectTimer = new QTimer(this);
     ConnectTimer->setObjectName(QStringLiteral("ConnectTimer"));
     ConnectTimer->setInterval(kConnectTimerInterval);
+
+    insightBar_ = new InsightBar(this);
+    setStatusBar(insightBar_);
+    // Ctrl+S is no caption's accelerator; it saves the log of the page in view.
+    saveLog_ = new QAction(this);
+    saveLog_->setObjectName(QStringLiteral("SaveLog"));
+    saveLog_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    saveLog_->setShortcutContext(Qt::WindowShortcut);
+    addAction(saveLog_);
 }
 
 void TMainForm::ConnectWidgets() {
+    auto* keys = new KeyboardRouter(this, PageCtrl, Panel1);
+    keys->SetEnterButton(SAMSheet, [this](QWidget* focus) { return SAMSheet->EnterButton(focus); });
     connect(SelectBtn, &QPushButton::clicked, this, &TMainForm::SelectBtnClick);
     connect(ConnectBtn, &QPushButton::clicked, this, &TMainForm::ConnectBtnClick);
     connect(DisconnectButton, &QPushButton::clicked, this, &TMainForm::DisconnectButtonClick);
@@ -132,6 +148,14 @@ void TMainForm::ConnectWidgets() {
     connect(AboutItem, &QAction::triggered, this, &TMainForm::AboutItemClick);
     connect(PageCtrl, &QTabWidget::currentChanged, this, &TMainForm::PageCtrlChange);
     connect(ConnectTimer, &QTimer::timeout, this, &TMainForm::ConnectTimerTimer);
+    connect(SCardSheet, &CpuCardPage::ExchangeStatus, insightBar_, &InsightBar::ShowExchangeStatus);
+    connect(SAMSheet, &SamPage::ExchangeStatus, insightBar_, &InsightBar::ShowExchangeStatus);
+    connect(memCardPages_, &MemCardPages::ExchangeStatus, insightBar_,
+            &InsightBar::ShowExchangeStatus);
+    connect(saveLog_, &QAction::triggered, this, &TMainForm::SaveLogOfPageInView);
+    for (ResponseLogEdit* log : PageCtrl->findChildren<ResponseLogEdit*>()) {
+        connect(log, &ResponseLogEdit::SaveRequested, this, [this, log] { SaveLog(log); });
+    }
 }
 
 void TMainForm::AttachWindows(TFrmAbout* about, TSelectDlg* select, TMemDataDlg* memData,
@@ -147,7 +171,40 @@ void TMainForm::FormCreate() {
     PageCtrl->setCurrentWidget(SCardSheet);
 }
 
+// The only reader attached is selected, named and tracked with Auto Connect on.
+void TMainForm::TrackOnlyReader() {
+    AutoConnect->setChecked(true);
+    session_.SelectReader(0);
+    SCardSheet->SetReaderNameCaption(
+        QString::fromStdString(ReaderNameCaption(session_.ReaderName(0))));
+    if (PageCtrl->currentWidget() != PellikSheet1) {
+        StartTracking();
+    }
+}
+
+// While no reader is chosen (none at start, several and none chosen yet, or the chosen one
+// unplugged), the reader-change notification is looked at now and then; when the reader
+// list has changed and holds exactly one reader, that reader is tracked as at start.
+void TMainForm::WatchReaders() {
+    ReaderWatchTimer = new QTimer(this);
+    ReaderWatchTimer->setObjectName(QStringLiteral("ReaderWatchTimer"));
+    ReaderWatchTimer->setInterval(kReaderWatchInterval);
+    connect(ReaderWatchTimer, &QTimer::timeout, this, &TMainForm::ReaderWatchTimerTimer);
+    ReaderWatchTimer->start();
+}
+
+void TMainForm::ReaderWatchTimerTimer() {
+    if (session_.ReaderChosen || (selectDlg_ != nullptr && selectDlg_->isVisible())) {
+        return;
+    }
+    if (session_.ReaderListChanged() && session_.RefreshReaders() && session_.ReaderCount == 1) {
+        TrackOnlyReader();
+        insightBar_->ShowCard(session_);
+    }
+}
+
 void TMainForm::SelectBtnClick() {
+    cardConnectedAtSelect_ = session_.CardConnected;
     ConnectTimer->stop();
     HideCardStatus();
     selectDlg_->show();
@@ -155,8 +212,16 @@ void TMainForm::SelectBtnClick() {
 }
 
 void TMainForm::ReaderChosen() {
+    // Choosing another reader disconnected the card of the reader left behind: the buttons
+    // follow as after Disconnect.
+    if (cardConnectedAtSelect_ && !session_.CardConnected) {
+        DisconnectButton->setEnabled(false);
+        ConnectBtn->setEnabled(true);
+    }
+    cardConnectedAtSelect_ = false;
     SCardSheet->SetReaderNameCaption(
         QString::fromStdString(ReaderNameCaption(session_.SelectedReaderName())));
+    insightBar_->ShowCard(session_);
     StartTracking();
 }
 
@@ -171,6 +236,7 @@ void TMainForm::ConnectBtnClick() {
         DisconnectButton->setEnabled(true);
         ShowConnectedProtocol(ConnectForm::Button);
     }
+    insightBar_->ShowCard(session_);
 }
 
 void TMainForm::DisconnectButtonClick() {
@@ -178,6 +244,7 @@ void TMainForm::DisconnectButtonClick() {
         DisconnectButton->setEnabled(false);
         ConnectBtn->setEnabled(true);
     }
+    insightBar_->ShowCard(session_);
 }
 
 void TMainForm::GetRdrTypeClick() {
@@ -247,6 +314,7 @@ void TMainForm::ConnectTimerTimer() {
         DisconnectButton->setEnabled(true);
         ShowConnectedProtocol(ConnectForm::Timer);
     }
+    insightBar_->ShowCard(session_);
 }
 
 void TMainForm::ShowConnectedProtocol(ConnectForm form) {
@@ -289,5 +357,30 @@ void TMainForm::FormClose() {
 void TMainForm::HideCardStatus() {
     if (cardStatusDlg_ != nullptr) {
         cardStatusDlg_->hide();
+    }
+}
+
+void TMainForm::SaveLogOfPageInView() {
+    if (QWidget* page = PageCtrl->currentWidget()) {
+        if (auto* log = page->findChild<ResponseLogEdit*>()) {
+            SaveLog(log);
+        }
+    }
+}
+
+void TMainForm::SaveLog(ResponseLogEdit* log) {
+    QString caption;
+    for (int i = 0; i < PageCtrl->count(); ++i) {
+        if (PageCtrl->widget(i)->isAncestorOf(log)) {
+            caption = PageCtrl->tabText(i);
+        }
+    }
+    const QString path =
+        chooseLogFile_(this, SuggestedLogPath(caption, QDateTime::currentDateTime()));
+    if (path.isEmpty()) {
+        return;
+    }
+    if (const auto failure = SaveLogFile(path, log->Lines())) {
+        boxes_.ShowError(*failure);
     }
 }

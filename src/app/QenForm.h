@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "common/ResponseLogModel.h"
+#include "gui/LogFile.h"
 #include "session/ReaderInfo.h"
 #include "session/ReaderSession.h"
 
@@ -14,9 +15,11 @@ class QPushButton;
 class QTabWidget;
 class QTimer;
 class CpuCardPage;
+class InsightBar;
 class MemCardPages;
 class MessageBoxes;
 class MsrPage;
+class ResponseLogEdit;
 class SamPage;
 class TCardStatusDlg;
 class TMemDataDlg;
@@ -40,6 +43,9 @@ class TMainForm : public QMainWindow {
     ReaderSession& Session() { return session_; }
     MemCardPages& MemoryCardPages() { return *memCardPages_; }
 
+    // Where "Save Log As…" and Ctrl+S ask for the file; the save-file dialog by default.
+    void SetLogFileChooser(LogFileChooser chooser) { chooseLogFile_ = std::move(chooser); }
+
     // How a connect was made: by the Connect button, or by the tracking timer.
     enum class ConnectForm { Button, Timer };
 
@@ -59,6 +65,10 @@ class TMainForm : public QMainWindow {
     void ShowConnectedProtocol(TMainForm::ConnectForm form);
     // OK of the selection dialog: names the chosen reader and starts tracking.
     void ReaderChosen();
+    // Looks for a change of the reader list while no reader is chosen.
+    void ReaderWatchTimerTimer();
+    // Ctrl+S: saves the response log of the page in view.
+    void SaveLogOfPageInView();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -67,8 +77,11 @@ class TMainForm : public QMainWindow {
     void CreateWidgets(const Platform& platform);
     void ConnectWidgets();
     void StartTracking();
+    void TrackOnlyReader();
+    void WatchReaders();
     void FormClose();
     void HideCardStatus();
+    void SaveLog(ResponseLogEdit* log);
 
     MessageBoxes& boxes_;
     ResponseLogModel scardLog_;  // shown by ScardRespon on the CPU card page
@@ -89,6 +102,11 @@ class TMainForm : public QMainWindow {
     QAction* AboutItem = nullptr;
     QTabWidget* PageCtrl = nullptr;
     QTimer* ConnectTimer = nullptr;
+    QTimer* ReaderWatchTimer = nullptr;
+    bool cardConnectedAtSelect_ = false;  // a card was connected when Select Rdr was pressed
+    InsightBar* insightBar_ = nullptr;
+    QAction* saveLog_ = nullptr;
+    LogFileChooser chooseLogFile_ = SaveFileDialogChooser();
 
     CpuCardPage* SCardSheet = nullptr;
     MemCardPages* memCardPages_ = nullptr;

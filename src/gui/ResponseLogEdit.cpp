@@ -1,6 +1,10 @@
 #include "gui/ResponseLogEdit.h"
 
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QFontDatabase>
+#include <QGuiApplication>
+#include <QMenu>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -20,7 +24,9 @@ ResponseLogEdit::ResponseLogEdit(const QString& objectName, ResponseLogModel& mo
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     font.setStyleStrategy(QFont::PreferNoShaping);
     setFont(font);
-    setLineWrapMode(QPlainTextEdit::NoWrap);
+    // A long line wraps rather than being cut off at the edge; a log with a horizontal
+    // scroll bar turns wrapping off.
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setUndoRedoEnabled(false);
 }
 
@@ -90,4 +96,20 @@ std::vector<std::string> ResponseLogEdit::Lines() const {
         lines.push_back(block.text().toLatin1().toStdString());
     }
     return lines;
+}
+
+void ResponseLogEdit::contextMenuEvent(QContextMenuEvent* event) {
+    const std::unique_ptr<QMenu> menu(createStandardContextMenu(event->pos()));
+    menu->setObjectName(QStringLiteral("LogMenu"));
+    menu->addSeparator();
+    QAction* save = menu->addAction(QStringLiteral("Save Log As\u2026"));
+    save->setObjectName(QStringLiteral("SaveLogAs"));
+    connect(save, &QAction::triggered, this, &ResponseLogEdit::SaveRequested);
+    QAction* copy = menu->addAction(QStringLiteral("Copy All"));
+    copy->setObjectName(QStringLiteral("CopyAll"));
+    connect(copy, &QAction::triggered, this, [this] {
+        WritePending();
+        QGuiApplication::clipboard()->setText(toPlainText());
+    });
+    menu->exec(event->globalPos());
 }

@@ -31,6 +31,14 @@ class ResponseLogEdit : public QPlainTextEdit, private ResponseLogModel::View {
     // Lines still waiting are written into the document first.
     std::vector<std::string> Lines() const;
 
+  signals:
+    // "Save Log As…" of the context menu; whoever knows the page and the boxes saves.
+    void SaveRequested();
+
+  protected:
+    // The standard edit menu with "Save Log As…" and "Copy All" added.
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
   private:
     void LineAppended(std::string_view line) override;
     void LogCleared() override;

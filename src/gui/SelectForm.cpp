@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 #include "session/ReaderSession.h"
@@ -49,14 +50,20 @@ TSelectDlg::TSelectDlg(ReaderSession& session, QWidget* mainWindow)
     connect(CancelButton, &QPushButton::clicked, this, &TSelectDlg::CancelButtonClick);
 }
 
+// Minimising and restoring also arrive as (spontaneous) hide and show events; they neither
+// give the main window back nor rebuild the list over the user's choice.
 void TSelectDlg::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    FormShow();
+    if (!event->spontaneous()) {
+        FormShow();
+    }
 }
 
 void TSelectDlg::hideEvent(QHideEvent* event) {
     QDialog::hideEvent(event);
-    FormHide();
+    if (!event->spontaneous()) {
+        FormHide();
+    }
 }
 
 // Esc and the close box hide the dialog like Cancel.
@@ -65,6 +72,8 @@ void TSelectDlg::reject() {
 }
 
 void TSelectDlg::FormShow() {
+    // Readers come and go: the table is read again for every showing.
+    session_.RefreshReaders();
     for (QAbstractButton* item : readerButtons_->buttons()) {
         readerButtons_->removeButton(item);
         delete item;

@@ -9,9 +9,9 @@ class QPushButton;
 class QVBoxLayout;
 class ReaderSession;
 
-// "Select Reader": lists the readers found at start and sets the selected reader. Shown
-// without a modal loop; the main window is disabled while it is visible and enabled on
-// every way of hiding it.
+// "Select Reader": lists the readers attached when it is shown and sets the selected
+// reader. Shown without a modal loop; the main window is disabled while it is visible and
+// enabled on every way of hiding it.
 class TSelectDlg : public QDialog {
     Q_OBJECT
   public:

@@ -6,7 +6,9 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "gui/Mnemonics.h"
 #include "gui/ResponseLogEdit.h"
+#include "insight/InsightText.h"
 #include "memcard/DataForm.h"
 
 namespace {
@@ -84,7 +86,7 @@ void MemCardPages::CreatePage(MemPage page) {
         }
         auto* control = new QPushButton(QString::fromLatin1(entry->caption), sheet);
         control->setObjectName(QString::fromLatin1(entry->button));
-        control->setToolTip(QString::fromLatin1(entry->hint));
+        SetHint(control, QString::fromLatin1(entry->hint));
         connect(control, &QPushButton::clicked, this, button.click);
         buttonRow->addWidget(control);
         tabOrder.push_back(control);
@@ -96,7 +98,9 @@ void MemCardPages::CreatePage(MemPage page) {
     column->addWidget(label);
     ResponseLogModel& model = logModels_[static_cast<std::size_t>(page)];
     auto* log = new ResponseLogEdit(QString::fromLatin1(layout.log), model, sheet);
+    log->setAccessibleName(QString::fromLatin1(layout.caption) + QStringLiteral(" response"));
     log->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    log->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     column->addWidget(log, 1);
     logs_.pages[static_cast<std::size_t>(page)] = &model;
     tabOrder.push_back(log);
@@ -135,7 +139,9 @@ void MemCardPages::OpenOperation(std::uint32_t code) {
 }
 
 void MemCardPages::RunMemOperation() {
-    ::RunMemOperation(params_, session_, boxes_, logs_);
+    if (const auto code = ::RunMemOperation(params_, session_, boxes_, logs_)) {
+        emit ExchangeStatus(MemoryResultText(*code));
+    }
 }
 
 void MemCardPages::ClearLog(MemPage page) {

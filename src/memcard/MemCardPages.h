@@ -67,6 +67,11 @@ class MemCardPages : public QObject, public MemOperationRunner {
     void SLE4436ClearClick();
     void I2CClearClick();
 
+  signals:
+    // After every operation that reached the library: the meaning of its code, a card's
+    // status word or a PC/SC code name.
+    void ExchangeStatus(const QString& text);
+
   private:
     void CreatePage(MemPage page);
     void ClearLog(MemPage page);

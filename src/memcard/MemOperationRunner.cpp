@@ -3,15 +3,16 @@
 #include "gui/MessageBoxes.h"
 #include "session/ReaderSession.h"
 
-void RunMemOperation(const MemOperationParams& params, ReaderSession& session, MessageBoxes& boxes,
-                     const MemCardLogs& logs) {
+std::optional<std::uint32_t> RunMemOperation(const MemOperationParams& params,
+                                             ReaderSession& session, MessageBoxes& boxes,
+                                             const MemCardLogs& logs) {
     const MemOperationEntry* entry = FindMemOperation(params.MemOpCode);
     if (entry == nullptr) {
-        return;
+        return std::nullopt;
     }
     if (const Outcome check = CheckMemOperationData(*entry, params); !check) {
         boxes.ShowError(check.errorBox);
-        return;
+        return std::nullopt;
     }
     MemOperationRecord record(*entry, params, session, logs);
     record.Begin();
@@ -21,4 +22,5 @@ void RunMemOperation(const MemOperationParams& params, ReaderSession& session, M
         boxes.ShowError(record.FailureBox());
     }
     record.End(code);
+    return code;
 }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
+
 #include "memcard/MemOperation.h"
 
 class MessageBoxes;
@@ -20,6 +23,8 @@ class MemOperationRunner {
 // show their error box and nothing more; otherwise the record goes into the operation's
 // page log around the library call, CardBusy set from just before the call until the
 // outcome has been logged, and a failed call shows its error box before the failure line.
-// Codes without an operation do nothing.
-void RunMemOperation(const MemOperationParams& params, ReaderSession& session, MessageBoxes& boxes,
-                     const MemCardLogs& logs);
+// Codes without an operation do nothing. Answers the library call's code, nothing when no
+// call was made.
+std::optional<std::uint32_t> RunMemOperation(const MemOperationParams& params,
+                                             ReaderSession& session, MessageBoxes& boxes,
+                                             const MemCardLogs& logs);

@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "gui/CancelButton.h"
+#include "gui/Mnemonics.h"
 #include "gui/ResponseLogEdit.h"
 #include "session/ReaderSession.h"
 
@@ -28,9 +29,13 @@ void MsrPage::CreateWidgets() {
     readButton_->setObjectName(QStringLiteral("BitBtnReadMSR"));
     disableButton_ = new QPushButton(tr("Dis&able Reading MSR"), this);
     disableButton_->setObjectName(QStringLiteral("BitBtnDisableReadMSR"));
-    clearButton_ = new QPushButton(tr("&C&lear"), this);
+    // The caption marks C and l; l acts, leaving Alt+C to Connect.
+    clearButton_ = new MnemonicButton(tr("&C&lear"), this);
     clearButton_->setObjectName(QStringLiteral("BitBtnMSRClear"));
 
+    log_->setAccessibleName(tr("MSR response"));
+    // Track rows keep their width; the horizontal bar reaches a long one.
+    log_->setLineWrapMode(QPlainTextEdit::NoWrap);
     log_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     log_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     log_->setTabChangesFocus(true);

@@ -4,13 +4,16 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <algorithm>
 
 #include "apdu/ApduConsole.h"
 #include "apdu/ApduEdits.h"
 #include "apdu/FieldBinder.h"
 #include "common/ResponseLog.h"
 #include "gui/CancelButton.h"
+#include "gui/Mnemonics.h"
 #include "gui/ResponseLogEdit.h"
+#include "insight/InsightText.h"
 #include "session/ReaderSession.h"
 
 namespace {
@@ -27,6 +30,17 @@ constexpr SamFieldNames kSamFields[] = {
     {"SAMLc", "LblSAMLc", "&Lc:"},    {"SAMData", "LblSAMData", "Da&ta:"},
     {"SAMLe", "LblSAMLe", "L&e:"},
 };
+
+// The fields' named handlers, in field order; SAMCLA has no key handler.
+constexpr std::array<FieldSlots<SamPage>, 7> kFieldSlots{{
+    {&SamPage::SAMCLAChange, nullptr, &SamPage::SAMCLAExit},
+    {&SamPage::SAMINSChange, &SamPage::SAMINSKeyDown, &SamPage::SAMINSExit},
+    {&SamPage::SAMP1Change, &SamPage::SAMP1KeyDown, &SamPage::SAMP1Exit},
+    {&SamPage::SAMP2Change, &SamPage::SAMP2KeyDown, &SamPage::SAMP2Exit},
+    {&SamPage::SAMLcChange, &SamPage::SAMLcKeyDown, &SamPage::SAMLcExit},
+    {&SamPage::SAMDataChange, &SamPage::SAMDataKeyDown, &SamPage::SAMDataExit},
+    {&SamPage::SAMLeChange, &SamPage::SAMLeKeyDown, &SamPage::SAMLeExit},
+}};
 
 QPushButton* CreateButton(const QString& objectName, const QString& caption, QWidget* parent) {
     auto* button = new QPushButton(caption, parent);
@@ -49,6 +63,7 @@ SamPage::SamPage(ReaderSession& session, SamLibrary& sam, MessageBoxes& boxes, Q
 }
 
 void SamPage::CreateWidgets() {
+    samRespon_->setAccessibleName(tr("SAM response"));
     samRespon_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     samRespon_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     samRespon_->setTabChangesFocus(true);
@@ -57,7 +72,7 @@ void SamPage::CreateWidgets() {
         QLineEdit* edit = CreateApduEdit(QString::fromLatin1(names.field), this);
         auto* label = new QLabel(tr(names.caption), this);
         label->setObjectName(QString::fromLatin1(names.label));
-        label->setBuddy(edit);
+        LabelField(label, edit);
         edits_.push_back(edit);
         fieldLabels_.push_back(label);
     }
@@ -111,6 +126,7 @@ void SamPage::CreateWidgets() {
 }
 
 void SamPage::ConnectWidgets() {
+    RouteFieldEvents(*binder_, this, kFieldSlots);
     connect(connect_, &QPushButton::clicked, this, &SamPage::SAMConnectBtnClick);
     connect(disconnect_, &QPushButton::clicked, this, &SamPage::SAMDisconnectBtnClick);
     connect(send_, &QPushButton::clicked, this, &SamPage::BitBtnSAMSendClick);
@@ -145,6 +161,7 @@ void SamPage::ShowSamProtocol() {
     protocol_->setText(QString::fromLatin1(layout.protocolCaption));
     if (layout.lcCaption) {
         fieldLabels_[FieldLc]->setText(QString::fromLatin1(*layout.lcCaption));
+        LabelField(fieldLabels_[FieldLc], edits_[FieldLc]);
     }
     if (layout.lcMaxLength) {
         binder_->SetMaxLength(FieldLc, layout.lcMaxLength);
@@ -156,7 +173,11 @@ void SamPage::ShowSamProtocol() {
 }
 
 void SamPage::SendSamApdu() {
-    ::SendSamApdu(ReadApduTexts(edits_), sam_, session_.Slot(), boxes_);
+    ::SendSamApdu(ReadApduTexts(edits_), sam_, session_.Slot(), boxes_,
+                  [this](const ApduReply& reply) {
+                      emit ExchangeStatus(ExchangeStatusText(
+                          reply.code, reply.bytes.data(), std::min(reply.length, ApduBufferSize)));
+                  });
 }
 
 std::uint32_t SamPage::DisconnectSam() {
@@ -164,6 +185,16 @@ std::uint32_t SamPage::DisconnectSam() {
     protocol_->clear();
     AppendLogLine(samLog_, "");
     return code;
+}
+
+QPushButton* SamPage::EnterButton(const QWidget* focus) const {
+    if (focus == nullptr || !isAncestorOf(focus)) {
+        return nullptr;
+    }
+    if (std::find(edits_.begin(), edits_.end(), focus) != edits_.end()) {
+        return send_->isVisibleTo(this) ? send_ : nullptr;
+    }
+    return send_->isVisibleTo(this) ? nullptr : connect_;
 }
 
 void SamPage::SAMConnectBtnClick() {

@@ -36,6 +36,10 @@ class SamPage : public QWidget {
     // The per-reader SAM handles, protocol flags and protocol control records.
     SamSession& Sam() { return sam_; }
     ResponseLogEdit* SAMRespon() const { return samRespon_; }
+    // The button Enter presses with the focus on `focus`: Send from a command field (Send is
+    // shown only while connected); Connect SAM from anywhere else on the page while
+    // disconnected; none otherwise.
+    QPushButton* EnterButton(const QWidget* focus) const;
 
   public slots:
     void SAMConnectBtnClick();
@@ -66,6 +70,11 @@ class SamPage : public QWidget {
     void SAMLcExit();
     void SAMDataExit();
     void SAMLeExit();
+
+  signals:
+    // After every transmit: the reply's status word and its meaning, or the failed call's
+    // PC/SC code name.
+    void ExchangeStatus(const QString& text);
 
   private:
     void CreateWidgets();

@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTest>
 #include <QTimer>
+#include <QWindow>
 #include <memory>
 #include <string>
 #include <vector>
@@ -47,6 +50,21 @@ class AppTest : public ::testing::Test {
     QPushButton* Button(const char* name) { return Find<QPushButton>(name); }
     QString CurrentPage() { return Find<QTabWidget>("PageCtrl")->currentWidget()->objectName(); }
     void Tick() { windows->mainForm->ConnectTimerTimer(); }
+
+    // The main window active on `page`.
+    void ShowPage(const char* page) {
+        Find<QTabWidget>("PageCtrl")->setCurrentWidget(Find<QWidget>(page));
+        windows->mainForm->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(windows->mainForm.get()));
+    }
+    // A key as the platform delivers it: to the active window, which hands it to its focus.
+    static void Press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(QApplication::activeWindow()->windowHandle(), static_cast<Qt::Key>(key),
+                        modifiers);
+    }
+    static QString Focused() {
+        return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
+    }
 
     SimCardLibrary card;
     SimSamLibrary sam;

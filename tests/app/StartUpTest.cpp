@@ -4,9 +4,13 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QRadioButton>
+#include <QTest>
 
 #include "AppFixture.h"
+#include "app/ProgramTitle.h"
+#include "app/QtMessageBoxes.h"
 #include "gui/CardStatusForm.h"
 #include "gui/SelectForm.h"
 
@@ -144,6 +148,16 @@ TEST_F(ThreeReaders, ClosingTheDialogGivesTheMainWindowBack) {
     EXPECT_TRUE(windows->mainForm->isEnabled());
 }
 
+TEST_F(ThreeReaders, MinimisingTheDialogKeepsTheMainWindowWaitingAndTheChoice) {
+    Start();
+    ReaderItems(*windows)[2]->setChecked(true);
+    windows->selectDlg->showMinimized();
+    EXPECT_FALSE(windows->mainForm->isEnabled());
+    windows->selectDlg->showNormal();
+    EXPECT_FALSE(windows->mainForm->isEnabled());
+    EXPECT_TRUE(ReaderItems(*windows)[2]->isChecked());
+}
+
 class NoReader : public AppTest {
   protected:
     NoReader() : AppTest({}) {}
@@ -189,6 +203,148 @@ TEST_F(OneReader, AFailedContextShowsItsBoxAndTheWindowStillOpens) {
     EXPECT_FALSE(ConnectTimer()->isActive());
     EXPECT_THAT(Log("ScardRespon"), IsEmpty());
     EXPECT_TRUE(Button("ConnectBtn")->isEnabled());
+}
+
+}  // namespace
+
+// ---- Readers that come and go ----
+namespace {
+
+class ReadersComeAndGo : public AppTest {
+  protected:
+    ReadersComeAndGo() : AppTest({"Reader A 00 00", "Reader B 00 00"}) {}
+
+    // Select Rdr clicked, the listed reader `index` chosen by arrow keys and Enter.
+    void ChooseReader(int index, bool openDialog = true) {
+        if (openDialog) {
+            QTest::mouseClick(Button("SelectBtn"), Qt::LeftButton);
+        }
+        QApplication::setActiveWindow(windows->selectDlg.get());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(windows->selectDlg.get()));
+        for (int i = 0; i < index; ++i) {
+            Press(Qt::Key_Down);
+        }
+        Press(Qt::Key_Return);
+        ASSERT_FALSE(windows->selectDlg->isVisible());
+    }
+    QString ReaderLabel() { return ReaderNameLabel(*windows)->text(); }
+    void WatchTick() { windows->mainForm->ReaderWatchTimerTimer(); }
+};
+
+TEST_F(ReadersComeAndGo, SwitchingReaderWhileConnectedDisconnectsAndConnectsTheNewCard) {
+    card.InsertCard(0, SimCardKind::CpuT1);
+    card.InsertCard(1, SimCardKind::CpuT0);
+    Start();
+    ChooseReader(0, false);
+    Tick();
+    ASSERT_TRUE(Session().CardConnected);
+
+    ChooseReader(1);
+    EXPECT_EQ(Session().SelectedReader, 1);
+    EXPECT_TRUE(Button("ConnectBtn")->isEnabled());
+    EXPECT_FALSE(Button("DisconnectButton")->isEnabled());
+    Tick();
+    Button("DisconnectButton")->click();
+    EXPECT_THAT(Log("ScardRespon"),
+                ElementsAre("Initialize Success", "Connect Success", "", "Disconnect Card Success",
+                            "", "Connect Success", "", "Disconnect Card Success", ""));
+    EXPECT_EQ(Find<QLabel>("Protocol")->text(), QStringLiteral("T=0"));
+}
+
+TEST_F(ReadersComeAndGo, AnUnpluggedReaderStopsTrackingAndTheOneLeftIsTakenUp) {
+    card.InsertCard(0, SimCardKind::CpuT1);
+    Start();
+    ChooseReader(0, false);
+    Tick();
+    const int queries = card.CallCount("CardGetStatusChange");
+    WatchTick();  // a reader is chosen: the reader list is not looked at
+    EXPECT_EQ(card.CallCount("CardGetStatusChange"), queries);
+
+    card.DetachReader(0);
+    Tick();
+    Tick();
+    EXPECT_FALSE(windows->cardStatusDlg->isVisible()) << "no card is asked for";
+    EXPECT_EQ(card.CallCount("CardDisconnect"), 1) << "the card's handle is released";
+    EXPECT_EQ(Log("ScardRespon").size(), 3u);
+
+    // Reader B is now the only one: it is tracked as at start.
+    WatchTick();
+    EXPECT_EQ(ReaderLabel(), QStringLiteral("Reader Name: Reader B 00 00"));
+    EXPECT_TRUE(ConnectTimer()->isActive());
+    card.InsertCard(1, SimCardKind::CpuT1);
+    Tick();
+    EXPECT_TRUE(Session().CardConnected);
+    EXPECT_EQ(Log("ScardRespon").back(), "");
+    EXPECT_EQ(Log("ScardRespon").size(), 5u);
+}
+
+class NoReaderAtStart : public AppTest {
+  protected:
+    NoReaderAtStart() : AppTest({}) {}
+};
+
+TEST_F(NoReaderAtStart, AReaderPluggedInLaterIsTrackedAsAtStart) {
+    Start();
+    windows->mainForm->ReaderWatchTimerTimer();
+    EXPECT_FALSE(ConnectTimer()->isActive());
+    card.AttachReader("Late Reader 00 00");
+    card.InsertCard(0, SimCardKind::CpuT1);
+    windows->mainForm->ReaderWatchTimerTimer();
+    EXPECT_EQ(ReaderNameLabel(*windows)->text(), QStringLiteral("Reader Name: Late Reader 00 00"));
+    EXPECT_TRUE(AutoConnect()->isChecked());
+    Tick();
+    EXPECT_THAT(Log("ScardRespon"), ElementsAre("Initialize Success", "Connect Success", ""));
+}
+
+// The service was not there at start: opening the dialog establishes the context and lists
+// the readers attached now.
+TEST_F(ReadersComeAndGo, TheDialogEstablishesAMissingContextAndListsTheReadersOfNow) {
+    card.FailNext("CardEstablishContext", 0x8010001D);
+    Start();
+    card.AttachReader("Reader C 00 00");
+    QTest::mouseClick(Button("SelectBtn"), Qt::LeftButton);
+    const auto items = ReaderItems(*windows);
+    ASSERT_EQ(items.size(), 3u);
+    EXPECT_EQ(items[2]->text(), QStringLiteral("Reader C 00 00"));
+    ChooseReader(2, false);
+    EXPECT_EQ(ReaderLabel(), QStringLiteral("Reader Name: Reader C 00 00"));
+    EXPECT_THAT(boxes.Errors(), ElementsAre("Establish Context Fail!"));
+}
+
+// The real boxes, read and closed with their OK button as soon as they show.
+TEST(QtMessageBoxesTest, ErrorAndInformationBoxes) {
+    struct Case {
+        void (QtMessageBoxes::*show)(const std::string&);
+        QString caption;
+        QMessageBox::Icon icon;
+    };
+    const Case cases[] = {
+        {&QtMessageBoxes::ShowError, QString(), QMessageBox::Critical},
+        {&QtMessageBoxes::ShowInfo, QString::fromLatin1(ProgramTitle), QMessageBox::Information},
+    };
+    QtMessageBoxes boxes;
+    for (const Case& c : cases) {
+        QString caption;
+        QString text;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QMessageBox::StandardButtons buttons;
+        QTimer closer;
+        QObject::connect(&closer, &QTimer::timeout, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                caption = box->windowTitle();
+                text = box->text();
+                icon = box->icon();
+                buttons = box->standardButtons();
+                box->button(QMessageBox::Ok)->click();
+            }
+        });
+        closer.start(10);
+        (boxes.*c.show)("Send Data Fail!");
+        EXPECT_EQ(caption, c.caption);
+        EXPECT_EQ(text, QStringLiteral("Send Data Fail!"));
+        EXPECT_EQ(icon, c.icon);
+        EXPECT_EQ(buttons, QMessageBox::Ok);
+    }
 }
 
 }  // namespace

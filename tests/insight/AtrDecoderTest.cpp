@@ -14,7 +14,7 @@ const Bytes kSimT1 = {0x3B, 0x88, 0x81, 0x31, 0xFE, 0x45, 'Z', 'P',
 const Bytes kSimT0 = {0x3B, 0x68, 0x00, 0x00, 'Z', 'P', 'S', 'I', 'M', '-', 'T', '0'};
 // The simulated SLE4442: a storage card's ATR with T=0 and T=1 and 15 historical bytes.
 const Bytes kSimSle4442 = {0x3B, 0x8F, 0x80, 0x01, 0x80, 0x4F, 0x0C, 0xA0, 0x00, 0x00,
-                           0x03, 0x06, 0x0F, 0x00, 0x22, 0x00, 0x00, 0x00, 0x00, 0x45};
+                           0x03, 0x06, 0x0F, 0xF0, 0x22, 0x00, 0x00, 0x00, 0x00, 0xB5};
 const Bytes kVicc = {0x3B, 0x95, 0x13, 0x81, 0x01, 0x80, 0x73, 0xFF, 0x01, 0x00, 0x0B};
 
 Bytes WithCheckByte(Bytes atr) {
@@ -97,8 +97,8 @@ INSTANTIATE_TEST_SUITE_P(
             "",
             {"TD1 = 80: T=0, TD2 follows", "TD2 = 01: T=1, no further interface bytes",
              "Protocols: T=0, T=1",
-             "Historical bytes: 80 4F 0C A0 00 00 03 06 0F 00 22 00 00 00 00 \".O........\"....\"",
-             "TCK = 45: correct"}},
+             "Historical bytes: 80 4F 0C A0 00 00 03 06 0F F0 22 00 00 00 00 \".O........\"....\"",
+             "TCK = B5: correct"}},
         AtrCase{"Vicc",
                 kVicc,
                 11,

@@ -75,8 +75,11 @@ TEST(AtrList, InstalledListKnowsTheTestCards) {
     EXPECT_TRUE(vicc->descriptions.join(' ').contains(QStringLiteral("vsmartcard")));
 
     const std::uint8_t sle4442[] = {0x3B, 0x8F, 0x80, 0x01, 0x80, 0x4F, 0x0C, 0xA0, 0x00, 0x00,
-                                    0x03, 0x06, 0x0F, 0x00, 0x22, 0x00, 0x00, 0x00, 0x00, 0x45};
-    EXPECT_TRUE(list.Identify(sle4442, sizeof sle4442).has_value());
+                                    0x03, 0x06, 0x0F, 0xF0, 0x22, 0x00, 0x00, 0x00, 0x00, 0xB5};
+    const auto memory = list.Identify(sle4442, sizeof sle4442);
+    ASSERT_TRUE(memory.has_value());
+    EXPECT_TRUE(memory->descriptions.join(' ').contains(QStringLiteral("2WBP")))
+        << "named by its bus, not as a contactless card";
 }
 
 }  // namespace

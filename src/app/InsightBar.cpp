@@ -1,0 +1,60 @@
+#include "app/InsightBar.h"
+
+#include <QLabel>
+#include <algorithm>
+#include <utility>
+
+#include "insight/InsightText.h"
+#include "session/ReaderSession.h"
+
+InsightBar::InsightBar(QWidget* parent, QString atrListPath)
+    : QStatusBar(parent), atrList_(std::move(atrListPath)) {
+    setObjectName(QStringLiteral("InsightBar"));
+    card_ = new QLabel(this);
+    card_->setObjectName(QStringLiteral("InsightCard"));
+    // A long card name must not widen the window: the label takes the room there is.
+    card_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    card_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    status_ = new QLabel(this);
+    status_->setObjectName(QStringLiteral("InsightStatus"));
+    status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    addWidget(card_, 1);
+    addPermanentWidget(status_);
+}
+
+void InsightBar::ShowCard(const ReaderSession& session) {
+    CardState state;
+    state.connected = session.CardConnected;
+    if (const char* name = session.SelectedReaderName()) {
+        state.readerName = QString::fromLocal8Bit(name);
+    }
+    const ReaderState& record = session.ReaderStates[static_cast<std::size_t>(session.Slot())];
+    const std::uint32_t atrLength =
+        std::min<std::uint32_t>(record.atrLength, static_cast<std::uint32_t>(sizeof record.atr));
+    if (state.connected) {
+        state.atr = QByteArray(reinterpret_cast<const char*>(record.atr),
+                               static_cast<qsizetype>(atrLength));
+        state.protocol = session.SelectedProtocol();
+    }
+    if (shown_ == state) {
+        return;
+    }
+    const bool newCard = state.connected && !(shown_ && shown_->connected);
+    shown_ = state;
+    if (!state.connected) {
+        card_->setText(NoCardText(state.readerName));
+        card_->setToolTip(QString());
+        return;
+    }
+    // The last exchange's status word belonged to the card before this one.
+    if (newCard) {
+        status_->clear();
+    }
+    const auto match = atrList_.Identify(record.atr, atrLength);
+    card_->setText(CardSummaryText(record.atr, atrLength, state.protocol, match));
+    card_->setToolTip(AtrToolTipText(record.atr, atrLength, match));
+}
+
+void InsightBar::ShowExchangeStatus(const QString& text) {
+    status_->setText(text);
+}
