@@ -252,7 +252,7 @@ TEST_F(CpuCardPageTest, SendLogsTheExchange) {
             *length = 2;
             return 0u;
         }));
-    page.LblReaderNameClick();
+    QTest::mouseClick(Label("LblReaderName"), Qt::LeftButton);
     QTest::mouseClick(Button("SCardSend"), Qt::LeftButton);
     EXPECT_THAT(log->Lines(),
                 ElementsAre("Send Data (0x0005 bytes) : ", "00 86 00 00 08 ", "Send Data Success",
@@ -263,27 +263,27 @@ TEST_F(CpuCardPageTest, SendLogsTheExchange) {
 
 TEST_F(CpuCardPageTest, FailingSendShowsTheBoxFirst) {
     EXPECT_CALL(library, CardTransmit(_, _, _, _, _, _, _)).WillRepeatedly(::testing::Return(0x1F));
-    page.LblReaderNameClick();
-    page.SCardSendClick();
+    QTest::mouseClick(Label("LblReaderName"), Qt::LeftButton);
+    QTest::mouseClick(Button("SCardSend"), Qt::LeftButton);
     ASSERT_EQ(boxes.Boxes().size(), 1u);
     EXPECT_EQ(boxes.Boxes()[0].text, "Send Data To Card Fail!");
     EXPECT_THAT(boxes.Boxes()[0].logLineCounts, ElementsAre(2u));
     EXPECT_EQ(log->Lines().at(2), "Send Data Fail, return code=0x000000000000001F");
     EXPECT_FALSE(session.CardBusy);
     // The next press runs normally.
-    page.SCardSendClick();
+    QTest::mouseClick(Button("SCardSend"), Qt::LeftButton);
     EXPECT_EQ(boxes.Boxes().size(), 2u);
 }
 
 TEST_F(CpuCardPageTest, SendDoesNothingWhileTheCardIsBusy) {
     session.CardBusy = true;
-    page.LblReaderNameClick();
-    page.SCardSendClick();
+    QTest::mouseClick(Label("LblReaderName"), Qt::LeftButton);
+    QTest::mouseClick(Button("SCardSend"), Qt::LeftButton);
     EXPECT_TRUE(log->Lines().empty());
     EXPECT_TRUE(boxes.Boxes().empty());
     session.CardBusy = false;
     Edit("CLA")->clear();
-    page.SCardSendClick();
+    QTest::mouseClick(Button("SCardSend"), Qt::LeftButton);
     EXPECT_THAT(boxes.Errors(), ElementsAre("CLA Empty!"));
     EXPECT_TRUE(log->Lines().empty());
 }

@@ -22,6 +22,7 @@
 #include "sim/SimMsrLibrary.h"
 #include "sim/SimSamLibrary.h"
 #include "support/RecordingMessageBoxes.h"
+#include "support/TimerTick.h"
 
 // The whole program on the simulated reader, built by the real start-up sequence.
 class AppTest : public ::testing::Test {
@@ -49,7 +50,7 @@ class AppTest : public ::testing::Test {
     QAction* AutoConnect() { return Find<QAction>("AutoConnect"); }
     QPushButton* Button(const char* name) { return Find<QPushButton>(name); }
     QString CurrentPage() { return Find<QTabWidget>("PageCtrl")->currentWidget()->objectName(); }
-    void Tick() { windows->mainForm->ConnectTimerTimer(); }
+    void Tick() { TickTimer(ConnectTimer()); }
 
     // The main window active on `page`.
     void ShowPage(const char* page) {

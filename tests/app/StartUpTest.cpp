@@ -118,7 +118,8 @@ TEST_F(ThreeReaders, TheSelectionDialogIsUpAndTheMainWindowWaits) {
 TEST_F(ThreeReaders, OkTakesTheChosenReaderAndStartsTracking) {
     Start();
     ReaderItems(*windows)[1]->setChecked(true);
-    windows->selectDlg->OKButtonClick();
+    QTest::mouseClick(windows->selectDlg->findChild<QPushButton*>(QStringLiteral("OKButton")),
+                      Qt::LeftButton);
     EXPECT_EQ(Session().SelectedReader, 1);
     EXPECT_EQ(ReaderNameLabel(*windows)->text(), QStringLiteral("Reader Name: Reader B 00 00"));
     EXPECT_FALSE(windows->selectDlg->isVisible());
@@ -134,7 +135,8 @@ TEST_F(ThreeReaders, OkTakesTheChosenReaderAndStartsTracking) {
     EXPECT_EQ(ReaderItems(*windows).size(), 3u) << "the list is rebuilt, not appended to";
 
     // Cancel keeps the reader and leaves tracking stopped.
-    windows->selectDlg->CancelButtonClick();
+    QTest::mouseClick(windows->selectDlg->findChild<QPushButton*>(QStringLiteral("CancelButton")),
+                      Qt::LeftButton);
     EXPECT_EQ(Session().SelectedReader, 1);
     EXPECT_EQ(ReaderNameLabel(*windows)->text(), QStringLiteral("Reader Name: Reader B 00 00"));
     EXPECT_FALSE(ConnectTimer()->isActive());
@@ -186,7 +188,8 @@ TEST_F(NoReader, TheSelectionDialogSaysSoAndOkReadsNoEntry) {
         windows->selectDlg->findChild<QLabel*>(QStringLiteral("LblNoReaderFound"))->isVisible());
     EXPECT_FALSE(windows->selectDlg->findChild<QGroupBox*>(QStringLiteral("RdoGupSelectReader"))
                      ->isVisible());
-    windows->selectDlg->OKButtonClick();
+    QTest::mouseClick(windows->selectDlg->findChild<QPushButton*>(QStringLiteral("OKButton")),
+                      Qt::LeftButton);
     EXPECT_FALSE(windows->selectDlg->isVisible());
     EXPECT_TRUE(windows->mainForm->isEnabled());
     EXPECT_EQ(Session().SelectedReader, 0);
@@ -228,7 +231,9 @@ class ReadersComeAndGo : public AppTest {
         ASSERT_FALSE(windows->selectDlg->isVisible());
     }
     QString ReaderLabel() { return ReaderNameLabel(*windows)->text(); }
-    void WatchTick() { windows->mainForm->ReaderWatchTimerTimer(); }
+    void WatchTick() {
+        TickTimer(windows->mainForm->findChild<QTimer*>(QStringLiteral("ReaderWatchTimer")));
+    }
 };
 
 TEST_F(ReadersComeAndGo, SwitchingReaderWhileConnectedDisconnectsAndConnectsTheNewCard) {
@@ -285,11 +290,11 @@ class NoReaderAtStart : public AppTest {
 
 TEST_F(NoReaderAtStart, AReaderPluggedInLaterIsTrackedAsAtStart) {
     Start();
-    windows->mainForm->ReaderWatchTimerTimer();
+    TickTimer(windows->mainForm->findChild<QTimer*>(QStringLiteral("ReaderWatchTimer")));
     EXPECT_FALSE(ConnectTimer()->isActive());
     card.AttachReader("Late Reader 00 00");
     card.InsertCard(0, SimCardKind::CpuT1);
-    windows->mainForm->ReaderWatchTimerTimer();
+    TickTimer(windows->mainForm->findChild<QTimer*>(QStringLiteral("ReaderWatchTimer")));
     EXPECT_EQ(ReaderNameLabel(*windows)->text(), QStringLiteral("Reader Name: Late Reader 00 00"));
     EXPECT_TRUE(AutoConnect()->isChecked());
     Tick();

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 
 #include "msr/MsrPage.h"
+#include "support/TimerTick.h"
 
 std::vector<std::string> FaultFixture::Log(const char* name) const {
     if (windows == nullptr) {
@@ -85,5 +86,5 @@ void FaultFixture::RunMemOperation(const MemEntry& entry) {
 }
 
 void FaultFixture::MsrTimerTick() {
-    Find<MsrPage>("PellikSheet1")->MsrTimerTimer();
+    TickTimer(Find<QTimer>("MsrTimer"));
 }

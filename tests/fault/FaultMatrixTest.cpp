@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "FaultFixture.h"
+#include "support/TimerTick.h"
 
 using ::testing::ElementsAreArray;
 
@@ -180,7 +181,7 @@ std::vector<FaultCase> ReaderCases() {
                  f.Start();
                  f.card.InsertCard(0, SimCardKind::CpuT1);
              },
-         .act = [](FaultFixture& f) { f.windows->mainForm->ConnectTimerTimer(); },
+         .act = [](FaultFixture& f) { TickTimer(f.Find<QTimer>("ConnectTimer")); },
          .failure = {{"Connect Fail"}, {}},
          .next = {{"Connect Success", ""}, {}},
          .check = [](FaultFixture& f) { EXPECT_EQ(f.Session().ConnectFailCount, 1); }},
@@ -191,7 +192,7 @@ std::vector<FaultCase> ReaderCases() {
          .operation = "CardDisconnect",
          .log = "ScardRespon",
          .prepare = StartConnected,
-         .act = [](FaultFixture& f) { f.Click("DisconnectButton"); },
+         .act = [](FaultFixture& f) { f.windows->mainForm->DisconnectButtonClick(); },
          .failure = {{"Disconnect Card Fail, return code=0x{code}", ""}, {}},
          .next = {{"Disconnect Card Success", ""}, {}},
          .check = [](FaultFixture& f) { EXPECT_TRUE(f.Session().CardConnected); },

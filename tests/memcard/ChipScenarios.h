@@ -22,6 +22,7 @@
 #include "memcard/DataForm.h"
 #include "session/ReaderSession.h"
 #include "support/RecordingMessageBoxes.h"
+#include "support/TimerTick.h"
 
 // One operation through its button and the Data Dialog; null fields are left as they are.
 struct MemStep {
@@ -264,7 +265,7 @@ class MemCardDriver {
         if (windows_->selectDlg->isVisible()) {
             Click(windows_->selectDlg.get(), "OKButton");
         }
-        windows_->mainForm->ConnectTimerTimer();
+        TickTimer(windows_->mainForm->findChild<QTimer*>(QStringLiteral("ConnectTimer")));
         return Session().CardConnected;
     }
 

@@ -168,7 +168,7 @@ TEST(MemCardPagesAlone, ButtonsWaitForTheDialog) {
     QWidget mainWindow;
     auto* tabs = new QTabWidget(&mainWindow);
     MemCardPages pages(session, boxes, tabs);
-    pages.SLE4442WriteMClick();
+    mainWindow.findChild<QPushButton*>(QStringLiteral("SLE4442WriteM"))->click();
     EXPECT_EQ(pages.Params().MemOpCode, 0u);
     EXPECT_TRUE(mainWindow.isEnabled());
 }

@@ -11,6 +11,7 @@
 #include "sim/SimCardLibrary.h"
 #include "sim/SimMsrLibrary.h"
 #include "support/RecordingMessageBoxes.h"
+#include "support/TimerTick.h"
 
 namespace {
 
@@ -46,9 +47,9 @@ class MsrPageSimTest : public ::testing::Test {
 
 TEST_F(MsrPageSimTest, SwipeWhileWaitingIsShownAndTheReaderClosed) {
     Click("BitBtnReadMSR");
-    page_.MsrTimerTimer();
+    TickTimer(page_.findChild<QTimer*>(QStringLiteral("MsrTimer")));
     msr_.Swipe(1, "%B4111111111111111^DOE/JOHN^2912101?", ";4111111111111111=2912101?", "");
-    page_.MsrTimerTimer();
+    TickTimer(page_.findChild<QTimer*>(QStringLiteral("MsrTimer")));
 
     const Lines log = Log();
     ASSERT_EQ(log.size(), 2u + 2u + 3u + 2u + 1u + 1u);
@@ -75,7 +76,7 @@ TEST_F(MsrPageSimTest, DisableClosesTheWaitingReader) {
 TEST_F(MsrPageSimTest, FailedPollEndsReading) {
     Click("BitBtnReadMSR");
     msr_.FailNext("MsrPoll", 0x80100016);
-    page_.MsrTimerTimer();
+    TickTimer(page_.findChild<QTimer*>(QStringLiteral("MsrTimer")));
     EXPECT_EQ(Log().back(), "Swipe Card Fail : 0000000080100016");
     EXPECT_EQ(msr_.OpenHandleCount(), 0);
     EXPECT_FALSE(Polling());

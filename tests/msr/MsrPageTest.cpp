@@ -15,6 +15,7 @@
 #include "session/ReaderSession.h"
 #include "support/MockLibraries.h"
 #include "support/RecordingMessageBoxes.h"
+#include "support/TimerTick.h"
 
 namespace {
 
@@ -132,12 +133,12 @@ TEST_F(MsrPageTest, PollsUntilTheSwipeThenStopsAndClosesOnce) {
     EXPECT_TRUE(Polling());
 
     for (int tick = 0; tick < 3; ++tick) {
-        page_.MsrTimerTimer();
+        TickTimer(page_.findChild<QTimer*>(QStringLiteral("MsrTimer")));
     }
     EXPECT_EQ(Log().size(), 2u);
     EXPECT_TRUE(Polling());
 
-    page_.MsrTimerTimer();
+    TickTimer(page_.findChild<QTimer*>(QStringLiteral("MsrTimer")));
     const Lines log = Log();
     ASSERT_EQ(log.size(), 2u + 2u + 2u + 2u + 1u);
     EXPECT_EQ(log[4], "  Track01 : (0x0020 bytes) : ");
@@ -187,7 +188,7 @@ TEST_F(MsrPageTest, PollFailureStopsPollingAndClosesTheHandle) {
         EXPECT_CALL(msr_, MsrClose(kHandle));
     }
     Click("BitBtnReadMSR");
-    page_.MsrTimerTimer();
+    TickTimer(page_.findChild<QTimer*>(QStringLiteral("MsrTimer")));
     EXPECT_EQ(Log().back(), "Swipe Card Fail : 000000000000001F");
     EXPECT_EQ(Log().size(), 3u);
     EXPECT_FALSE(Polling());

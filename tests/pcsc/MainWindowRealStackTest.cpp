@@ -26,6 +26,7 @@
 #include "session/PcscCardLibrary.h"
 #include "session/ReaderSession.h"
 #include "support/RecordingMessageBoxes.h"
+#include "support/TimerTick.h"
 
 using ::testing::ElementsAre;
 
@@ -78,18 +79,19 @@ TEST_F(MainWindowRealStack, ChoosesAReaderAndTracksTheCard) {
     const QList<QRadioButton*> items = windows_->selectDlg->findChildren<QRadioButton*>();
     ASSERT_GE(items.size(), 2);
     EXPECT_EQ(items[0]->text(), QString::fromLatin1(kFirstReader));
-    windows_->selectDlg->OKButtonClick();
+    QTest::mouseClick(windows_->selectDlg->findChild<QPushButton*>(QStringLiteral("OKButton")),
+                      Qt::LeftButton);
     EXPECT_TRUE(windows_->mainForm->isEnabled());
     EXPECT_TRUE(timer->isActive());
 
-    windows_->mainForm->ConnectTimerTimer();
+    TickTimer(windows_->mainForm->findChild<QTimer*>(QStringLiteral("ConnectTimer")));
     auto* insert = windows_->cardStatusDlg->findChild<QLabel*>(QStringLiteral("ImgInsertCard"));
     EXPECT_TRUE(windows_->cardStatusDlg->isVisible() &&
                 insert->isVisibleTo(windows_->cardStatusDlg.get()));
 
     ASSERT_TRUE(card_.Insert()) << card_.Output();
     ASSERT_TRUE(WaitForCardState(watcher_, context_, kFirstReader, true)) << card_.Output();
-    windows_->mainForm->ConnectTimerTimer();
+    TickTimer(windows_->mainForm->findChild<QTimer*>(QStringLiteral("ConnectTimer")));
     EXPECT_THAT(CardLog(), ElementsAre("Initialize Success", "Connect Success", ""));
     EXPECT_EQ(windows_->mainForm->findChild<QLabel*>(QStringLiteral("Protocol"))->text(),
               QStringLiteral("T=1"));
@@ -104,7 +106,7 @@ TEST_F(MainWindowRealStack, ChoosesAReaderAndTracksTheCard) {
 
     card_.Remove();
     ASSERT_TRUE(WaitForCardState(watcher_, context_, kFirstReader, false));
-    windows_->mainForm->ConnectTimerTimer();
+    TickTimer(windows_->mainForm->findChild<QTimer*>(QStringLiteral("ConnectTimer")));
     EXPECT_TRUE(windows_->cardStatusDlg->isVisible() &&
                 insert->isVisibleTo(windows_->cardStatusDlg.get()));
     EXPECT_FALSE(windows_->mainForm->Session().CardConnected);
@@ -141,7 +143,9 @@ class VcardSlot {
 
 class LongSessionRealStack : public MainWindowRealStack {
   protected:
-    void Tick() { windows_->mainForm->ConnectTimerTimer(); }
+    void Tick() {
+        TickTimer(windows_->mainForm->findChild<QTimer*>(QStringLiteral("ConnectTimer")));
+    }
     // Select Rdr (unless the dialog is up already), reader `index` chosen with the keys.
     void ChooseReader(int index, bool openDialog) {
         if (openDialog) {

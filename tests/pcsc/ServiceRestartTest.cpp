@@ -33,6 +33,7 @@
 #include "session/PcscCardLibrary.h"
 #include "session/ReaderSession.h"
 #include "support/RecordingMessageBoxes.h"
+#include "support/TimerTick.h"
 
 using ::testing::ElementsAre;
 
@@ -132,7 +133,9 @@ class ServiceRestart : public ::testing::Test {
         return windows_->mainForm->findChild<ResponseLogEdit*>(QStringLiteral("ScardRespon"));
     }
     std::vector<std::string> CardLog() { return CardLogEdit()->Lines(); }
-    void Tick() { windows_->mainForm->ConnectTimerTimer(); }
+    void Tick() {
+        TickTimer(windows_->mainForm->findChild<QTimer*>(QStringLiteral("ConnectTimer")));
+    }
 
     // GET CHALLENGE from the CPU card page.
     void SendGetChallenge() {
@@ -165,7 +168,8 @@ class ServiceRestart : public ::testing::Test {
 TEST_F(ServiceRestart, TrackingRidesOutTheStoppedServiceAndConnectsTheCardAgain) {
     InsertLastingCard();
     windows_ = CreateWindows(platform_);
-    windows_->selectDlg->OKButtonClick();  // the first reader
+    QTest::mouseClick(windows_->selectDlg->findChild<QPushButton*>(QStringLiteral("OKButton")),
+                      Qt::LeftButton);  // the first reader
     Tick();
     ASSERT_THAT(CardLog(), ElementsAre("Initialize Success", "Connect Success", ""));
 
@@ -233,13 +237,14 @@ TEST_F(ServiceRestart, StartWithoutAReaderIsQuietAndLaterReadersCanBeChosen) {
         windows_->selectDlg->findChild<QLabel*>(QStringLiteral("LblNoReaderFound"))->isVisible());
     QTest::keyClick(windows_->selectDlg.get(), Qt::Key_Escape);
     ASSERT_FALSE(windows_->selectDlg->isVisible());
-    windows_->mainForm->ReaderWatchTimerTimer();
+    TickTimer(windows_->mainForm->findChild<QTimer*>(QStringLiteral("ReaderWatchTimer")));
 
     ASSERT_TRUE(StopService());
     ASSERT_TRUE(StartService());
     serviceStopped_ = false;
     ASSERT_TRUE(WaitForCardState(watcher_, context_, kFirstReader, false));
-    windows_->mainForm->ReaderWatchTimerTimer();  // the notification reports the change
+    TickTimer(windows_->mainForm->findChild<QTimer*>(
+        QStringLiteral("ReaderWatchTimer")));  // the notification reports the change
     EXPECT_EQ(windows_->mainForm->Session().ReaderCount, 2u);
     QTest::mouseClick(selectBtn, Qt::LeftButton);
     EXPECT_EQ(windows_->selectDlg->findChildren<QRadioButton*>().size(), 2);

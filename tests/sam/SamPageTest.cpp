@@ -195,7 +195,7 @@ TEST_F(SamPageTest, ExchangeSendsTheFieldsAndLogsTheReply) {
                                    "00 A4 04 00 02 3F 00 ", "Send Data To SAM Card Success",
                                    "Receive Data : (0x0002 bytes) : ", "90 00 ", "            "));
 
-    page.BitBtnSAMSendClick();
+    QTest::mouseClick(Button("BitBtnSAMSend"), Qt::LeftButton);
     ASSERT_EQ(boxes.Boxes().size(), 1u);
     EXPECT_EQ(boxes.Boxes()[0].text, "Send Data Fail!");
     EXPECT_THAT(boxes.Boxes()[0].logLineCounts, ElementsAre(10u));
@@ -220,7 +220,7 @@ TEST_F(SamPageTest, DisconnectHidesTheFieldsWhateverItsResult) {
 
     Connect(1);
     EXPECT_CALL(sam, SamDisconnect(0x42, 3)).WillOnce(Return(0x16));
-    page.SAMDisconnectBtnClick();
+    QTest::mouseClick(Button("SAMDisconnectBtn"), Qt::LeftButton);
     EXPECT_TRUE(FieldsHidden());
     EXPECT_THAT(Log(), ElementsAre("Connect SAM0 Success", "", "Disconnect SAM0 Success", "",
                                    "Connect SAM0 Success", "",
@@ -287,7 +287,7 @@ TEST_F(SamPageTest, TabOrderRunsFromTheButtonsThroughTheFields) {
 TEST_F(SamPageTest, ConnectsTheSelectedReaderOrNone) {
     EXPECT_CALL(sam, SamConnect(::testing::IsNull(), 1, 3, &page.Sam().SamHandles[0], _))
         .WillOnce(Return(0x8010000F));
-    page.SAMConnectBtnClick();
+    QTest::mouseClick(Button("SAMConnectBtn"), Qt::LeftButton);
     EXPECT_EQ(Log().front(), "Connect SAM0 Fail, return code=0x000000008010000F");
 }
 
