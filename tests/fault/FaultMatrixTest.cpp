@@ -192,7 +192,7 @@ std::vector<FaultCase> ReaderCases() {
          .operation = "CardDisconnect",
          .log = "ScardRespon",
          .prepare = StartConnected,
-         .act = [](FaultFixture& f) { f.windows->mainForm->DisconnectButtonClick(); },
+         .act = [](FaultFixture& f) { f.Click("DisconnectButton"); },
          .failure = {{"Disconnect Card Fail, return code=0x{code}", ""}, {}},
          .next = {{"Disconnect Card Success", ""}, {}},
          .check = [](FaultFixture& f) { EXPECT_TRUE(f.Session().CardConnected); },
