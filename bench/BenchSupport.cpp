@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "common/LogFormat.h"
-#include "common/MemoryResponseLog.h"
+#include "core/common/LogFormat.h"
+#include "core/common/MemoryResponseLog.h"
 
 std::vector<std::string> ExchangeLines() {
     const std::uint8_t command[] = {0x00, 0x84, 0x00, 0x00, 0x08};

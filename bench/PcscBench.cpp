@@ -29,16 +29,16 @@
 
 #include "BenchSupport.h"
 #include "BenchTable.h"
-#include "apdu/ApduConsole.h"
 #include "app/Platform.h"
 #include "app/QenForm.h"
 #include "app/StartUp.h"
+#include "core/session/CardTracking.h"
+#include "core/session/ReaderSession.h"
 #include "gui/ResponseLogEdit.h"
-#include "msr/PcscMsrLibrary.h"
-#include "sam/PcscSamLibrary.h"
-#include "session/CardTracking.h"
-#include "session/PcscCardLibrary.h"
-#include "session/ReaderSession.h"
+#include "gui/apdu/ApduConsole.h"
+#include "pcsc/PcscCardLibrary.h"
+#include "pcsc/PcscMsrLibrary.h"
+#include "pcsc/PcscSamLibrary.h"
 
 extern char** environ;
 

@@ -43,7 +43,7 @@
 #include "sim/SimCardLibrary.h"
 #include "sim/SimMsrLibrary.h"
 #include "sim/SimSamLibrary.h"
-#include "sim/SimulatorWindow.h"
+#include "simwindow/SimulatorWindow.h"
 
 extern char** environ;
 

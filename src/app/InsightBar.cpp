@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "core/session/ReaderSession.h"
 #include "insight/InsightText.h"
-#include "session/ReaderSession.h"
 
 InsightBar::InsightBar(QWidget* parent, QString atrListPath)
     : QStatusBar(parent), atrList_(std::move(atrListPath)) {

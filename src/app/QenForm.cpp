@@ -10,22 +10,22 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "apdu/CpuCardPage.h"
 #include "app/About.h"
 #include "app/InsightBar.h"
 #include "app/KeyboardRouter.h"
 #include "app/Platform.h"
 #include "app/ProgramTitle.h"
+#include "core/session/CardTracking.h"
+#include "core/session/ReaderSession.h"
 #include "gui/CardStatusForm.h"
 #include "gui/MessageBoxes.h"
 #include "gui/Mnemonics.h"
 #include "gui/ResponseLogEdit.h"
 #include "gui/SelectForm.h"
-#include "memcard/MemCardPages.h"
-#include "msr/MsrPage.h"
-#include "sam/SamPage.h"
-#include "session/CardTracking.h"
-#include "session/ReaderSession.h"
+#include "gui/apdu/CpuCardPage.h"
+#include "gui/memcard/MemCardPages.h"
+#include "gui/msr/MsrPage.h"
+#include "gui/sam/SamPage.h"
 
 namespace {
 

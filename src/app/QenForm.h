@@ -3,10 +3,10 @@
 #include <QMainWindow>
 #include <memory>
 
-#include "common/ResponseLogModel.h"
+#include "core/common/ResponseLogModel.h"
+#include "core/session/ReaderInfo.h"
+#include "core/session/ReaderSession.h"
 #include "gui/LogFile.h"
-#include "session/ReaderInfo.h"
-#include "session/ReaderSession.h"
 
 class QAction;
 class QLabel;

@@ -9,12 +9,12 @@
 #include "app/About.h"
 #include "app/Platform.h"
 #include "app/QenForm.h"
+#include "core/session/ReaderSession.h"
 #include "gui/CardStatusForm.h"
 #include "gui/MessageBoxes.h"
 #include "gui/SelectForm.h"
-#include "memcard/DataForm.h"
-#include "memcard/MemCardPages.h"
-#include "session/ReaderSession.h"
+#include "gui/memcard/DataForm.h"
+#include "gui/memcard/MemCardPages.h"
 
 TMainForm* MainForm = nullptr;
 TFrmAbout* FrmAbout = nullptr;

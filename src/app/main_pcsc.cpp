@@ -2,13 +2,13 @@
 #include <QApplication>
 #include <QCommandLineParser>
 
-#include "app/CommandLine.h"
 #include "app/Platform.h"
 #include "app/QtMessageBoxes.h"
 #include "app/StartUp.h"
-#include "msr/PcscMsrLibrary.h"
-#include "sam/PcscSamLibrary.h"
-#include "session/PcscCardLibrary.h"
+#include "cli/CommandLine.h"
+#include "pcsc/PcscCardLibrary.h"
+#include "pcsc/PcscMsrLibrary.h"
+#include "pcsc/PcscSamLibrary.h"
 
 int main(int argc, char** argv) {
     QCoreApplication::setApplicationVersion(QStringLiteral(ZP_VERSION));

@@ -3,14 +3,14 @@
 #include <QApplication>
 #include <QCommandLineParser>
 
-#include "app/CommandLine.h"
 #include "app/Platform.h"
 #include "app/QtMessageBoxes.h"
 #include "app/StartUp.h"
+#include "cli/CommandLine.h"
 #include "sim/SimCardLibrary.h"
 #include "sim/SimMsrLibrary.h"
 #include "sim/SimSamLibrary.h"
-#include "sim/SimulatorWindow.h"
+#include "simwindow/SimulatorWindow.h"
 
 int main(int argc, char** argv) {
     QCoreApplication::setApplicationVersion(QStringLiteral(ZP_VERSION));

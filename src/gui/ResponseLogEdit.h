@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "common/ResponseLogModel.h"
+#include "core/common/ResponseLogModel.h"
 
 // A page's response log on the screen, a view of the log's model: plain text in the system
 // fixed-pitch font. Lines appended to the model are appended at the end one by one; the

@@ -9,7 +9,7 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
-#include "session/ReaderSession.h"
+#include "core/session/ReaderSession.h"
 
 TSelectDlg::TSelectDlg(ReaderSession& session, QWidget* mainWindow)
     : QDialog(nullptr), session_(session), mainWindow_(mainWindow) {

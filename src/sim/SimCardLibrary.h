@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "session/CardLibrary.h"
+#include "core/session/CardLibrary.h"
 #include "sim/SimCard.h"
 #include "sim/SimFaultPlan.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "session/PcscCodes.h"
+#include "core/session/PcscCodes.h"
 
 // The PC/SC return codes the simulated reader answers, as the 32-bit values the card
 // library hands out.

@@ -5,7 +5,7 @@
 #include <map>
 #include <string>
 
-#include "msr/MsrLibrary.h"
+#include "core/msr/MsrLibrary.h"
 #include "sim/SimFaultPlan.h"
 
 class SimCardLibrary;

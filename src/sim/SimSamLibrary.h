@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "sam/SamLibrary.h"
+#include "core/sam/SamLibrary.h"
 #include "sim/SimFaultPlan.h"
 
 class SimCardLibrary;

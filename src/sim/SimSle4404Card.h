@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <span>
 
-#include "session/Sle4404Map.h"
+#include "core/session/Sle4404Map.h"
 #include "sim/SimChipCode.h"
 #include "sim/SimMemoryCard.h"
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "apdu/ApduFields.h"
+#include "core/apdu/ApduFields.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 
 #include <numeric>
 
-#include "apdu/ApduConsole.h"
-#include "common/MemoryResponseLog.h"
-#include "session/ReaderSession.h"
+#include "core/common/MemoryResponseLog.h"
+#include "core/session/ReaderSession.h"
+#include "gui/apdu/ApduConsole.h"
 #include "support/MockLibraries.h"
 #include "support/RecordingMessageBoxes.h"
 

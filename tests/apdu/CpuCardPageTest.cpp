@@ -8,10 +8,10 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "apdu/CpuCardPage.h"
 #include "apdu/QStringPrinter.h"
+#include "core/session/ReaderSession.h"
 #include "gui/ResponseLogEdit.h"
-#include "session/ReaderSession.h"
+#include "gui/apdu/CpuCardPage.h"
 #include "support/MockLibraries.h"
 #include "support/RecordingMessageBoxes.h"
 

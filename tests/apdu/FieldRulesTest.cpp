@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "apdu/ApduFields.h"
-#include "apdu/CpuCardFields.h"
-#include "apdu/FieldRules.h"
+#include "core/apdu/ApduFields.h"
+#include "core/apdu/CpuCardFields.h"
+#include "core/apdu/FieldRules.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include "app/About.h"
 #include "gui/CardStatusForm.h"
 #include "gui/SelectForm.h"
-#include "memcard/DataForm.h"
+#include "gui/memcard/DataForm.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "AppFixture.h"
 #include "gui/CardStatusForm.h"
-#include "memcard/DataForm.h"
+#include "gui/memcard/DataForm.h"
 
 using ::testing::ElementsAre;
 

@@ -6,8 +6,8 @@
 #include <set>
 #include <string>
 
-#include "session/PcscCardLibrary.h"
-#include "session/PcscHandles.h"
+#include "pcsc/PcscCardLibrary.h"
+#include "pcsc/PcscHandles.h"
 
 namespace {
 const auto kInvalidHandle = static_cast<std::uint32_t>(SCARD_E_INVALID_HANDLE);

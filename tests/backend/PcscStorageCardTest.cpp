@@ -1,4 +1,4 @@
-#include "session/PcscStorageCard.h"
+#include "pcsc/PcscStorageCard.h"
 
 #include <gtest/gtest.h>
 #include <winscard.h>

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "common/Conversions.h"
+#include "core/common/Conversions.h"
 
 namespace {
 

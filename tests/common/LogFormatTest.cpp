@@ -3,8 +3,8 @@
 
 #include <numeric>
 
-#include "common/LogFormat.h"
-#include "common/MemoryResponseLog.h"
+#include "core/common/LogFormat.h"
+#include "core/common/MemoryResponseLog.h"
 
 using ::testing::ElementsAre;
 

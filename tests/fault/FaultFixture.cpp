@@ -2,7 +2,7 @@
 
 #include <QCoreApplication>
 
-#include "msr/MsrPage.h"
+#include "gui/msr/MsrPage.h"
 #include "support/TimerTick.h"
 
 std::vector<std::string> FaultFixture::Log(const char* name) const {

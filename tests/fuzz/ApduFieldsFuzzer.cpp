@@ -7,11 +7,11 @@
 #include <string>
 
 #include "FuzzSupport.h"
-#include "apdu/ApduFields.h"
-#include "apdu/CardExchange.h"
-#include "common/Conversions.h"
-#include "common/LogFormat.h"
-#include "common/MemoryResponseLog.h"
+#include "core/apdu/ApduFields.h"
+#include "core/apdu/CardExchange.h"
+#include "core/common/Conversions.h"
+#include "core/common/LogFormat.h"
+#include "core/common/MemoryResponseLog.h"
 
 namespace {
 

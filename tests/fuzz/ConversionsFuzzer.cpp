@@ -8,8 +8,8 @@
 #include <string_view>
 
 #include "FuzzSupport.h"
-#include "common/Conversions.h"
-#include "memcard/DataEntryRules.h"
+#include "core/common/Conversions.h"
+#include "core/memcard/DataEntryRules.h"
 
 namespace {
 

@@ -18,11 +18,11 @@
 #include <string>
 
 #include "FuzzSupport.h"
-#include "common/Conversions.h"
-#include "common/MemoryResponseLog.h"
-#include "memcard/DataForm.h"
-#include "memcard/MemCardPages.h"
-#include "session/ReaderSession.h"
+#include "core/common/Conversions.h"
+#include "core/common/MemoryResponseLog.h"
+#include "core/session/ReaderSession.h"
+#include "gui/memcard/DataForm.h"
+#include "gui/memcard/MemCardPages.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "common/Conversions.h"
+#include "core/common/Conversions.h"
 
 std::uint8_t FuzzInput::U8() {
     return offset_ < size_ ? data_[offset_++] : 0;

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "core/session/CardLibrary.h"
 #include "gui/MessageBoxes.h"
-#include "session/CardLibrary.h"
 
 // Stops the run with the failed condition: libFuzzer then saves the input as a finding.
 #define FUZZ_CHECK(condition)                                                             \

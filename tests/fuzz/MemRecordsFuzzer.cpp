@@ -9,12 +9,12 @@
 #include <string>
 
 #include "FuzzSupport.h"
-#include "common/Conversions.h"
-#include "common/LogFormat.h"
-#include "common/MemoryResponseLog.h"
-#include "memcard/MemOperation.h"
-#include "memcard/MemOperationRunner.h"
-#include "session/ReaderSession.h"
+#include "core/common/Conversions.h"
+#include "core/common/LogFormat.h"
+#include "core/common/MemoryResponseLog.h"
+#include "core/memcard/MemOperation.h"
+#include "core/session/ReaderSession.h"
+#include "gui/memcard/MemOperationRunner.h"
 
 namespace {
 

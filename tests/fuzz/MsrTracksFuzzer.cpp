@@ -7,11 +7,11 @@
 #include <string>
 
 #include "FuzzSupport.h"
-#include "common/Conversions.h"
-#include "common/LogFormat.h"
-#include "common/MemoryResponseLog.h"
-#include "msr/MsrReading.h"
-#include "msr/MsrTrackReport.h"
+#include "core/common/Conversions.h"
+#include "core/common/LogFormat.h"
+#include "core/common/MemoryResponseLog.h"
+#include "core/msr/MsrReading.h"
+#include "core/msr/MsrTrackReport.h"
 #include "sim/SimCardLibrary.h"
 #include "sim/SimMsrLibrary.h"
 

@@ -7,10 +7,10 @@
 #include <string>
 
 #include "FuzzSupport.h"
-#include "common/LogFormat.h"
-#include "common/MemoryResponseLog.h"
-#include "session/ReaderInfo.h"
-#include "session/ReaderSession.h"
+#include "core/common/LogFormat.h"
+#include "core/common/MemoryResponseLog.h"
+#include "core/session/ReaderInfo.h"
+#include "core/session/ReaderSession.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "FuzzSupport.h"
-#include "session/PcscStorageCard.h"
+#include "pcsc/PcscStorageCard.h"
 
 namespace {
 

@@ -17,10 +17,10 @@
 #include "app/Platform.h"
 #include "app/QenForm.h"
 #include "app/StartUp.h"
+#include "core/session/ReaderSession.h"
 #include "gui/ResponseLogEdit.h"
 #include "gui/SelectForm.h"
-#include "memcard/DataForm.h"
-#include "session/ReaderSession.h"
+#include "gui/memcard/DataForm.h"
 #include "support/RecordingMessageBoxes.h"
 #include "support/TimerTick.h"
 

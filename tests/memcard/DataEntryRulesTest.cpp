@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "memcard/DataEntryRules.h"
+#include "core/memcard/DataEntryRules.h"
 
 namespace {
 

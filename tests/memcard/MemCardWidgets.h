@@ -10,10 +10,10 @@
 #include <QTest>
 #include <memory>
 
-#include "common/MemoryResponseLog.h"
-#include "memcard/DataForm.h"
-#include "memcard/MemCardPages.h"
-#include "session/ReaderSession.h"
+#include "core/common/MemoryResponseLog.h"
+#include "core/session/ReaderSession.h"
+#include "gui/memcard/DataForm.h"
+#include "gui/memcard/MemCardPages.h"
 #include "support/MockLibraries.h"
 #include "support/RecordingMessageBoxes.h"
 

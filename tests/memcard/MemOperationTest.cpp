@@ -6,9 +6,9 @@
 #include <set>
 #include <string>
 
-#include "common/MemoryResponseLog.h"
-#include "memcard/MemOperationRunner.h"
-#include "session/ReaderSession.h"
+#include "core/common/MemoryResponseLog.h"
+#include "core/session/ReaderSession.h"
+#include "gui/memcard/MemOperationRunner.h"
 #include "support/MockLibraries.h"
 #include "support/RecordingMessageBoxes.h"
 

@@ -4,10 +4,10 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "common/MemoryResponseLog.h"
+#include "core/common/MemoryResponseLog.h"
+#include "core/session/ReaderSession.h"
 #include "gui/ResponseLogEdit.h"
-#include "msr/MsrPage.h"
-#include "session/ReaderSession.h"
+#include "gui/msr/MsrPage.h"
 #include "sim/SimCardLibrary.h"
 #include "sim/SimMsrLibrary.h"
 #include "support/RecordingMessageBoxes.h"

@@ -8,11 +8,11 @@
 #include <QTimer>
 
 #include "apdu/QStringPrinter.h"
-#include "common/MemoryResponseLog.h"
+#include "core/common/MemoryResponseLog.h"
+#include "core/session/ReaderSession.h"
 #include "gui/ResponseLogEdit.h"
-#include "msr/MsrPage.h"
-#include "msr/PcscMsrLibrary.h"
-#include "session/ReaderSession.h"
+#include "gui/msr/MsrPage.h"
+#include "pcsc/PcscMsrLibrary.h"
 #include "support/MockLibraries.h"
 #include "support/RecordingMessageBoxes.h"
 #include "support/TimerTick.h"

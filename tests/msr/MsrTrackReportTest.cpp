@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "common/MemoryResponseLog.h"
-#include "msr/MsrLibrary.h"
-#include "msr/MsrTrackReport.h"
+#include "core/common/MemoryResponseLog.h"
+#include "core/msr/MsrLibrary.h"
+#include "core/msr/MsrTrackReport.h"
 
 namespace {
 

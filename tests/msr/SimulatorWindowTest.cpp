@@ -11,7 +11,7 @@
 #include "sim/SimI2cCard.h"
 #include "sim/SimMsrLibrary.h"
 #include "sim/SimSamLibrary.h"
-#include "sim/SimulatorWindow.h"
+#include "simwindow/SimulatorWindow.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 #include <QTest>
 
 #include "VirtualCard.h"
-#include "apdu/CpuCardPage.h"
+#include "core/session/ReaderSession.h"
 #include "gui/ResponseLogEdit.h"
-#include "session/PcscCardLibrary.h"
-#include "session/ReaderSession.h"
+#include "gui/apdu/CpuCardPage.h"
+#include "pcsc/PcscCardLibrary.h"
 #include "support/RecordingMessageBoxes.h"
 
 namespace {

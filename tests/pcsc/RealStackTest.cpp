@@ -1,16 +1,16 @@
 // The PC/SC card library and the reader session against the platform's PC/SC service
 // with two virtual readers and a virtual T=1 card.
 #include <gtest/gtest.h>
-#include "session/PcscCodes.h"
+#include "core/session/PcscCodes.h"
 
 #include <array>
 #include <string>
 #include <vector>
 
 #include "VirtualCard.h"
-#include "common/MemoryResponseLog.h"
-#include "session/PcscCardLibrary.h"
-#include "session/ReaderSession.h"
+#include "core/common/MemoryResponseLog.h"
+#include "core/session/ReaderSession.h"
+#include "pcsc/PcscCardLibrary.h"
 #include "support/RecordingMessageBoxes.h"
 
 namespace {

@@ -9,12 +9,12 @@
 #include <algorithm>
 
 #include "VirtualCard.h"
-#include "common/MemoryResponseLog.h"
+#include "core/common/MemoryResponseLog.h"
+#include "core/session/ReaderSession.h"
 #include "gui/ResponseLogEdit.h"
-#include "sam/PcscSamLibrary.h"
-#include "sam/SamPage.h"
-#include "session/PcscCardLibrary.h"
-#include "session/ReaderSession.h"
+#include "gui/sam/SamPage.h"
+#include "pcsc/PcscCardLibrary.h"
+#include "pcsc/PcscSamLibrary.h"
 #include "support/RecordingMessageBoxes.h"
 
 using ::testing::ElementsAre;

@@ -7,7 +7,7 @@
 #include <signal.h>
 #include <sys/syscall.h>
 #include <unistd.h>
-#include "session/PcscCodes.h"
+#include "core/session/PcscCodes.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -25,13 +25,13 @@
 #include "app/Platform.h"
 #include "app/QenForm.h"
 #include "app/StartUp.h"
+#include "core/session/ReaderSession.h"
 #include "gui/CardStatusForm.h"
 #include "gui/ResponseLogEdit.h"
 #include "gui/SelectForm.h"
-#include "msr/PcscMsrLibrary.h"
-#include "sam/PcscSamLibrary.h"
-#include "session/PcscCardLibrary.h"
-#include "session/ReaderSession.h"
+#include "pcsc/PcscCardLibrary.h"
+#include "pcsc/PcscMsrLibrary.h"
+#include "pcsc/PcscSamLibrary.h"
 #include "support/RecordingMessageBoxes.h"
 #include "support/TimerTick.h"
 

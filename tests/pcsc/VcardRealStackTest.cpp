@@ -8,14 +8,14 @@
 #include <array>
 
 #include "VirtualCard.h"
-#include "apdu/CpuCardPage.h"
-#include "common/MemoryResponseLog.h"
+#include "core/common/MemoryResponseLog.h"
+#include "core/session/ReaderSession.h"
 #include "gui/ResponseLogEdit.h"
+#include "gui/apdu/CpuCardPage.h"
 #include "memcard/ChipScenarios.h"
-#include "msr/PcscMsrLibrary.h"
-#include "sam/PcscSamLibrary.h"
-#include "session/PcscCardLibrary.h"
-#include "session/ReaderSession.h"
+#include "pcsc/PcscCardLibrary.h"
+#include "pcsc/PcscMsrLibrary.h"
+#include "pcsc/PcscSamLibrary.h"
 #include "support/RecordingMessageBoxes.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <QProcessEnvironment>
 #include <QStringList>
 
-#include "session/CardLibrary.h"
+#include "core/session/CardLibrary.h"
 
 namespace {
 // The service's "changed" bit; it is never part of a state we wait from.

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "session/PcscCodes.h"
+#include "core/session/PcscCodes.h"
 
-#include "sam/PcscSamLibrary.h"
+#include "pcsc/PcscSamLibrary.h"
 
 namespace {
 

@@ -9,11 +9,11 @@
 #include <QTest>
 
 #include "apdu/QStringPrinter.h"
-#include "common/MemoryResponseLog.h"
+#include "core/common/MemoryResponseLog.h"
+#include "core/session/ReaderSession.h"
 #include "gui/ResponseLogEdit.h"
+#include "gui/sam/SamPage.h"
 #include "insight/PcscCodeNames.h"
-#include "sam/SamPage.h"
-#include "session/ReaderSession.h"
 #include "support/MockLibraries.h"
 #include "support/RecordingMessageBoxes.h"
 

@@ -1,9 +1,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "apdu/ApduConsole.h"
-#include "common/MemoryResponseLog.h"
-#include "sam/SamSession.h"
+#include "core/common/MemoryResponseLog.h"
+#include "core/sam/SamSession.h"
+#include "gui/apdu/ApduConsole.h"
 #include "support/MockLibraries.h"
 #include "support/RecordingMessageBoxes.h"
 

@@ -1,9 +1,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "common/MemoryResponseLog.h"
-#include "session/CardTracking.h"
-#include "session/ReaderSession.h"
+#include "core/common/MemoryResponseLog.h"
+#include "core/session/CardTracking.h"
+#include "core/session/ReaderSession.h"
 #include "support/MockLibraries.h"
 
 using ::testing::_;

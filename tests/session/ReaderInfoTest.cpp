@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "session/ReaderInfo.h"
+#include "core/session/ReaderInfo.h"
 #include "support/MockLibraries.h"
 
 using ::testing::_;

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "common/MemoryResponseLog.h"
-#include "session/ReaderSession.h"
+#include "core/common/MemoryResponseLog.h"
+#include "core/session/ReaderSession.h"
 #include "support/MockLibraries.h"
 
 using ::testing::_;

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "session/PcscCodes.h"
+#include "core/session/PcscCodes.h"
 #include "sim/SimCardLibrary.h"
 #include "sim/SimMsrLibrary.h"
 

@@ -4,7 +4,7 @@
 #include <array>
 #include <vector>
 
-#include "session/PcscCodes.h"
+#include "core/session/PcscCodes.h"
 #include "sim/SimCardLibrary.h"
 #include "sim/SimSamLibrary.h"
 

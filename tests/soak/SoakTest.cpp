@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "apdu/ApduConsole.h"
-#include "common/Conversions.h"
-#include "common/MemoryResponseLog.h"
+#include "core/common/Conversions.h"
+#include "core/common/MemoryResponseLog.h"
+#include "core/session/ReaderSession.h"
 #include "gui/MessageBoxes.h"
-#include "memcard/MemOperationRunner.h"
-#include "session/ReaderSession.h"
+#include "gui/apdu/ApduConsole.h"
+#include "gui/memcard/MemOperationRunner.h"
 #include "sim/SimCardLibrary.h"
 
 #if defined(__SANITIZE_ADDRESS__)

@@ -2,9 +2,9 @@
 
 #include <gmock/gmock.h>
 
-#include "msr/MsrLibrary.h"
-#include "sam/SamLibrary.h"
-#include "session/CardLibrary.h"
+#include "core/msr/MsrLibrary.h"
+#include "core/sam/SamLibrary.h"
+#include "core/session/CardLibrary.h"
 
 class MockCardLibrary : public CardLibrary {
   public:

@@ -22,7 +22,7 @@
 #include <QStringList>
 
 #include "VpcdClient.h"
-#include "app/CommandLine.h"
+#include "cli/CommandLine.h"
 #include "sim/SimCardFactory.h"
 #include "sim/SimVpcdResponder.h"
 
