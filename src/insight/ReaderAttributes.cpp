@@ -33,7 +33,7 @@ constexpr std::array<AttributeRow, kReaderAttributeCount> kAttributes{{
     {"SCARD_ATTR_VENDOR_IFD_VERSION", "IFD version", Shape::Version},
     {"SCARD_ATTR_VENDOR_IFD_SERIAL_NO", "Serial number", Shape::Text},
     {"SCARD_ATTR_CHANNEL_ID", "Channel ID", Shape::Channel},
-    {"SCARD_ATTR_PROTOCOL_TYPES", "Protocol types", Shape::Protocols},
+    {"SCARD_ATTR_ASYNC_PROTOCOL_TYPES", "Protocol types", Shape::Protocols},
     {"SCARD_ATTR_DEFAULT_CLK", "Default clock", Shape::KiloHertz},
     {"SCARD_ATTR_MAX_CLK", "Maximum clock", Shape::KiloHertz},
     {"SCARD_ATTR_DEFAULT_DATA_RATE", "Default data rate", Shape::BitsPerSecond},
