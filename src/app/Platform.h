@@ -4,6 +4,7 @@ class CardLibrary;
 class SamLibrary;
 class MsrLibrary;
 class MessageBoxes;
+class ReaderControlFactory;
 
 // What the windows talk to: the three libraries and the message boxes.
 struct Platform {
@@ -11,4 +12,6 @@ struct Platform {
     SamLibrary& sam;
     MsrLibrary& msr;
     MessageBoxes& boxes;
+    // Connections to a reader itself, for its Properties; none leaves the window out.
+    ReaderControlFactory* readerControl = nullptr;
 };

@@ -25,6 +25,7 @@
 #include "gui/apdu/CpuCardPage.h"
 #include "gui/memcard/MemCardPages.h"
 #include "gui/msr/MsrPage.h"
+#include "gui/properties/ReaderPropertiesForm.h"
 #include "gui/sam/SamPage.h"
 
 namespace {
@@ -98,6 +99,11 @@ void TMainForm::CreateWidgets(const Platform& platform) {
     AutoConnect = Reader->addAction(QStringLiteral("Auto Connect"));
     AutoConnect->setObjectName(QStringLiteral("AutoConnect"));
     AutoConnect->setCheckable(true);
+    readerControl_ = platform.readerControl;
+    if (readerControl_ != nullptr) {
+        PropertiesItem = Reader->addAction(QStringLiteral("&Properties…"));
+        PropertiesItem->setObjectName(QStringLiteral("PropertiesItem"));
+    }
     ExitItem = Reader->addAction(QStringLiteral("Exit"));
     ExitItem->setObjectName(QStringLiteral("ExitItem"));
     Help = menuBar()->addMenu(QStringLiteral("&About"));
@@ -145,6 +151,9 @@ void TMainForm::ConnectWidgets() {
     connect(ExitButton, &QPushButton::clicked, this, &TMainForm::ExitButtonClick);
     connect(AutoConnect, &QAction::triggered, this, &TMainForm::AutoConnectClick);
     connect(ExitItem, &QAction::triggered, this, &TMainForm::ExitItemClick);
+    if (PropertiesItem != nullptr) {
+        connect(PropertiesItem, &QAction::triggered, this, &TMainForm::PropertiesItemClick);
+    }
     connect(AboutItem, &QAction::triggered, this, &TMainForm::AboutItemClick);
     connect(PageCtrl, &QTabWidget::currentChanged, this, &TMainForm::PageCtrlChange);
     connect(ConnectTimer, &QTimer::timeout, this, &TMainForm::ConnectTimerTimer);
@@ -280,6 +289,19 @@ void TMainForm::AutoConnectClick() {
         ConnectTimer->stop();
     }
     HideCardStatus();
+}
+
+void TMainForm::PropertiesItemClick() {
+    const char* reader = session_.SelectedReaderName();
+    if (reader == nullptr) {
+        boxes_.ShowError("No reader is selected.");
+        return;
+    }
+    // A window of its own, not a child: it stays usable while the main window is disabled.
+    if (!properties_) {
+        properties_ = std::make_unique<ReaderPropertiesForm>(*readerControl_, boxes_);
+    }
+    properties_->ShowReader(reader);
 }
 
 void TMainForm::PageCtrlChange() {

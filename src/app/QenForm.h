@@ -19,6 +19,8 @@ class InsightBar;
 class MemCardPages;
 class MessageBoxes;
 class MsrPage;
+class ReaderControlFactory;
+class ReaderPropertiesForm;
 class ResponseLogEdit;
 class SamPage;
 class TCardStatusDlg;
@@ -41,6 +43,8 @@ class TMainForm : public QMainWindow {
                        TCardStatusDlg* cardStatus);
 
     ReaderSession& Session() { return session_; }
+    // The Properties window, once Reader > Properties… has opened it.
+    ReaderPropertiesForm* Properties() { return properties_.get(); }
     MemCardPages& MemoryCardPages() { return *memCardPages_; }
 
     // Where "Save Log As…" and Ctrl+S ask for the file; the save-file dialog by default.
@@ -60,6 +64,8 @@ class TMainForm : public QMainWindow {
     void ExitButtonClick();
     void ExitItemClick();
     void AutoConnectClick();
+    // Reader > Properties…: the selected reader's Properties window.
+    void PropertiesItemClick();
     void PageCtrlChange();
     void ConnectTimerTimer();
     void ShowConnectedProtocol(TMainForm::ConnectForm form);
@@ -98,6 +104,9 @@ class TMainForm : public QMainWindow {
     QMenu* Reader = nullptr;
     QAction* AutoConnect = nullptr;
     QAction* ExitItem = nullptr;
+    QAction* PropertiesItem = nullptr;
+    ReaderControlFactory* readerControl_ = nullptr;
+    std::unique_ptr<ReaderPropertiesForm> properties_;
     QMenu* Help = nullptr;
     QAction* AboutItem = nullptr;
     QTabWidget* PageCtrl = nullptr;

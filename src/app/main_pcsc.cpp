@@ -8,6 +8,7 @@
 #include "cli/CommandLine.h"
 #include "pcsc/PcscCardLibrary.h"
 #include "pcsc/PcscMsrLibrary.h"
+#include "pcsc/PcscReaderControl.h"
 #include "pcsc/PcscSamLibrary.h"
 
 int main(int argc, char** argv) {
@@ -26,6 +27,7 @@ int main(int argc, char** argv) {
     PcscSamLibrary sam;
     PcscMsrLibrary msr;
     QtMessageBoxes boxes;
-    const Platform platform{card, sam, msr, boxes};
+    PcscReaderControlFactory readerControl;
+    const Platform platform{card, sam, msr, boxes, &readerControl};
     return RunProgram(app, platform);
 }

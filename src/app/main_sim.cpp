@@ -9,6 +9,7 @@
 #include "cli/CommandLine.h"
 #include "sim/SimCardLibrary.h"
 #include "sim/SimMsrLibrary.h"
+#include "sim/SimReaderControl.h"
 #include "sim/SimSamLibrary.h"
 #include "simwindow/SimulatorWindow.h"
 
@@ -30,7 +31,8 @@ int main(int argc, char** argv) {
     SimSamLibrary sam(card);
     SimMsrLibrary msr(card);
     QtMessageBoxes boxes;
-    const Platform platform{card, sam, msr, boxes};
+    SimReaderControlFactory readerControl(card);
+    const Platform platform{card, sam, msr, boxes, &readerControl};
     SimulatorWindow simulator(card, sam, msr);
     return RunProgram(app, platform, &simulator);
 }

@@ -52,14 +52,23 @@ void SimCardLibrary::InsertCard(int reader, std::unique_ptr<SimCard> card) {
         return;
     }
     Slot& slot = slots_[static_cast<std::size_t>(reader)];
+    slot.events += slot.card ? 2 : 1;  // a card that was there is removed first
     slot.card = std::move(card);
     slot.insertion = ++insertions_;
 }
 
 void SimCardLibrary::RemoveCard(int reader) {
     if (reader >= 0 && static_cast<std::size_t>(reader) < slots_.size()) {
-        slots_[static_cast<std::size_t>(reader)].card.reset();
+        Slot& slot = slots_[static_cast<std::size_t>(reader)];
+        slot.events += slot.card ? 1 : 0;
+        slot.card.reset();
     }
+}
+
+std::uint32_t SimCardLibrary::CardEvents(int reader) const {
+    return reader >= 0 && static_cast<std::size_t>(reader) < slots_.size()
+               ? slots_[static_cast<std::size_t>(reader)].events
+               : 0;
 }
 
 void SimCardLibrary::AttachReader(const std::string& name) {

@@ -44,6 +44,8 @@ class SimCardLibrary : public CardLibrary {
     bool HasCard(int reader) const;
     // The card in that reader, or null.
     SimCard* CardIn(int reader);
+    // Insertions and removals of cards in that reader so far, as the service counts them.
+    std::uint32_t CardEvents(int reader) const;
 
     // The next `count` connects to a card answer `code` (the card does not respond).
     void RefuseNextConnects(int count, std::uint32_t code = 0x80100066 /*unresponsive card*/);
@@ -156,6 +158,7 @@ class SimCardLibrary : public CardLibrary {
     struct Slot {
         std::unique_ptr<SimCard> card;
         std::uint32_t insertion = 0;  // which insertion the card in the slot is
+        std::uint32_t events = 0;     // insertions and removals in this slot
         bool attached = true;
     };
     struct Connection {

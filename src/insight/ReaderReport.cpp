@@ -1,0 +1,215 @@
+#include "insight/ReaderReport.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QString>
+#include <cstdio>
+
+#include "core/session/PcscCodes.h"
+#include "insight/PcscCodeNames.h"
+#include "insight/ReaderAttributes.h"
+#include "insight/ReaderFeatures.h"
+
+namespace {
+
+constexpr const char* kSections[] = {"Attributes", "Features", "TLV properties", "PIN properties",
+                                     "State"};
+
+std::string CodeText(std::uint32_t code) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", code);
+    return text;
+}
+
+std::string HexBytes(const std::vector<std::uint8_t>& bytes) {
+    std::string text;
+    for (std::uint8_t byte : bytes) {
+        char pair[4];
+        std::snprintf(pair, sizeof pair, text.empty() ? "%02X" : " %02X", byte);
+        text += pair;
+    }
+    return text;
+}
+
+// Asks for a feature's data; the feature's section gets "not supported" when refused.
+bool AskFeature(ReaderControl& control, std::uint32_t code, const char* section,
+                std::vector<std::uint8_t>& reply, ReaderReport& report) {
+    if (control.Control(code, {}, reply) != 0) {
+        report.rows.push_back({section, "", kNotSupported});
+        return false;
+    }
+    return true;
+}
+
+void ReadAttributes(ReaderControl& control, ReaderReport& report) {
+    std::vector<std::uint8_t> value;
+    for (int i = 0; i < kReaderAttributeCount; ++i) {
+        const auto attribute = static_cast<ReaderAttribute>(i);
+        std::string text = kNotSupported;
+        if (control.GetAttribute(attribute, value) == 0) {
+            text = DescribeAttribute(attribute, value.data(), value.size());
+            if (attribute == ReaderAttribute::ChannelId && value.size() == 4) {
+                report.usb = value[2] == 0x20 && value[3] == 0;
+            }
+        }
+        report.rows.push_back({"Attributes", std::string(AttributeLabel(attribute)), text});
+    }
+}
+
+void ReadFeatures(ReaderControl& control, ReaderReport& report) {
+    std::vector<std::uint8_t> reply;
+    if (!AskFeature(control, control.FeatureRequestCode(), "Features", reply, report)) {
+        return;
+    }
+    const FeatureList list = ParseFeatureList(reply.data(), reply.size());
+    for (const ReaderFeature& feature : list.features) {
+        report.rows.push_back(
+            {"Features", FeatureName(feature.tag), CodeText(feature.controlCode)});
+    }
+    if (list.features.empty()) {
+        report.rows.push_back({"Features", "", "none"});
+    }
+    if (list.truncated || list.skipped != 0) {
+        report.rows.push_back({"Features", "", "malformed list: " + HexBytes(reply)});
+    }
+    report.escapeCode = FindFeature(list, kFeatureCcidEscCommand);
+
+    if (const auto code = FindFeature(list, kFeatureGetTlvProperties);
+        code && AskFeature(control, *code, "TLV properties", reply, report)) {
+        const TlvProperties tlv = ParseTlvProperties(reply.data(), reply.size());
+        for (const TlvProperty& property : tlv.properties) {
+            report.rows.push_back(
+                {"TLV properties", TlvPropertyName(property.tag), DescribeTlvProperty(property)});
+        }
+        if (tlv.truncated) {
+            report.rows.push_back({"TLV properties", "", "cut short: " + HexBytes(reply)});
+        }
+    }
+    if (const auto code = FindFeature(list, kFeatureIfdPinProperties);
+        code && AskFeature(control, *code, "PIN properties", reply, report)) {
+        if (const auto pin = ParsePinProperties(reply.data(), reply.size())) {
+            report.rows.push_back({"PIN properties", "wLcdLayout", LcdLayoutText(pin->lcdLayout)});
+            report.rows.push_back({"PIN properties", "bEntryValidationCondition",
+                                   EntryValidationText(pin->entryValidationCondition)});
+            report.rows.push_back(
+                {"PIN properties", "bTimeOut2", std::to_string(pin->timeOut2) + " s"});
+        } else {
+            report.rows.push_back({"PIN properties", "", "too short: " + HexBytes(reply)});
+        }
+    }
+}
+
+void ReadState(ReaderControl& control, ReaderReport& report) {
+    report.rows.push_back({"State", "Connection",
+                           report.access == ReaderAccess::Shared ? "shared" : "direct (no card)"});
+    ReaderStatusFacts status;
+    if (control.Status(status) != 0) {
+        report.rows.push_back({"State", "Flags", kNotSupported});
+        return;
+    }
+    report.rows.push_back({"State", "Flags", ReaderStateFlagsText(status)});
+    report.rows.push_back({"State", "Event counter", std::to_string(status.eventCounter)});
+    report.rows.push_back({"State", "Protocol", ProtocolMaskText(status.protocol)});
+    report.rows.push_back({"State", "ATR", status.atr.empty() ? "none" : HexBytes(status.atr)});
+}
+
+}  // namespace
+
+ReaderReport ReadReaderReport(ReaderControl& control, const std::string& reader) {
+    ReaderReport report;
+    report.reader = reader;
+    report.defaultEscapeCode = control.ControlCode(kCcidEscapeFunction);
+    report.openCode = control.Open(reader, report.access);
+    if (report.openCode != 0) {
+        return report;
+    }
+    ReadAttributes(control, report);
+    ReadFeatures(control, report);
+    ReadState(control, report);
+    control.Close();
+    return report;
+}
+
+std::string ReaderReportText(const ReaderReport& report) {
+    std::string text = "Reader: " + report.reader + "\n";
+    if (report.openCode != 0) {
+        return text + "Connect failed: " + PcscCodeText(report.openCode) + "\n";
+    }
+    for (const char* section : kSections) {
+        bool first = true;
+        for (const ReaderReportRow& row : report.rows) {
+            if (row.section != section) {
+                continue;
+            }
+            if (first) {
+                text += std::string("\n") + section + "\n";
+                first = false;
+            }
+            text += "  " + (row.name.empty() ? std::string() : row.name + ": ") + row.value + "\n";
+        }
+    }
+    return text;
+}
+
+std::string ReaderReportJson(const ReaderReport& report) {
+    QJsonObject root;
+    root.insert(QStringLiteral("reader"), QString::fromStdString(report.reader));
+    if (report.openCode != 0) {
+        root.insert(QStringLiteral("error"), QString::fromStdString(PcscCodeText(report.openCode)));
+    }
+    for (const char* section : kSections) {
+        QJsonObject object;
+        for (const ReaderReportRow& row : report.rows) {
+            if (row.section == section) {
+                object.insert(QString::fromStdString(row.name.empty() ? "value" : row.name),
+                              QString::fromStdString(row.value));
+            }
+        }
+        if (!object.isEmpty()) {
+            root.insert(QString::fromLatin1(section), object);
+        }
+    }
+    return QJsonDocument(root).toJson(QJsonDocument::Indented).toStdString();
+}
+
+ControlExchange RunControlExchange(ReaderControl& control, const std::string& reader,
+                                   std::uint32_t code, const std::vector<std::uint8_t>& data) {
+    ControlExchange exchange;
+    exchange.code = code;
+    ReaderAccess access{};
+    exchange.result = control.Open(reader, access);
+    if (exchange.result != 0) {
+        return exchange;
+    }
+    exchange.opened = true;
+    exchange.result = control.Control(code, data, exchange.reply);
+    control.Close();
+    return exchange;
+}
+
+std::string ControlRefusalText(const ControlExchange& exchange, bool usbReader) {
+    if (!exchange.opened) {
+        return "The reader could not be connected: " + PcscCodeText(exchange.result) + ".";
+    }
+    std::string text = "Control code " + CodeText(exchange.code) +
+                       " was refused: " + PcscCodeText(exchange.result) + ".";
+    switch (exchange.result) {
+        case pcsc_codes::kUnsupportedFeature:
+        case 0x8010001F:  // pcsc-lite answers an unsupported feature with this value
+            text += "\nThe reader does not support this control code.";
+            break;
+        case 0x80100016:  // SCARD_E_NOT_TRANSACTED
+        case pcsc_codes::kInvalidValue:
+        case pcsc_codes::kInvalidParameter:
+            text += "\nThe reader's driver refused the command.";
+            break;
+        default:
+            break;
+    }
+    if (usbReader) {
+        text +=
+            "\nA CCID reader's driver allows escape commands only when its configuration permits "
+            "them (ifdDriverOptions 0x0001 in the driver's Info.plist).";
+    }
+    return text;
+}
