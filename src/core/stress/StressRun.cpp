@@ -84,16 +84,11 @@ void StressRun::RunReader(std::size_t index) {
         (end.code = library->CardEstablishContext(kScopeUser, nullptr, nullptr, &context)) == 0) {
         StressConnection connection{*library, context, worker.state.reader,
                                     settings_.exclusive ? kShareExclusive : kShareShared};
-        end.code = workload->NeedsConnection() ? Connect(connection) : 0;
+        end.code = CheckCard(index, connection);
+        if (end.code == 0 && workload->NeedsConnection()) {
+            end.code = Connect(connection);
+        }
         if (end.code == 0) {
-            ReaderState state;
-            state.reader = connection.reader.c_str();
-            if (library->CardGetStatusChange(context, 0, &state, 1) == 0) {
-                std::lock_guard lock(worker.mutex);
-                worker.state.atr.assign(
-                    state.atr,
-                    state.atr + std::min<std::size_t>(state.atrLength, sizeof state.atr));
-            }
             end = RunUnits(index, *workload, connection);
         }
         if (connection.card != 0) {
@@ -102,6 +97,23 @@ void StressRun::RunReader(std::size_t index) {
         library->CardReleaseContext(context);
     }
     Finish(index, end);
+}
+
+std::uint32_t StressRun::CheckCard(std::size_t index, StressConnection& connection) {
+    ReaderState state;
+    state.reader = connection.reader.c_str();
+    if (const std::uint32_t code =
+            connection.library.CardGetStatusChange(connection.context, 0, &state, 1)) {
+        return code;
+    }
+    if ((state.eventState & kStatePresent) == 0) {
+        return pcsc_codes::kNoSmartcard;
+    }
+    Worker& worker = *workers_[index];
+    std::lock_guard lock(worker.mutex);
+    worker.state.atr.assign(state.atr,
+                            state.atr + std::min<std::size_t>(state.atrLength, sizeof state.atr));
+    return 0;
 }
 
 std::uint32_t StressRun::Connect(StressConnection& connection) {

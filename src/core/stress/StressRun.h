@@ -75,6 +75,8 @@ class StressRun {
     void RunReader(std::size_t index);
     // Runs units until the run is over; answers how it ended.
     RunEnd RunUnits(std::size_t index, StressWorkload& workload, StressConnection& connection);
+    // Reads the card's ATR; answers the code refusing the reader, or "no card".
+    std::uint32_t CheckCard(std::size_t index, StressConnection& connection);
     std::uint32_t Connect(StressConnection& connection);
     // Waits `ms` or until stopped; false when stopped.
     bool PauseFor(std::chrono::milliseconds ms);
