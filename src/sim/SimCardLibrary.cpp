@@ -137,6 +137,19 @@ void SimCardLibrary::SetReaderTypeText(std::string text) {
     readerTypeText_ = std::move(text);
 }
 
+void SimCardLibrary::SetReaderTiming(int reader, const SimTimingSettings& settings) {
+    if (reader >= 0 && static_cast<std::size_t>(reader) < slots_.size()) {
+        slots_[static_cast<std::size_t>(reader)].timing.Configure(settings);
+    }
+}
+
+SimTimingSettings SimCardLibrary::ReaderTiming(int reader) const {
+    if (reader < 0 || static_cast<std::size_t>(reader) >= slots_.size()) {
+        return {};
+    }
+    return slots_[static_cast<std::size_t>(reader)].timing.Settings();
+}
+
 // ---- Helpers ----
 
 std::uint32_t SimCardLibrary::CheckContext(std::uint32_t context) const {
@@ -375,6 +388,7 @@ std::uint32_t SimCardLibrary::CardConnect(std::uint32_t context, const char* rea
         --refusedConnects_;
         return refuseCode_;
     }
+    slots_[*index].timing.Wait();
     const std::uint32_t protocol = slot.card->Protocol();
     const bool memoryCard = protocol == kProtocolMemoryCard;
     if (!memoryCard && (preferredProtocols & protocol) == 0) {
@@ -425,6 +439,9 @@ std::uint32_t SimCardLibrary::CardTransmit(std::uint32_t card, const IoRequest* 
     }
     if (sendPci->protocol != model->Protocol()) {
         return kProtoMismatch;
+    }
+    if (slots_[connections_.at(card).reader].timing.Exchange()) {
+        return kCommError;
     }
     std::vector<std::uint8_t> reply;
     if (nextReply_) {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -11,6 +12,7 @@
 #include "core/session/CardLibrary.h"
 #include "sim/SimCard.h"
 #include "sim/SimFaultPlan.h"
+#include "sim/SimReaderTiming.h"
 
 // The card library of the built-in simulated reader: readers holding simulated cards,
 // answering every operation with the PC/SC codes a real stack gives. Contexts and card
@@ -67,6 +69,13 @@ class SimCardLibrary : public CardLibrary {
     void SetNextTransmitReply(std::vector<std::uint8_t> reply);
     // CardReaderType's text, delivered up to the length asked, never zero-terminated.
     void SetReaderTypeText(std::string text);
+    // The reader's latency on connects and transmits, and its transmit failures
+    // (SCARD_F_COMM_ERROR every N-th transmit).
+    void SetReaderTiming(int reader, const SimTimingSettings& settings);
+    SimTimingSettings ReaderTiming(int reader) const;
+
+    // The library is not thread-safe: threads that share it hold this lock around every call.
+    std::recursive_mutex& SharedLock() { return sharedLock_; }
 
     // Reader operations.
     std::uint32_t CardEstablishContext(std::uint32_t scope, const void* reserved1,
@@ -160,6 +169,7 @@ class SimCardLibrary : public CardLibrary {
         std::uint32_t insertion = 0;  // which insertion the card in the slot is
         std::uint32_t events = 0;     // insertions and removals in this slot
         bool attached = true;
+        SimReaderTiming timing;
     };
     struct Connection {
         std::size_t reader = 0;
@@ -209,4 +219,5 @@ class SimCardLibrary : public CardLibrary {
     std::optional<RawList> rawList_;
     std::optional<std::vector<std::uint8_t>> nextReply_;
     std::string readerTypeText_ = "ZP-SIM Reader";
+    std::recursive_mutex sharedLock_;
 };

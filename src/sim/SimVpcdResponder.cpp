@@ -7,6 +7,9 @@ std::optional<Bytes> SimVpcdResponder::Answer(ByteView message) {
         if (message.empty()) {
             return std::nullopt;
         }
+        if (timing_.Exchange()) {
+            return Bytes{0x6F, 0x00};
+        }
         return card_.Transmit(message);
     }
     switch (message[0]) {

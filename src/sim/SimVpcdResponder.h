@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "sim/SimCard.h"
+#include "sim/SimReaderTiming.h"
 
 // A simulated card as a client of vpcd, the virtual reader driver of the PC/SC service.
 // vpcd sends one-byte control messages (00 power off, 01 power on, 02 reset, 04 get the
@@ -18,6 +19,10 @@ class SimVpcdResponder {
 
     explicit SimVpcdResponder(SimCard& card) : card_(card) {}
 
+    // Every APDU waits the reader's latency; a failing one is answered 6F 00 (no precise
+    // diagnosis) without reaching the card.
+    void SetTiming(const SimTimingSettings& settings) { timing_.Configure(settings); }
+
     // The reply to one message, or nothing when the message wants none.
     std::optional<Bytes> Answer(ByteView message);
     bool Powered() const { return powered_; }
@@ -25,6 +30,7 @@ class SimVpcdResponder {
   private:
     SimCard& card_;
     bool powered_ = false;
+    SimReaderTiming timing_;
 };
 
 // The messages on the vpcd connection: a 2-byte big-endian length, then the payload.

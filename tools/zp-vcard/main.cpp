@@ -1,12 +1,15 @@
 // zp-vcard: attaches one of the simulated reader's cards to a slot of vpcd, the virtual
 // reader driver of the PC/SC service, so that programs see it in "Virtual PCD 00 0N".
 //
-//   zp-vcard [--slot N] --card KIND      (--help, --version)
+//   zp-vcard [--slot N] --card KIND [--latency-us N] [--jitter-us N] [--fail-every N]
+//   (--help, --version)
 //
 // KIND names a card kind ("sle4442", "i2c", ...) or an I2C card by the EEPROM it carries
 // ("i2c-24c01" .. "i2c-24c64"; "i2c" alone carries a 24C02).
 // vpcd listens on 127.0.0.1, port 35963 + N (slot 0 unless told). The card stays attached until the
 // program is stopped (SIGINT or SIGTERM); when vpcd goes away it waits for it and attaches again.
+// Each APDU can be delayed by a fixed latency plus a random jitter, and every N-th answered
+// 6F 00 instead of reaching the card, to measure the tester's stress runs.
 #include <signal.h>
 #include <unistd.h>
 
@@ -15,6 +18,7 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -62,6 +66,21 @@ int Usage(const QString& error) {
     return 2;
 }
 
+// A decimal count of at most nine digits.
+bool ParseCount(std::string_view text, std::uint32_t& value) {
+    if (text.empty() || text.size() > 9) {
+        return false;
+    }
+    value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+        value = value * 10 + static_cast<std::uint32_t>(c - '0');
+    }
+    return true;
+}
+
 bool ParseSlot(std::string_view text, int& slot) {
     if (text.empty() || text.size() > 5) {
         return false;
@@ -90,7 +109,18 @@ int main(int argc, char** argv) {
     const QCommandLineOption cardOption(
         QStringLiteral("card"), QStringLiteral("The card to attach: %1.").arg(CardKindList()),
         QStringLiteral("KIND"));
-    parser.addOptions({slotOption, cardOption});
+    const QCommandLineOption latencyOption(
+        QStringLiteral("latency-us"), QStringLiteral("Fixed latency of each APDU in microseconds."),
+        QStringLiteral("N"), QStringLiteral("0"));
+    const QCommandLineOption jitterOption(
+        QStringLiteral("jitter-us"),
+        QStringLiteral("Random extra latency of each APDU, up to N microseconds."),
+        QStringLiteral("N"), QStringLiteral("0"));
+    const QCommandLineOption failOption(
+        QStringLiteral("fail-every"),
+        QStringLiteral("Answer every N-th APDU 6F 00 without the card (0: never)."),
+        QStringLiteral("N"), QStringLiteral("0"));
+    parser.addOptions({slotOption, cardOption, latencyOption, jitterOption, failOption});
     if (const auto status = AnswerHelpOrVersion(argc, argv, parser)) {
         return *status;
     }
@@ -111,8 +141,20 @@ int main(int argc, char** argv) {
     if (!card) {
         return Usage(QStringLiteral("unknown card kind ") + parser.value(cardOption));
     }
+    SimTimingSettings timing;
+    const std::pair<const QCommandLineOption*, std::uint32_t*> counts[] = {
+        {&latencyOption, &timing.latencyUs},
+        {&jitterOption, &timing.jitterUs},
+        {&failOption, &timing.failEvery}};
+    for (const auto& [option, value] : counts) {
+        if (!ParseCount(parser.value(*option).toStdString(), *value)) {
+            return Usage(QStringLiteral("bad --%1 %2")
+                             .arg(option->names().constFirst(), parser.value(*option)));
+        }
+    }
     CatchStopSignals();
     SimVpcdResponder responder(*card);
+    responder.SetTiming(timing);
     const auto port = static_cast<std::uint16_t>(kBasePort + slot);
     VpcdClient client(port);
     bool waitingReported = false;

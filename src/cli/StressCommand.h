@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+#include "core/stress/StressWorkload.h"
+
+class QTextStream;
+
+// What the console program plugs into the stress command.
+struct StressCommandHooks {
+    // The workload of --script FILE, or an empty factory and the reason in `error`; without
+    // this hook --script is a usage error.
+    std::function<StressWorkloadFactory(const QString& path, QString& error)> scriptWorkload;
+    // Called once the run has started and SIGINT stops it (for tests).
+    std::function<void()> started;
+};
+
+// `zp-readertest-cli stress`: stress runs over one reader or several from the command line.
+// `args` are the options after the word "stress". Prints a progress line while standard
+// output is a terminal and a summary table at the end. Answers the exit status: 0 when the
+// failures stay within --max-failures, 1 when there are more, 2 for a usage error or when
+// there is no service, reader or card.
+int RunStressCommand(const QStringList& args, QTextStream& out, QTextStream& err,
+                     const StressCommandHooks& hooks = {});

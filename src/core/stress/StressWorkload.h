@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+class CardLibrary;
+
+// Disposition of CardDisconnect that resets the card.
+inline constexpr std::uint32_t kDispositionReset = 1;
+inline constexpr std::uint32_t kShareExclusive = 1;
+inline constexpr std::uint32_t kShareShared = 2;
+
+// What a workload works on: a reader of one worker's own library and context, and the
+// connection the run keeps to its card (card 0 while there is none).
+struct StressConnection {
+    CardLibrary& library;
+    std::uint32_t context = 0;
+    std::string reader;
+    std::uint32_t shareMode = kShareShared;
+    std::uint32_t card = 0;
+    std::uint32_t protocol = 0;
+};
+
+// The outcome of one unit of work (one command, one script pass, one connect cycle).
+struct UnitResult {
+    std::uint32_t code = 0;                   // the failing call's PC/SC code, 0 for none
+    std::optional<std::uint16_t> statusWord;  // the last reply's SW1 SW2, if one came
+    bool unexpectedStatus = false;            // the unit failed on its status word
+    bool noStatusWord = false;                // a reply shorter than a status word
+    std::uint32_t exchanges = 0;              // commands sent to the card
+
+    bool Failed() const { return code != 0 || unexpectedStatus || noStatusWord; }
+};
+
+// One kind of work a stress run repeats. An instance belongs to one worker thread.
+class StressWorkload {
+  public:
+    virtual ~StressWorkload() = default;
+    // Whether the run connects before the first unit and keeps the connection; a workload
+    // that answers false makes its own connections.
+    virtual bool NeedsConnection() const = 0;
+    virtual UnitResult RunUnit(StressConnection& connection) = 0;
+};
+
+// Makes one workload instance per worker.
+using StressWorkloadFactory = std::function<std::unique_ptr<StressWorkload>()>;
