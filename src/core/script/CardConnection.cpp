@@ -1,0 +1,99 @@
+#include "core/script/CardConnection.h"
+
+#include <algorithm>
+
+#include "core/session/CardLibrary.h"
+
+namespace {
+constexpr std::uint32_t kScopeUser = 0;
+constexpr std::uint32_t kShareShared = 2;
+constexpr std::uint32_t kDispositionLeave = 0;
+constexpr std::uint32_t kDispositionReset = 1;
+constexpr std::uint32_t kIoRequestLength = 8;
+// Bound on the reader-name buffer whatever length the library asks for.
+constexpr std::uint32_t kMaxReaderNamesLength = 64 * 1024;
+}  // namespace
+
+std::uint32_t ListReaderNames(CardLibrary& library, std::uint32_t context,
+                              std::vector<std::string>& names) {
+    names.clear();
+    std::uint32_t length = 0;
+    if (const std::uint32_t code = library.CardListReaders(context, nullptr, nullptr, &length)) {
+        return code;
+    }
+    length = std::min(length, kMaxReaderNamesLength);
+    std::vector<char> buffer(length + 1, '\0');
+    if (const std::uint32_t code =
+            library.CardListReaders(context, nullptr, buffer.data(), &length)) {
+        return code;
+    }
+    length = std::min<std::uint32_t>(length, buffer.size() - 1);
+    for (std::size_t at = 0; at < length && buffer[at] != '\0';) {
+        names.emplace_back(buffer.data() + at);
+        at += names.back().size() + 1;
+    }
+    return 0;
+}
+
+std::uint32_t ReadCardAtr(CardLibrary& library, std::uint32_t context, const std::string& reader,
+                          std::vector<std::uint8_t>& atr) {
+    atr.clear();
+    ReaderState state;
+    state.reader = reader.c_str();
+    if (const std::uint32_t code = library.CardGetStatusChange(context, 0, &state, 1)) {
+        return code;
+    }
+    if ((state.eventState & kStatePresent) != 0) {
+        const std::uint32_t length = std::min<std::uint32_t>(state.atrLength, sizeof state.atr);
+        atr.assign(state.atr, state.atr + length);
+    }
+    return 0;
+}
+
+CardConnection::~CardConnection() {
+    Disconnect(kDispositionLeave);
+    if (context_ != 0) {
+        library_.CardReleaseContext(context_);
+    }
+}
+
+std::uint32_t CardConnection::Establish() {
+    return library_.CardEstablishContext(kScopeUser, nullptr, nullptr, &context_);
+}
+
+std::uint32_t CardConnection::Connect(const std::string& reader, std::uint32_t protocols) {
+    reader_ = reader;
+    protocols_ = protocols;
+    std::uint32_t card = 0;
+    std::uint32_t protocol = 0;
+    const std::uint32_t code =
+        library_.CardConnect(context_, reader.c_str(), kShareShared, protocols, &card, &protocol);
+    if (code == 0) {
+        card_ = card;
+        protocol_ = protocol;
+    }
+    return code;
+}
+
+std::uint32_t CardConnection::Reset() {
+    Disconnect(kDispositionReset);
+    return Connect(reader_, protocols_);
+}
+
+void CardConnection::Disconnect(std::uint32_t disposition) {
+    if (card_ != 0) {
+        library_.CardDisconnect(card_, disposition);
+        card_ = 0;
+    }
+}
+
+ApduReply CardConnection::Transmit(const std::vector<std::uint8_t>& command) {
+    IoRequest request{protocol_, kIoRequestLength};
+    ApduReply reply;
+    reply.length = ApduBufferSize;
+    reply.code = library_.CardTransmit(card_, &request, command.data(),
+                                       static_cast<std::uint32_t>(command.size()), &request,
+                                       reply.bytes.data(), &reply.length);
+    reply.length = std::min(reply.length, ApduBufferSize);
+    return reply;
+}

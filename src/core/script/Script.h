@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// A script as read from its text: commands to send and resets, each with the line it
+// starts on and the comment written above it.
+
+// Expected bytes; kAnyByte stands for `XX`, which matches any byte.
+inline constexpr std::int16_t kAnyByte = -1;
+using BytePattern = std::vector<std::int16_t>;
+
+struct ScriptStep {
+    enum class Kind { Command, Reset };
+    Kind kind = Kind::Command;
+    int line = 0;
+    std::string comment;  // the comment lines just above, joined by blanks
+    std::vector<std::uint8_t> command;
+    bool expectsData = false;  // `[...]` given; `[]` expects no data
+    BytePattern expectedData;
+    std::vector<BytePattern> expectedStatus;  // `(SW1 SW2, ...)`: two bytes each; any of them
+};
+
+struct Script {
+    std::vector<ScriptStep> steps;
+};
+
+// Whether the step checks anything of the reply.
+inline bool HasExpectation(const ScriptStep& step) {
+    return step.expectsData || !step.expectedStatus.empty();
+}
+
+// The expectation in the script's own notation, "[90 XX] (90 00, 61 XX)"; "" for none.
+std::string ExpectationText(const ScriptStep& step);
+// The bytes of a pattern as hex, `XX` for any byte.
+std::string PatternText(const BytePattern& pattern);

@@ -1,0 +1,135 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "core/script/ScriptParser.h"
+#include "core/script/ScriptReport.h"
+#include "core/script/ScriptRunner.h"
+#include "sim/SimCardLibrary.h"
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+namespace {
+
+Script Parsed(const char* text) {
+    ParsedScript parsed = ParseScript(text);
+    EXPECT_FALSE(parsed.error) << ScriptErrorText(*parsed.error);
+    return parsed.script;
+}
+
+TEST(CompareReply, MarksTheBytesThatDiffer) {
+    struct Case {
+        const char* expectation;
+        std::vector<std::uint8_t> reply;
+        Verdict verdict;
+        std::vector<std::size_t> differing;
+    };
+    const Case cases[] = {
+        {"", {0x6A, 0x82}, Verdict::NoExpectation, {}},
+        {"(90 00, 61 XX)", {0x61, 0x10}, Verdict::Pass, {}},
+        {"(90 00, 61 XX)", {0x6A, 0x82}, Verdict::Fail, {0}},
+        {"(90 00, 6A 82)", {0x90, 0x82}, Verdict::Fail, {0, 1}},
+        {"[01 XX 03] (90 00)", {0x01, 0xEE, 0x03, 0x90, 0x00}, Verdict::Pass, {}},
+        {"[01 02 03]", {0x01, 0x05, 0x03, 0x90, 0x00}, Verdict::Fail, {1}},
+        {"[01]", {0x01, 0x02, 0x90, 0x00}, Verdict::Fail, {1}},
+        {"[01 02]", {0x01, 0x90, 0x00}, Verdict::Fail, {}},
+        {"[]", {0x90, 0x00}, Verdict::Pass, {}},
+        {"(90 00)", {0x90}, Verdict::Fail, {}},
+    };
+    for (const Case& c : cases) {
+        const Script script = Parsed((std::string("00 B0 00 00 00 ") + c.expectation).c_str());
+        std::vector<std::size_t> differing;
+        EXPECT_EQ(CompareReply(script.steps[0], c.reply, differing), c.verdict) << c.expectation;
+        EXPECT_EQ(differing, c.differing) << c.expectation;
+    }
+}
+
+class ScriptRunnerTest : public ::testing::Test {
+  protected:
+    ScriptRunnerTest() { sim.InsertCard(0, SimCardKind::CpuT1); }
+
+    ScriptRunSummary Run(const Script& script, bool continueAfterFailure = false) {
+        ScriptRunner runner(sim, {SimCardLibrary::DefaultReaderName, 3, continueAfterFailure});
+        return runner.Run(script, [&](const StepResult& r) { results.push_back(r); });
+    }
+    // Every context and card handle taken was given back.
+    void ExpectAllReleased(int connects) {
+        EXPECT_EQ(sim.CallCount("CardReleaseContext"), sim.CallCount("CardEstablishContext"));
+        EXPECT_EQ(sim.CallCount("CardDisconnect"), connects);
+    }
+
+    SimCardLibrary sim;
+    std::vector<StepResult> results;
+};
+
+TEST_F(ScriptRunnerTest, ReportsEachExchangeWithTheCardPageLines) {
+    const Script script = Parsed(
+        "# Select EF 2F00\n"
+        "00 A4 00 0C 02 2F 00 [] (90 00)\n"
+        "00 B0 00 00 02 [5A 51] (90 00)\n"
+        "reset\n"
+        "00 CA 00 5A 08\n");
+    const ScriptRunSummary summary = Run(script);
+    EXPECT_FALSE(summary.error);
+    EXPECT_EQ(summary.commands, 3);
+    EXPECT_EQ(summary.passes, 1);
+    EXPECT_EQ(summary.failures, 1);
+    ASSERT_EQ(results.size(), 4u);
+    EXPECT_THAT(
+        results[0].logLines,
+        ElementsAre("Send Data (0x0007 bytes) : ", "00 A4 00 0C 02 2F 00 ", "Send Data Success",
+                    "Receive Data : (0x0002 bytes) : ", "90 00 ", "            "));
+    EXPECT_EQ(results[1].verdict, Verdict::Fail);  // EF 2F00 starts with "ZP"
+    EXPECT_EQ(results[1].differing, (std::vector<std::size_t>{1}));
+    EXPECT_EQ(results[2].kind, ScriptStep::Kind::Reset);
+    EXPECT_EQ(results[3].verdict, Verdict::NoExpectation);
+    ExpectAllReleased(2);  // the reset connects again
+
+    const std::string junit = JunitReport("card", script, results, summary);
+    EXPECT_THAT(junit, HasSubstr("name=\"line 2: Select EF 2F00\""));
+    EXPECT_THAT(junit, HasSubstr("tests=\"3\" failures=\"1\""));
+    EXPECT_THAT(junit, HasSubstr("<failure message=\"sent 00 B0 00 00 02, expected [5A 51] (90 "
+                                 "00), got 5A 50 90 00\"/>"));
+    EXPECT_THAT(TextReport(script, results, summary),
+                HasSubstr("line 3: 00 B0 00 00 02\n  expected: [5A 51] (90 00)\n"
+                          "  got:      5A 50 90 00\n  FAIL, "));
+}
+
+TEST_F(ScriptRunnerTest, AFailedTransmitEndsTheRunUnlessToldToContinue) {
+    const Script script = Parsed("00 B0 00 00 01\n00 B0 00 00 01\n");
+    for (const bool continueAfterFailure : {false, true}) {
+        results.clear();
+        sim.FailNext("CardTransmit", 0x80100069);
+        const ScriptRunSummary summary = Run(script, continueAfterFailure);
+        EXPECT_EQ(summary.failures, 1);
+        EXPECT_EQ(summary.commands, continueAfterFailure ? 2 : 1);
+        EXPECT_EQ(results[0].logLines[2], "Send Data Fail, return code=0x0000000080100069");
+        EXPECT_EQ(results[0].verdict, Verdict::Fail);
+    }
+    ExpectAllReleased(2);
+}
+
+TEST_F(ScriptRunnerTest, StopsBetweenCommandsWhenAsked) {
+    const Script script = Parsed("00 B0 00 00 01\n00 B0 00 00 01\n00 B0 00 00 01\n");
+    ScriptRunner runner(sim, {SimCardLibrary::DefaultReaderName, 3, false});
+    const ScriptRunSummary summary = runner.Run(script, [&](const StepResult&) { runner.Stop(); });
+    EXPECT_TRUE(summary.stopped);
+    EXPECT_EQ(summary.commands, 1);
+    EXPECT_THAT(SummaryText(summary), HasSubstr("1 commands, 0 passed, 0 failed, "));
+    ExpectAllReleased(1);
+}
+
+TEST_F(ScriptRunnerTest, NoCardOrProtocolMeansNothingIsSent) {
+    const Script script = Parsed("00 B0 00 00 01\n");
+    ScriptRunner t0Only(sim, {SimCardLibrary::DefaultReaderName, 1, false});
+    EXPECT_EQ(*t0Only.Run(script, {}).error,
+              "Connect to \"ZP Simulated Reader 0\" Fail, return code=0x000000008010000F");
+    sim.RemoveCard(0);
+    EXPECT_TRUE(Run(script).error);
+    EXPECT_EQ(sim.CallCount("CardTransmit"), 0);
+    ExpectAllReleased(0);
+}
+
+}  // namespace
