@@ -1,9 +1,11 @@
 #include "app/InsightBar.h"
 
+#include <unistd.h>
 #include <QLabel>
 #include <algorithm>
 #include <utility>
 
+#include "core/session/PcscClients.h"
 #include "core/session/ReaderSession.h"
 #include "insight/InsightText.h"
 
@@ -23,6 +25,7 @@ InsightBar::InsightBar(QWidget* parent, QString atrListPath)
 }
 
 void InsightBar::ShowCard(const ReaderSession& session) {
+    ShowReaderHolders(session);
     CardState state;
     state.connected = session.CardConnected;
     if (const char* name = session.SelectedReaderName()) {
@@ -53,6 +56,23 @@ void InsightBar::ShowCard(const ReaderSession& session) {
     const auto match = atrList_.Identify(record.atr, atrLength);
     card_->setText(CardSummaryText(record.atr, atrLength, state.protocol, match));
     card_->setToolTip(AtrToolTipText(record.atr, atrLength, match));
+}
+
+void InsightBar::ShowReaderHolders(const ReaderSession& session) {
+    const bool sharing =
+        session.ConnectFailed && session.ConnectFailCode == pcsc_codes::kSharingViolation;
+    if (sharing == holdersShown_) {
+        return;
+    }
+    holdersShown_ = sharing;
+    if (!sharing) {
+        return;
+    }
+    const auto clients = FindPcscClients(processRoot_.toStdString(), static_cast<int>(getpid()));
+    status_->setText(clients.empty()
+                         ? tr("SCARD_E_SHARING_VIOLATION: no other program using PC/SC found")
+                         : tr("SCARD_E_SHARING_VIOLATION: held by %1")
+                               .arg(QString::fromStdString(PcscClientsText(clients))));
 }
 
 void InsightBar::ShowExchangeStatus(const QString& text) {

@@ -25,6 +25,10 @@ class InsightBar : public QStatusBar {
     // so that every tracking tick may call it; the ATR list is read on the first connect.
     void ShowCard(const ReaderSession& session);
 
+    // Where the programs using PC/SC are looked for when a connect meets a sharing
+    // violation; /proc by default.
+    void SetProcessRoot(const QString& root) { processRoot_ = root; }
+
   public slots:
     void ShowExchangeStatus(const QString& text);
 
@@ -38,7 +42,13 @@ class InsightBar : public QStatusBar {
         bool operator==(const CardState&) const = default;
     };
 
+    // On a connect refused with a sharing violation, names the other programs that use
+    // PC/SC; looked up once per run of such refusals.
+    void ShowReaderHolders(const ReaderSession& session);
+
     AtrList atrList_;
+    QString processRoot_ = QStringLiteral("/proc");
+    bool holdersShown_ = false;
     std::optional<CardState> shown_;
     QLabel* card_ = nullptr;
     QLabel* status_ = nullptr;

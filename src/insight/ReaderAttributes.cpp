@@ -141,7 +141,8 @@ std::string DescribeAttribute(ReaderAttribute attribute, const std::uint8_t* val
         return "(empty)";
     }
     if (shape == Shape::Text) {
-        return PlainText(value, length);
+        const std::string text = PlainText(value, length);
+        return text.empty() ? "(empty)" : text;
     }
     if (shape == Shape::Hex) {
         return HexText(value, length);

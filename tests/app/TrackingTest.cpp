@@ -1,10 +1,14 @@
 #include <gmock/gmock.h>
 
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "AppFixture.h"
+#include "app/InsightBar.h"
 #include "gui/CardStatusForm.h"
 #include "gui/memcard/DataForm.h"
 
@@ -294,3 +298,45 @@ TEST_F(Tracking, TheStatusBarShowsTheCardAndEachExchangesStatusWord) {
 }
 
 }  // namespace
+
+// A connect refused for sharing names the programs that use PC/SC, found in the process
+// table; the log and the boxes are those of any refused connect.
+TEST_F(Tracking, ASharingViolationNamesTheProgramsUsingPcsc) {
+    QTemporaryDir proc;
+    const auto process = [&proc](const char* pid, const char* comm, const char* maps) {
+        QDir(proc.path()).mkpath(QString::fromLatin1(pid));
+        for (const auto& [file, text] : {std::pair{"comm", comm}, std::pair{"maps", maps}}) {
+            QFile out(proc.filePath(QStringLiteral("%1/%2").arg(pid, file)));
+            ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+            out.write(text);
+        }
+    };
+    process("1234", "scdaemon\n", "7f00-7f10 r-xp 0 08:01 5 /usr/lib/libpcsclite.so.1.0.0\n");
+    process("99", "gnome-shell\n",
+            "7f00-7f10 r-xp 0 08:01 5 /usr/lib/x86_64/libpcsclite_real.so.1\n");
+    process("77", "bash\n", "7f00-7f10 r-xp 0 08:01 5 /usr/lib/libc.so.6\n");
+    process("self", "ignored\n", "libpcsclite\n");
+    Find<InsightBar>("InsightBar")->SetProcessRoot(proc.path());
+
+    auto* status = Find<QLabel>("InsightStatus");
+    AutoConnect()->trigger();  // off: each press of Connect tries once
+    card.InsertCard(0, SimCardKind::CpuT1);
+    card.RefuseNextConnects(1, 0x8010000B);
+    Button("ConnectBtn")->click();
+    EXPECT_EQ(
+        status->text(),
+        QStringLiteral("SCARD_E_SHARING_VIOLATION: held by gnome-shell (99), scdaemon (1234)"));
+    EXPECT_THAT(LogAfterInit(), ElementsAre("Connect Fail", ""));
+    EXPECT_TRUE(boxes.Boxes().empty());
+
+    // Other refusals name nobody; with nobody to name, the bar says so.
+    status->clear();
+    card.RefuseNextConnects(1);
+    Button("ConnectBtn")->click();
+    EXPECT_TRUE(status->text().isEmpty());
+    QDir(proc.path()).removeRecursively();
+    card.RefuseNextConnects(1, 0x8010000B);
+    Button("ConnectBtn")->click();
+    EXPECT_EQ(status->text(),
+              QStringLiteral("SCARD_E_SHARING_VIOLATION: no other program using PC/SC found"));
+}

@@ -42,6 +42,7 @@ TEST(ReaderAttributes, DecodeEachValueByItsKind) {
         {ReaderAttribute::AtrString, {0x3B, 0x95, 0x13}, "3B 95 13"},
         // Hostile and odd lengths: never read beyond the value, say what came instead.
         {ReaderAttribute::MaxClock, {}, "(empty)"},
+        {ReaderAttribute::VendorIfdType, {0, 0}, "(empty)"},
         {ReaderAttribute::MaxClock, {1, 2, 3, 4, 5}, "5 bytes: 01 02 03 04 05"},
     };
     for (const AttributeCase& c : cases) {

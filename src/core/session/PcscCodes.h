@@ -11,6 +11,7 @@ inline constexpr std::uint32_t kInvalidHandle = 0x80100003;
 inline constexpr std::uint32_t kInvalidParameter = 0x80100004;
 inline constexpr std::uint32_t kInsufficientBuffer = 0x80100008;
 inline constexpr std::uint32_t kTimeout = 0x8010000A;
+inline constexpr std::uint32_t kSharingViolation = 0x8010000B;
 inline constexpr std::uint32_t kUnknownReader = 0x80100009;
 inline constexpr std::uint32_t kNoSmartcard = 0x8010000C;
 inline constexpr std::uint32_t kProtoMismatch = 0x8010000F;

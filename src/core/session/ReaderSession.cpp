@@ -240,8 +240,10 @@ bool ReaderSession::TryConnectCard() {
         return false;
     }
     ReaderSlot& slot = Readers[Slot()];
-    if (library_.CardConnect(ReaderContext, state.reader, kShareShared, kProtocolsT0OrT1,
-                             &slot.CardHandle, &slot.ActiveProtocol) != 0) {
+    ConnectFailCode =
+        library_.CardConnect(ReaderContext, state.reader, kShareShared, kProtocolsT0OrT1,
+                             &slot.CardHandle, &slot.ActiveProtocol);
+    if (ConnectFailCode != 0) {
         ConnectFailed = true;
         return false;
     }
