@@ -26,6 +26,7 @@
 #include "gui/memcard/MemCardPages.h"
 #include "gui/msr/MsrPage.h"
 #include "gui/sam/SamPage.h"
+#include "gui/stress/StressWindow.h"
 
 namespace {
 
@@ -43,7 +44,10 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, 
 }  // namespace
 
 TMainForm::TMainForm(const Platform& platform)
-    : QMainWindow(nullptr), boxes_(platform.boxes), session_(platform.card, scardLog_) {
+    : QMainWindow(nullptr),
+      boxes_(platform.boxes),
+      session_(platform.card, scardLog_),
+      workerLibraries_(platform.workerLibraries) {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QString::fromLatin1(ProgramTitle));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -98,6 +102,8 @@ void TMainForm::CreateWidgets(const Platform& platform) {
     AutoConnect = Reader->addAction(QStringLiteral("Auto Connect"));
     AutoConnect->setObjectName(QStringLiteral("AutoConnect"));
     AutoConnect->setCheckable(true);
+    StressTestItem = Reader->addAction(QStringLiteral("Stress Test…"));
+    StressTestItem->setObjectName(QStringLiteral("StressTestItem"));
     ExitItem = Reader->addAction(QStringLiteral("Exit"));
     ExitItem->setObjectName(QStringLiteral("ExitItem"));
     Help = menuBar()->addMenu(QStringLiteral("&About"));
@@ -144,6 +150,7 @@ void TMainForm::ConnectWidgets() {
     connect(AboutBtn, &QPushButton::clicked, this, &TMainForm::AboutBtnClick);
     connect(ExitButton, &QPushButton::clicked, this, &TMainForm::ExitButtonClick);
     connect(AutoConnect, &QAction::triggered, this, &TMainForm::AutoConnectClick);
+    connect(StressTestItem, &QAction::triggered, this, &TMainForm::StressTestItemClick);
     connect(ExitItem, &QAction::triggered, this, &TMainForm::ExitItemClick);
     connect(AboutItem, &QAction::triggered, this, &TMainForm::AboutItemClick);
     connect(PageCtrl, &QTabWidget::currentChanged, this, &TMainForm::PageCtrlChange);
@@ -270,6 +277,24 @@ void TMainForm::ExitButtonClick() {
 
 void TMainForm::ExitItemClick() {
     ExitButtonClick();
+}
+
+void TMainForm::StressTestItemClick() {
+    if (!stressWindow_) {
+        StressSources sources;
+        sources.libraries = workerLibraries_;
+        sources.selectedReader = [this] {
+            return session_.ReaderCount > 0 ? QString::fromLocal8Bit(session_.SelectedReaderName())
+                                            : QString();
+        };
+        sources.currentCommand = [this](QString& error) {
+            return SCardSheet->CurrentCommand(error);
+        };
+        stressWindow_ = std::make_unique<StressWindow>(std::move(sources), boxes_);
+    }
+    stressWindow_->show();
+    stressWindow_->raise();
+    stressWindow_->activateWindow();
 }
 
 void TMainForm::AutoConnectClick() {

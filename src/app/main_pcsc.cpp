@@ -26,6 +26,8 @@ int main(int argc, char** argv) {
     PcscSamLibrary sam;
     PcscMsrLibrary msr;
     QtMessageBoxes boxes;
-    const Platform platform{card, sam, msr, boxes};
+    // Each worker of a stress run gets a PC/SC context of its own.
+    const Platform platform{card, sam, msr, boxes,
+                            [] { return std::make_unique<PcscCardLibrary>(); }};
     return RunProgram(app, platform);
 }
