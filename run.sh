@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-scripts/install-deps.sh cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev \
+scripts/install-deps.sh cmake ninja-build g++ pkg-config qt6-base-dev qt6-charts-dev libgl-dev \
     libpcsclite-dev libgtest-dev libgmock-dev pcsc-tools
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then

@@ -13,7 +13,7 @@ READER="Virtual PCD 00 00"
 SERVICE_DEADLINE=20 # seconds for the PC/SC service to list the virtual readers
 FUZZ_SECONDS=20     # seconds each fuzz target runs over its seed corpus
 PCSCD_DIR=/run/pcscd
-PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libpcsclite-dev pcscd
+PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-charts-dev libgl-dev libpcsclite-dev pcscd
     pcsc-tools libgtest-dev libgmock-dev googletest clang-format vsmartcard-vpcd
     vsmartcard-vpicc python3-pycryptodome xvfb xauth clang libclang-rt-14-dev
     dpkg-dev file lintian desktop-file-utils appstream)

@@ -1,12 +1,15 @@
 #pragma once
 
+#include "core/stress/CardLibraryFactory.h"
+
 class CardLibrary;
 class SamLibrary;
 class MsrLibrary;
 class MessageBoxes;
 class ReaderControlFactory;
 
-// What the windows talk to: the three libraries and the message boxes.
+// What the windows talk to: the three libraries and the message boxes, and where worker
+// threads (stress runs) get card libraries of their own.
 struct Platform {
     CardLibrary& card;
     SamLibrary& sam;
@@ -14,4 +17,5 @@ struct Platform {
     MessageBoxes& boxes;
     // Connections to a reader itself, for its Properties; none leaves the window out.
     ReaderControlFactory* readerControl = nullptr;
+    CardLibraryFactory workerLibraries = {};
 };

@@ -27,6 +27,7 @@
 #include "gui/msr/MsrPage.h"
 #include "gui/properties/ReaderPropertiesForm.h"
 #include "gui/sam/SamPage.h"
+#include "gui/stress/StressWindow.h"
 
 namespace {
 
@@ -44,7 +45,10 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, 
 }  // namespace
 
 TMainForm::TMainForm(const Platform& platform)
-    : QMainWindow(nullptr), boxes_(platform.boxes), session_(platform.card, scardLog_) {
+    : QMainWindow(nullptr),
+      boxes_(platform.boxes),
+      session_(platform.card, scardLog_),
+      workerLibraries_(platform.workerLibraries) {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QString::fromLatin1(ProgramTitle));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -104,6 +108,8 @@ void TMainForm::CreateWidgets(const Platform& platform) {
         PropertiesItem = Reader->addAction(QStringLiteral("&Properties…"));
         PropertiesItem->setObjectName(QStringLiteral("PropertiesItem"));
     }
+    StressTestItem = Reader->addAction(QStringLiteral("Stress Test…"));
+    StressTestItem->setObjectName(QStringLiteral("StressTestItem"));
     ExitItem = Reader->addAction(QStringLiteral("Exit"));
     ExitItem->setObjectName(QStringLiteral("ExitItem"));
     Help = menuBar()->addMenu(QStringLiteral("&About"));
@@ -150,6 +156,7 @@ void TMainForm::ConnectWidgets() {
     connect(AboutBtn, &QPushButton::clicked, this, &TMainForm::AboutBtnClick);
     connect(ExitButton, &QPushButton::clicked, this, &TMainForm::ExitButtonClick);
     connect(AutoConnect, &QAction::triggered, this, &TMainForm::AutoConnectClick);
+    connect(StressTestItem, &QAction::triggered, this, &TMainForm::StressTestItemClick);
     connect(ExitItem, &QAction::triggered, this, &TMainForm::ExitItemClick);
     if (PropertiesItem != nullptr) {
         connect(PropertiesItem, &QAction::triggered, this, &TMainForm::PropertiesItemClick);
@@ -279,6 +286,24 @@ void TMainForm::ExitButtonClick() {
 
 void TMainForm::ExitItemClick() {
     ExitButtonClick();
+}
+
+void TMainForm::StressTestItemClick() {
+    if (!stressWindow_) {
+        StressSources sources;
+        sources.libraries = workerLibraries_;
+        sources.selectedReader = [this] {
+            return session_.ReaderCount > 0 ? QString::fromLocal8Bit(session_.SelectedReaderName())
+                                            : QString();
+        };
+        sources.currentCommand = [this](QString& error) {
+            return SCardSheet->CurrentCommand(error);
+        };
+        stressWindow_ = std::make_unique<StressWindow>(std::move(sources), boxes_);
+    }
+    stressWindow_->show();
+    stressWindow_->raise();
+    stressWindow_->activateWindow();
 }
 
 void TMainForm::AutoConnectClick() {

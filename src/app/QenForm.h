@@ -6,6 +6,7 @@
 #include "core/common/ResponseLogModel.h"
 #include "core/session/ReaderInfo.h"
 #include "core/session/ReaderSession.h"
+#include "core/stress/CardLibraryFactory.h"
 #include "gui/LogFile.h"
 
 class QAction;
@@ -15,6 +16,7 @@ class QPushButton;
 class QTabWidget;
 class QTimer;
 class CpuCardPage;
+class StressWindow;
 class InsightBar;
 class MemCardPages;
 class MessageBoxes;
@@ -46,6 +48,8 @@ class TMainForm : public QMainWindow {
     // The Properties window, once Reader > Properties… has opened it.
     ReaderPropertiesForm* Properties() { return properties_.get(); }
     MemCardPages& MemoryCardPages() { return *memCardPages_; }
+    // The "Stress Test" window, once Reader > Stress Test… has opened it.
+    StressWindow* StressTest() { return stressWindow_.get(); }
 
     // Where "Save Log As…" and Ctrl+S ask for the file; the save-file dialog by default.
     void SetLogFileChooser(LogFileChooser chooser) { chooseLogFile_ = std::move(chooser); }
@@ -66,6 +70,7 @@ class TMainForm : public QMainWindow {
     void AutoConnectClick();
     // Reader > Properties…: the selected reader's Properties window.
     void PropertiesItemClick();
+    void StressTestItemClick();
     void PageCtrlChange();
     void ConnectTimerTimer();
     void ShowConnectedProtocol(TMainForm::ConnectForm form);
@@ -103,6 +108,7 @@ class TMainForm : public QMainWindow {
     QPushButton* ExitButton = nullptr;
     QMenu* Reader = nullptr;
     QAction* AutoConnect = nullptr;
+    QAction* StressTestItem = nullptr;
     QAction* ExitItem = nullptr;
     QAction* PropertiesItem = nullptr;
     ReaderControlFactory* readerControl_ = nullptr;
@@ -125,4 +131,6 @@ class TMainForm : public QMainWindow {
     TFrmAbout* about_ = nullptr;
     TSelectDlg* selectDlg_ = nullptr;
     TCardStatusDlg* cardStatusDlg_ = nullptr;
+    CardLibraryFactory workerLibraries_;
+    std::unique_ptr<StressWindow> stressWindow_;  // no parent: stays usable beside the others
 };

@@ -28,6 +28,8 @@ int main(int argc, char** argv) {
     PcscMsrLibrary msr;
     QtMessageBoxes boxes;
     PcscReaderControlFactory readerControl;
-    const Platform platform{card, sam, msr, boxes, &readerControl};
+    // Each worker of a stress run gets a PC/SC context of its own.
+    const Platform platform{
+        card, sam, msr, boxes, &readerControl, [] { return std::make_unique<PcscCardLibrary>(); }};
     return RunProgram(app, platform);
 }

@@ -7,6 +7,7 @@
 #include "app/QtMessageBoxes.h"
 #include "app/StartUp.h"
 #include "cli/CommandLine.h"
+#include "core/stress/LockedCardLibrary.h"
 #include "sim/SimCardLibrary.h"
 #include "sim/SimMsrLibrary.h"
 #include "sim/SimReaderControl.h"
@@ -32,7 +33,11 @@ int main(int argc, char** argv) {
     SimMsrLibrary msr(card);
     QtMessageBoxes boxes;
     SimReaderControlFactory readerControl(card);
-    const Platform platform{card, sam, msr, boxes, &readerControl};
+    // The windows and the stress workers share the one simulated reader, a call at a time.
+    LockedCardLibrary shared(card, card.SharedLock());
+    const Platform platform{shared, sam, msr, boxes, &readerControl, [&card] {
+                                return std::make_unique<LockedCardLibrary>(card, card.SharedLock());
+                            }};
     SimulatorWindow simulator(card, sam, msr);
     return RunProgram(app, platform, &simulator);
 }

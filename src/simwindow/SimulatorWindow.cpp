@@ -7,9 +7,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <memory>
+#include <mutex>
 
 #include "core/msr/MsrLibrary.h"
 #include "sim/SimCardFactory.h"
@@ -58,6 +60,7 @@ class ReaderPanel : public QWidget {
         : QWidget(parent), reader_(reader), cards_(cards), sam_(sam), msr_(msr) {
         auto* layout = new QVBoxLayout(this);
         layout->addWidget(CreateCardBox());
+        layout->addWidget(CreateTimingBox());
         layout->addWidget(CreateSamBox());
         layout->addWidget(CreateStripeBox());
         layout->addStretch();
@@ -98,6 +101,7 @@ class ReaderPanel : public QWidget {
 
         connect(kind_, &QComboBox::currentIndexChanged, this, [this] { ShowI2cChoice(); });
         connect(insert, &QPushButton::clicked, this, [this] {
+            std::lock_guard lock(cards_.SharedLock());
             const auto kind = static_cast<SimCardKind>(kind_->currentData().toInt());
             if (kind == SimCardKind::I2C) {
                 cards_.InsertCard(
@@ -109,12 +113,42 @@ class ReaderPanel : public QWidget {
         });
         ShowI2cChoice();
         connect(remove, &QPushButton::clicked, this, [this] {
+            std::lock_guard lock(cards_.SharedLock());
             cards_.RemoveCard(reader_);
             ShowCardStatus();
         });
-        connect(refuse, &QPushButton::clicked, this,
-                [this] { cards_.RefuseNextConnects(kRefusedConnects); });
+        connect(refuse, &QPushButton::clicked, this, [this] {
+            std::lock_guard lock(cards_.SharedLock());
+            cards_.RefuseNextConnects(kRefusedConnects);
+        });
         return box;
+    }
+
+    // Latency (fixed plus random jitter) and failures of every N-th transmit.
+    QGroupBox* CreateTimingBox() {
+        auto* box = new QGroupBox(tr("Timing"), this);
+        auto* layout = new QFormLayout(box);
+        const SimTimingSettings now = cards_.ReaderTiming(reader_);
+        auto spin = [&](const char* name, const QString& label, std::uint32_t value) {
+            auto* spin = new QSpinBox(box);
+            spin->setObjectName(Named(name, reader_));
+            spin->setRange(0, 10'000'000);
+            spin->setValue(static_cast<int>(value));
+            layout->addRow(label, spin);
+            connect(spin, &QSpinBox::valueChanged, this, [this] { ApplyTiming(); });
+            return spin;
+        };
+        latency_ = spin("SimLatencySpin", tr("Latency (µs):"), now.latencyUs);
+        jitter_ = spin("SimJitterSpin", tr("Jitter (µs):"), now.jitterUs);
+        failEvery_ = spin("SimFailEverySpin", tr("Fail every N (0: never):"), now.failEvery);
+        return box;
+    }
+
+    void ApplyTiming() {
+        std::lock_guard lock(cards_.SharedLock());
+        cards_.SetReaderTiming(reader_, {static_cast<std::uint32_t>(latency_->value()),
+                                         static_cast<std::uint32_t>(jitter_->value()),
+                                         static_cast<std::uint32_t>(failEvery_->value())});
     }
 
     QGroupBox* CreateSamBox() {
@@ -183,6 +217,7 @@ class ReaderPanel : public QWidget {
     }
 
     void ShowCardStatus() {
+        std::lock_guard lock(cards_.SharedLock());
         const SimCard* card = cards_.CardIn(reader_);
         if (card == nullptr) {
             cardStatus_->setText(tr("No card"));
@@ -207,6 +242,9 @@ class ReaderPanel : public QWidget {
     QComboBox* i2cChip_ = nullptr;
     QLabel* cardStatus_ = nullptr;
     QLabel* samStatus_ = nullptr;
+    QSpinBox* latency_ = nullptr;
+    QSpinBox* jitter_ = nullptr;
+    QSpinBox* failEvery_ = nullptr;
     QLineEdit* tracks_[3] = {};
 };
 

@@ -178,6 +178,16 @@ void CpuCardPage::SetReaderNameCaption(const QString& text) {
     readerName_->setText(text);
 }
 
+std::optional<std::vector<std::uint8_t>> CpuCardPage::CurrentCommand(QString& error) const {
+    ApduBuffer command{};
+    std::int32_t n = 0;
+    if (const auto fault = ParseApduFields(ReadApduTexts(edits_), command, n)) {
+        error = QString::fromStdString(*fault);
+        return std::nullopt;
+    }
+    return std::vector<std::uint8_t>(command.begin(), command.begin() + n);
+}
+
 void CpuCardPage::FocusCla() {
     edits_[FieldCla]->setFocus();
 }

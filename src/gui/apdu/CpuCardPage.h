@@ -2,6 +2,7 @@
 
 #include <QWidget>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 class ClickableLabel;
@@ -29,6 +30,8 @@ class CpuCardPage : public QWidget {
     void SetProtocolText(const QString& text);
     void SetReaderNameCaption(const QString& text);
     void FocusCla();
+    // The command the fields hold now, parsed as Send parses it, or nothing and the reason.
+    std::optional<std::vector<std::uint8_t>> CurrentCommand(QString& error) const;
 
   public slots:
     void SCardSendClick();
