@@ -26,6 +26,7 @@
 #include "gui/memcard/MemCardPages.h"
 #include "gui/msr/MsrPage.h"
 #include "gui/sam/SamPage.h"
+#include "gui/script/ScriptActions.h"
 
 namespace {
 
@@ -132,6 +133,12 @@ void TMainForm::CreateWidgets(const Platform& platform) {
     saveLog_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     saveLog_->setShortcutContext(Qt::WindowShortcut);
     addAction(saveLog_);
+
+    // Record Script…, Stop Recording and Run Script… in the Reader menu, before Exit.
+    auto* scripts =
+        new ScriptActions(session_, scardLog_, boxes_, platform.workerCard, this, insightBar_);
+    scripts->AddToMenu(Reader, ExitItem);
+    connect(SCardSheet, &CpuCardPage::CardApduSent, scripts, &ScriptActions::CardApduSent);
 }
 
 void TMainForm::ConnectWidgets() {

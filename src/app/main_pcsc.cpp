@@ -26,6 +26,7 @@ int main(int argc, char** argv) {
     PcscSamLibrary sam;
     PcscMsrLibrary msr;
     QtMessageBoxes boxes;
-    const Platform platform{card, sam, msr, boxes};
+    const Platform platform{card, sam, msr, boxes,
+                            [] { return std::make_unique<PcscCardLibrary>(); }};
     return RunProgram(app, platform);
 }

@@ -7,6 +7,7 @@
 #include "app/QtMessageBoxes.h"
 #include "app/StartUp.h"
 #include "cli/CommandLine.h"
+#include "core/script/LockedCardLibrary.h"
 #include "sim/SimCardLibrary.h"
 #include "sim/SimMsrLibrary.h"
 #include "sim/SimSamLibrary.h"
@@ -25,12 +26,16 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("zp-readertest-sim"));
-    SimCardLibrary card;
-    card.InsertCard(0, SimCardKind::CpuT1);
-    SimSamLibrary sam(card);
-    SimMsrLibrary msr(card);
+    SimCardLibrary sim;
+    sim.InsertCard(0, SimCardKind::CpuT1);
+    SimSamLibrary sam(sim);
+    SimMsrLibrary msr(sim);
     QtMessageBoxes boxes;
-    const Platform platform{card, sam, msr, boxes};
-    SimulatorWindow simulator(card, sam, msr);
+    // The window and a script run reach the simulated cards one call at a time.
+    std::mutex simLock;
+    LockedCardLibrary card(sim, simLock);
+    const Platform platform{card, sam, msr, boxes,
+                            [&] { return std::make_unique<LockedCardLibrary>(sim, simLock); }};
+    SimulatorWindow simulator(sim, sam, msr);
     return RunProgram(app, platform, &simulator);
 }
