@@ -2,7 +2,7 @@
 # (CPack's DEB generator; scripts/package.sh builds it).
 include(GNUInstallDirs)
 
-set(ZP_PROGRAMS zp-readertest zp-readertest-sim zp-vcard)
+set(ZP_PROGRAMS zp-readertest zp-readertest-sim zp-readertest-cli zp-vcard)
 set(ZP_DATA ${PROJECT_SOURCE_DIR}/data)
 set(ZP_GENERATED ${PROJECT_BINARY_DIR}/data)
 
@@ -41,10 +41,11 @@ foreach(name zp-readertest.1 changelog)
 endforeach()
 add_custom_target(zp-compressed-docs ALL
                   DEPENDS ${ZP_GENERATED}/zp-readertest.1.gz ${ZP_GENERATED}/changelog.gz)
-foreach(program zp-readertest-sim zp-vcard)
+foreach(program zp-readertest-sim zp-readertest-cli zp-vcard)
     file(CREATE_LINK zp-readertest.1.gz ${ZP_GENERATED}/${program}.1.gz SYMBOLIC)
 endforeach()
 install(FILES ${ZP_GENERATED}/zp-readertest.1.gz ${ZP_GENERATED}/zp-readertest-sim.1.gz
+              ${ZP_GENERATED}/zp-readertest-cli.1.gz
               ${ZP_GENERATED}/zp-vcard.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${ZP_GENERATED}/changelog.gz ${ZP_DATA}/copyright

@@ -12,15 +12,15 @@ cd "$(dirname "$0")/.."
 BUILD_DIR=${1:?usage: scripts/check-install.sh BUILD_DIR}
 PROGRAM_DEADLINE=30 # seconds a program may take to answer --version or --help
 STAY_UP_SECONDS=3   # how long the simulator must run offscreen
-PROGRAMS=(zp-readertest zp-readertest-sim zp-vcard)
+PROGRAMS=(zp-readertest zp-readertest-sim zp-readertest-cli zp-vcard)
 # Every installed file, below the prefix.
 FILES=(
-    bin/zp-readertest bin/zp-readertest-sim bin/zp-vcard
+    bin/zp-readertest bin/zp-readertest-sim bin/zp-readertest-cli bin/zp-vcard
     share/applications/zp-readertest.desktop share/applications/zp-readertest-sim.desktop
     share/metainfo/org.example.zp_readertest.metainfo.xml
     share/icons/hicolor/scalable/apps/zp-readertest.svg
     share/man/man1/zp-readertest.1.gz share/man/man1/zp-readertest-sim.1.gz
-    share/man/man1/zp-vcard.1.gz
+    share/man/man1/zp-readertest-cli.1.gz share/man/man1/zp-vcard.1.gz
     share/doc/zp-readertest/copyright share/doc/zp-readertest/changelog.gz
 )
 ICON_SIZES=(16 22 24 32 48 64 128 256)
@@ -106,6 +106,13 @@ changelog=$(zcat "$prefix/share/doc/zp-readertest/changelog.gz")
 [[ "$changelog" == "zp-readertest ($version) "* ]] || fail "the changelog's newest entry is not $version"
 echo "version $version everywhere"
 check_stays_up "$prefix/bin/zp-readertest-sim"
+# The console program runs where no Qt Widgets are installed.
+if readelf -d "$prefix/bin/zp-readertest-cli" | grep -q 'libQt6Widgets\|libQt6Gui'; then
+    fail "zp-readertest-cli links Qt Gui or Widgets"
+fi
+cli_list=$(run_bounded "$prefix/bin/zp-readertest-cli" list --simulated) ||
+    fail "zp-readertest-cli list --simulated failed"
+[[ "$cli_list" == "[0] ZP Simulated Reader 0: 3B "* ]] || fail "zp-readertest-cli list answered '$cli_list'"
 
 desktop-file-validate "$prefix"/share/applications/*.desktop
 appstreamcli validate --no-net "$prefix/share/metainfo/org.example.zp_readertest.metainfo.xml"

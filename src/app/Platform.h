@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/stress/CardLibraryFactory.h"
+#include "core/session/CardLibraryFactory.h"
 
 class CardLibrary;
 class SamLibrary;

@@ -27,6 +27,7 @@
 #include "gui/msr/MsrPage.h"
 #include "gui/properties/ReaderPropertiesForm.h"
 #include "gui/sam/SamPage.h"
+#include "gui/script/ScriptActions.h"
 #include "gui/stress/StressWindow.h"
 
 namespace {
@@ -144,6 +145,12 @@ void TMainForm::CreateWidgets(const Platform& platform) {
     saveLog_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     saveLog_->setShortcutContext(Qt::WindowShortcut);
     addAction(saveLog_);
+
+    // Record Script…, Stop Recording and Run Script… in the Reader menu, before Exit.
+    auto* scripts =
+        new ScriptActions(session_, scardLog_, boxes_, platform.workerLibraries, this, insightBar_);
+    scripts->AddToMenu(Reader, ExitItem);
+    connect(SCardSheet, &CpuCardPage::CardApduSent, scripts, &ScriptActions::CardApduSent);
 }
 
 void TMainForm::ConnectWidgets() {

@@ -4,9 +4,9 @@
 #include <memory>
 
 #include "core/common/ResponseLogModel.h"
+#include "core/session/CardLibraryFactory.h"
 #include "core/session/ReaderInfo.h"
 #include "core/session/ReaderSession.h"
-#include "core/stress/CardLibraryFactory.h"
 #include "gui/LogFile.h"
 
 class QAction;

@@ -7,7 +7,7 @@
 #include "app/QtMessageBoxes.h"
 #include "app/StartUp.h"
 #include "cli/CommandLine.h"
-#include "core/stress/LockedCardLibrary.h"
+#include "core/session/LockedCardLibrary.h"
 #include "sim/SimCardLibrary.h"
 #include "sim/SimMsrLibrary.h"
 #include "sim/SimReaderControl.h"
@@ -27,10 +27,10 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("zp-readertest-sim"));
-    SimCardLibrary card;
-    card.InsertCard(0, SimCardKind::CpuT1);
-    SimSamLibrary sam(card);
-    SimMsrLibrary msr(card);
+    SimCardLibrary sim;
+    sim.InsertCard(0, SimCardKind::CpuT1);
+    SimSamLibrary sam(sim);
+    SimMsrLibrary msr(sim);
     QtMessageBoxes boxes;
     SimReaderControlFactory readerControl(card);
     // The windows and the stress workers share the one simulated reader, a call at a time.

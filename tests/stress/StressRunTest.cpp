@@ -7,9 +7,9 @@
 #include <fstream>
 #include <mutex>
 
+#include "core/session/LockedCardLibrary.h"
 #include "core/stress/ApduWorkload.h"
 #include "core/stress/ExchangeCsvLog.h"
-#include "core/stress/LockedCardLibrary.h"
 #include "core/stress/StressRun.h"
 #include "sim/SimCardLibrary.h"
 

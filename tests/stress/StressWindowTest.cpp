@@ -24,7 +24,7 @@
 #include "app/Platform.h"
 #include "app/QenForm.h"
 #include "app/StartUp.h"
-#include "core/stress/LockedCardLibrary.h"
+#include "core/session/LockedCardLibrary.h"
 #include "gui/SelectForm.h"
 #include "gui/stress/StressWindow.h"
 #include "sim/SimCardLibrary.h"

@@ -1,6 +1,7 @@
 #include "core/script/Script.h"
 
 #include "core/common/Conversions.h"
+#include "core/common/LogFormat.h"
 
 std::string PatternText(const BytePattern& pattern) {
     std::string text;
@@ -26,4 +27,25 @@ std::string ExpectationText(const ScriptStep& step) {
         text += ")";
     }
     return text;
+}
+
+std::string RecordedScriptText(const std::vector<std::uint8_t>& command, std::uint32_t code,
+                               const std::vector<std::uint8_t>& reply) {
+    const auto hex = [](const std::uint8_t* bytes, std::size_t n) {
+        std::string text = BytesToHexText(bytes, static_cast<std::int32_t>(n));
+        if (!text.empty()) {
+            text.pop_back();
+        }
+        return text;
+    };
+    std::string text = hex(command.data(), command.size());
+    if (code != 0) {
+        return ReturnCodeText("# transmit failed, return code=0x", code) + "\n" + text + "\n";
+    }
+    const std::size_t data = reply.size() >= 2 ? reply.size() - 2 : reply.size();
+    text += " [" + hex(reply.data(), data) + "]";
+    if (reply.size() >= 2) {
+        text += " (" + hex(reply.data() + data, 2) + ")";
+    }
+    return text + "\n";
 }

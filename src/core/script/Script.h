@@ -35,3 +35,9 @@ inline bool HasExpectation(const ScriptStep& step) {
 std::string ExpectationText(const ScriptStep& step);
 // The bytes of a pattern as hex, `XX` for any byte.
 std::string PatternText(const BytePattern& pattern);
+
+// A command and the card's answer as script text: the command's bytes with the reply as
+// its exact expectation, `[data] (SW1 SW2)`. A failed transmit gives a comment naming its
+// return code, then the command alone. Ends with a line break.
+std::string RecordedScriptText(const std::vector<std::uint8_t>& command, std::uint32_t code,
+                               const std::vector<std::uint8_t>& reply);

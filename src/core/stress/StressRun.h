@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "core/stress/CardLibraryFactory.h"
+#include "core/session/CardLibraryFactory.h"
 #include "core/stress/StressStats.h"
 #include "core/stress/StressWorkload.h"
 

@@ -196,11 +196,17 @@ void CpuCardPage::SCardSendClick() {
     if (session_.CardBusy) {
         return;
     }
-    SendCardApdu(ReadApduTexts(edits_), session_, boxes_, scardLog_,
-                 [this](const ApduReply& reply) {
-                     emit ExchangeStatus(ExchangeStatusText(
-                         reply.code, reply.bytes.data(), std::min(reply.length, ApduBufferSize)));
-                 });
+    const ApduTexts texts = ReadApduTexts(edits_);
+    SendCardApdu(texts, session_, boxes_, scardLog_, [this, &texts](const ApduReply& reply) {
+        emit ExchangeStatus(ExchangeStatusText(reply.code, reply.bytes.data(),
+                                               std::min(reply.length, ApduBufferSize)));
+        ApduBuffer command{};
+        std::int32_t n = 0;
+        if (!ParseApduFields(texts, command, n)) {
+            emit CardApduSent(std::vector<std::uint8_t>(command.begin(), command.begin() + n),
+                              reply);
+        }
+    });
 }
 
 void CpuCardPage::ScardClearClick() {

@@ -5,6 +5,8 @@
 #include <optional>
 #include <vector>
 
+#include "core/apdu/CardExchange.h"
+
 class ClickableLabel;
 class FieldBinder;
 class QLabel;
@@ -67,6 +69,8 @@ class CpuCardPage : public QWidget {
     // After every transmit: the reply's status word and its meaning, or the failed call's
     // PC/SC code name.
     void ExchangeStatus(const QString& text);
+    // After every transmit from Send: the command as sent and the card's answer.
+    void CardApduSent(const std::vector<std::uint8_t>& command, const ApduReply& reply);
 
   private:
     void CreateWidgets();

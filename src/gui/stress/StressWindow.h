@@ -10,7 +10,7 @@
 #include <optional>
 #include <vector>
 
-#include "core/stress/CardLibraryFactory.h"
+#include "core/session/CardLibraryFactory.h"
 #include "core/stress/StressStats.h"
 #include "core/stress/StressWorkload.h"
 

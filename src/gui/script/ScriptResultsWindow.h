@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/script/ScriptRunner.h"
+#include "gui/script/ScriptFiles.h"
+
+class CardLibrary;
+class MessageBoxes;
+class QCheckBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTableWidget;
+class QThread;
+class ResponseLog;
+class ScriptRunWorker;
+
+// The "Script Results" window: one row per command of a run (line, command, expected, got,
+// verdict, microseconds), the bytes that differ highlighted, a summary, a progress bar and
+// Stop. The run goes on in a worker thread with a card library of its own; every step's
+// lines go into the card log as they arrive. Shown without a parent, beside the main window.
+class ScriptResultsWindow : public QWidget {
+    Q_OBJECT
+  public:
+    using CardLibraryFactory = std::function<std::unique_ptr<CardLibrary>()>;
+
+    ScriptResultsWindow(ResponseLog& cardLog, MessageBoxes& boxes,
+                        const ScriptFileChooser& chooseFile);
+    ~ScriptResultsWindow() override;
+
+    // Runs `script` (named `name`) against the card in `reader`; false while a run goes on.
+    bool Start(const Script& script, const QString& name, const std::string& reader,
+               CardLibraryFactory newLibrary);
+    bool Running() const { return worker_ != nullptr; }
+
+  public slots:
+    void ScriptStopClick();
+    void ScriptRunAgainClick();
+    void ScriptSaveResultsClick();
+
+  signals:
+    void RunFinished();
+
+  private:
+    void CreateWidgets();
+    void ConnectWidgets();
+    void StepDone(const StepResult& result);
+    void Finished(const ScriptRunSummary& summary);
+    void EndThread();
+
+    ResponseLog& cardLog_;
+    MessageBoxes& boxes_;
+    const ScriptFileChooser& chooseFile_;
+    Script script_;
+    QString name_;
+    std::string reader_;
+    CardLibraryFactory newLibrary_;
+    std::vector<StepResult> results_;
+    ScriptRunSummary summary_;
+
+    QThread* thread_ = nullptr;
+    ScriptRunWorker* worker_ = nullptr;
+
+    QLabel* scriptName_ = nullptr;
+    QTableWidget* table_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+    QLabel* summaryLabel_ = nullptr;
+    QCheckBox* continueAfterFailures_ = nullptr;
+    QPushButton* stop_ = nullptr;
+    QPushButton* runAgain_ = nullptr;
+    QPushButton* saveResults_ = nullptr;
+    QPushButton* close_ = nullptr;
+};
