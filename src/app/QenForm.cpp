@@ -29,6 +29,7 @@
 #include "gui/sam/SamPage.h"
 #include "gui/script/ScriptActions.h"
 #include "gui/stress/StressWindow.h"
+#include "insight/StressReport.h"
 
 namespace {
 
@@ -306,6 +307,7 @@ void TMainForm::StressTestItemClick() {
         sources.currentCommand = [this](QString& error) {
             return SCardSheet->CurrentCommand(error);
         };
+        sources.scriptWorkload = LoadScriptWorkload;
         stressWindow_ = std::make_unique<StressWindow>(std::move(sources), boxes_);
     }
     stressWindow_->show();

@@ -27,10 +27,10 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("zp-readertest-sim"));
-    SimCardLibrary sim;
-    sim.InsertCard(0, SimCardKind::CpuT1);
-    SimSamLibrary sam(sim);
-    SimMsrLibrary msr(sim);
+    SimCardLibrary card;
+    card.InsertCard(0, SimCardKind::CpuT1);
+    SimSamLibrary sam(card);
+    SimMsrLibrary msr(card);
     QtMessageBoxes boxes;
     SimReaderControlFactory readerControl(card);
     // The windows and the stress workers share the one simulated reader, a call at a time.

@@ -5,6 +5,7 @@
 
 #include "cli/CliCommands.h"
 #include "cli/CommandLine.h"
+#include "cli/StressCommand.h"
 #include "core/session/CardLibrary.h"
 #include "pcsc/PcscCardLibrary.h"
 #include "sim/SimCardLibrary.h"
@@ -21,6 +22,12 @@ constexpr Subcommand kSubcommands[] = {
 #define ZP_CLI_COMMAND(word, name, summary) {word, Run##name##Command, summary},
 #include "cli/CliCommandList.h"
 #undef ZP_CLI_COMMAND
+    // Commands whose arguments start after their word.
+    {"stress",
+     [](const QStringList& args, QTextStream& out, QTextStream& err) {
+         return RunStressCommand(args.mid(1), out, err);
+     },
+     "Repeats a command, a script or a connect cycle on readers and measures them."},
 };
 
 QString Description() {

@@ -167,10 +167,8 @@ int ParseOptions(const QStringList& args, const StressCommandHooks& hooks, QText
         options.settingsJson[QStringLiteral("apdu")] = parser.value(QStringLiteral("apdu"));
     } else if (parser.isSet(QStringLiteral("script"))) {
         const QString path = parser.value(QStringLiteral("script"));
-        if (!hooks.scriptWorkload) {
-            return usage(QStringLiteral("--script: not available"));
-        }
-        options.workload = hooks.scriptWorkload(path, error);
+        options.workload = hooks.scriptWorkload ? hooks.scriptWorkload(path, error)
+                                                : LoadScriptWorkload(path, error);
         if (!options.workload) {
             return usage(QStringLiteral("--script: ") + error);
         }

@@ -11,7 +11,7 @@ class QTextStream;
 // What the console program plugs into the stress command.
 struct StressCommandHooks {
     // The workload of --script FILE, or an empty factory and the reason in `error`; without
-    // this hook --script is a usage error.
+    // this hook the file is read and parsed as a script.
     std::function<StressWorkloadFactory(const QString& path, QString& error)> scriptWorkload;
     // Called once the run has started and SIGINT stops it (for tests).
     std::function<void()> started;

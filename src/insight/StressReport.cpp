@@ -1,5 +1,6 @@
 #include "insight/StressReport.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSaveFile>
@@ -7,6 +8,7 @@
 #include <climits>
 
 #include "core/stress/ExchangeCsvLog.h"
+#include "core/stress/ScriptWorkload.h"
 #include "insight/PcscCodeNames.h"
 #include "insight/StatusWords.h"
 
@@ -132,4 +134,18 @@ bool SaveStressReport(const QString& path, const QJsonObject& report, QString& e
         return false;
     }
     return true;
+}
+
+StressWorkloadFactory LoadScriptWorkload(const QString& path, QString& error) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = file.errorString();
+        return {};
+    }
+    const QByteArray text = file.readAll();
+    std::string reason;
+    StressWorkloadFactory factory =
+        ScriptWorkloadFromText(std::string_view(text.constData(), text.size()), reason);
+    error = QString::fromStdString(reason);
+    return factory;
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/stress/StressStats.h"
+#include "core/stress/StressWorkload.h"
 
 // The words and the JSON report of a stress run, shared by the window and the command line.
 
@@ -26,3 +27,7 @@ QJsonObject StressReportJson(const QString& programVersion, const QJsonObject& s
 
 // Writes the report atomically (a failed save leaves no partial file); false with the reason.
 bool SaveStressReport(const QString& path, const QJsonObject& report, QString& error);
+
+// The workload of the script file at `path`; an empty factory and the reason (the file
+// cannot be read, or the parser's error with its line and column) otherwise.
+StressWorkloadFactory LoadScriptWorkload(const QString& path, QString& error);

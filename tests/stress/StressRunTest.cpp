@@ -10,6 +10,7 @@
 #include "core/session/LockedCardLibrary.h"
 #include "core/stress/ApduWorkload.h"
 #include "core/stress/ExchangeCsvLog.h"
+#include "core/stress/ScriptWorkload.h"
 #include "core/stress/StressRun.h"
 #include "sim/SimCardLibrary.h"
 
@@ -22,6 +23,13 @@ const std::vector<std::uint8_t> kSelectMissing = {0x00, 0xA4, 0x04, 0x00, 0x02, 
 
 StressWorkloadFactory Apdu(std::vector<std::uint8_t> command) {
     return [command] { return std::make_unique<ApduWorkload>(command); };
+}
+
+StressWorkloadFactory Script(const char* text) {
+    std::string error;
+    StressWorkloadFactory factory = ScriptWorkloadFromText(text, error);
+    EXPECT_TRUE(factory) << error;
+    return factory;
 }
 
 StressWorkloadFactory ConnectCycle() {
@@ -95,6 +103,24 @@ TEST_F(StressRunTest, CountsAndCausesAreExact) {
          RunEnd::Kind::Completed,
          notFound,
          {0, 1, 2, 3, 4, 5}},
+        {"a script with a reset, passing",
+         Script("00 84 00 00 08 (90 00)\nreset\n00 84 00 00 08 [XX XX XX XX XX XX XX XX]"),
+         {.count = 5},
+         0,
+         5,
+         0,
+         RunEnd::Kind::Completed,
+         {},
+         {}},
+        {"a script whose expectation fails",
+         Script("00 84 00 00 08 (90 00)\n00 84 00 00 08 (6A 82)"),
+         {.count = 3},
+         0,
+         3,
+         3,
+         RunEnd::Kind::Completed,
+         {FailureCause::Kind::StatusWord, 0x9000},
+         {0, 1, 2}},
         {"connect cycles",
          ConnectCycle(),
          {.count = 12, .exclusive = true},

@@ -35,8 +35,7 @@ struct StressSources {
     std::function<QString()> selectedReader;
     // The CPU card page's current command, or nothing and the reason.
     std::function<std::optional<std::vector<std::uint8_t>>(QString& error)> currentCommand;
-    // The workload of a script file, or an empty factory and the reason; without it a script
-    // run is refused with a box.
+    // The workload of a script file, or an empty factory and the reason (refused with a box).
     std::function<StressWorkloadFactory(const QString& path, QString& error)> scriptWorkload;
 };
 
