@@ -1,4 +1,4 @@
-# Install rules for the three programs and their desktop files, and the Debian package
+# Install rules for the four programs and their desktop files, and the Debian package
 # (CPack's DEB generator; scripts/package.sh builds it).
 include(GNUInstallDirs)
 
@@ -29,7 +29,7 @@ endforeach()
 
 # The manual page, with the project's version, and the changelog, compressed as Debian
 # wants them (gzip -9n: no name or time stamp, so the package is reproducible). The page
-# covers all three programs; the other two names are links to it.
+# covers all four programs; the other three names are links to it.
 configure_file(${ZP_DATA}/zp-readertest.1.in ${ZP_GENERATED}/zp-readertest.1 @ONLY)
 configure_file(${ZP_DATA}/changelog ${ZP_GENERATED}/changelog COPYONLY)
 foreach(name zp-readertest.1 changelog)
@@ -67,8 +67,10 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
        "SLE4418/4428, SLE4404, SLE4406/4436/5536 and I2C memory cards, the reader's\n"
        "SAM slot and its magnetic stripe reader.\n"
        "\n"
-       "zp-readertest-sim runs the same program on a built-in simulated reader, and\n"
-       "zp-vcard puts a simulated card into a virtual reader of the PC/SC service.")
+       "zp-readertest-sim runs the same program on a built-in simulated reader,\n"
+       "zp-readertest-cli runs scripts of APDUs against a card and checks the replies\n"
+       "on test stations and in CI, and zp-vcard puts a simulated card into a virtual\n"
+       "reader of the PC/SC service.")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
