@@ -131,6 +131,7 @@ void TMainForm::CreateWidgets(const Platform& platform) {
     saveLog_->setObjectName(QStringLiteral("SaveLog"));
     saveLog_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     saveLog_->setShortcutContext(Qt::WindowShortcut);
+    saveLog_->setAutoRepeat(false);
     addAction(saveLog_);
 }
 
