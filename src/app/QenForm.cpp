@@ -124,7 +124,7 @@ void TMainForm::CreateWidgets(const Platform& platform) {
     ConnectTimer->setObjectName(QStringLiteral("ConnectTimer"));
     ConnectTimer->setInterval(kConnectTimerInterval);
 
-    insightBar_ = new InsightBar(this);
+    insightBar_ = new InsightBar(this, platform.atrListPath);
     setStatusBar(insightBar_);
     // Ctrl+S is no caption's accelerator; it saves the log of the page in view.
     saveLog_ = new QAction(this);

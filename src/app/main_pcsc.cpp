@@ -6,6 +6,7 @@
 #include "app/QtMessageBoxes.h"
 #include "app/StartUp.h"
 #include "cli/CommandLine.h"
+#include "insight/AtrList.h"
 #include "pcsc/PcscCardLibrary.h"
 #include "pcsc/PcscMsrLibrary.h"
 #include "pcsc/PcscSamLibrary.h"
@@ -26,6 +27,6 @@ int main(int argc, char** argv) {
     PcscSamLibrary sam;
     PcscMsrLibrary msr;
     QtMessageBoxes boxes;
-    const Platform platform{card, sam, msr, boxes};
+    const Platform platform{card, sam, msr, boxes, QString::fromLatin1(AtrList::kInstalledPath)};
     return RunProgram(app, platform);
 }

@@ -7,6 +7,7 @@
 #include "app/QtMessageBoxes.h"
 #include "app/StartUp.h"
 #include "cli/CommandLine.h"
+#include "insight/AtrList.h"
 #include "sim/SimCardLibrary.h"
 #include "sim/SimMsrLibrary.h"
 #include "sim/SimSamLibrary.h"
@@ -30,7 +31,7 @@ int main(int argc, char** argv) {
     SimSamLibrary sam(card);
     SimMsrLibrary msr(card);
     QtMessageBoxes boxes;
-    const Platform platform{card, sam, msr, boxes};
+    const Platform platform{card, sam, msr, boxes, QString::fromLatin1(AtrList::kInstalledPath)};
     SimulatorWindow simulator(card, sam, msr);
     return RunProgram(app, platform, &simulator);
 }
