@@ -20,6 +20,7 @@
 #include "gui/CardStatusForm.h"
 #include "gui/MessageBoxes.h"
 #include "gui/Mnemonics.h"
+#include "gui/ReaderNameText.h"
 #include "gui/ResponseLogEdit.h"
 #include "gui/SelectForm.h"
 #include "gui/apdu/CpuCardPage.h"
@@ -177,7 +178,7 @@ void TMainForm::TrackOnlyReader() {
     AutoConnect->setChecked(true);
     session_.SelectReader(0);
     SCardSheet->SetReaderNameCaption(
-        QString::fromStdString(ReaderNameCaption(session_.ReaderName(0))));
+        ReaderNameText(ReaderNameCaption(session_.ReaderName(0)).c_str()));
     if (PageCtrl->currentWidget() != PellikSheet1) {
         StartTracking();
     }
@@ -221,7 +222,7 @@ void TMainForm::ReaderChosen() {
     }
     cardConnectedAtSelect_ = false;
     SCardSheet->SetReaderNameCaption(
-        QString::fromStdString(ReaderNameCaption(session_.SelectedReaderName())));
+        ReaderNameText(ReaderNameCaption(session_.SelectedReaderName()).c_str()));
     insightBar_->ShowCard(session_);
     StartTracking();
 }
