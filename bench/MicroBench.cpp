@@ -24,6 +24,7 @@
 #include "core/session/ReaderSession.h"
 #include "gui/ResponseLogEdit.h"
 #include "gui/apdu/ApduConsole.h"
+#include "insight/AtrList.h"
 #include "sim/SimCardLibrary.h"
 #include "sim/SimMsrLibrary.h"
 #include "sim/SimSamLibrary.h"
@@ -271,7 +272,7 @@ void SimConnectTimerTimer(benchmark::State& state, bool cardInReader) {
     SimSamLibrary sam(card);
     SimMsrLibrary msr(card);
     CountingBoxes boxes;
-    const Platform platform{card, sam, msr, boxes};
+    const Platform platform{card, sam, msr, boxes, QString::fromLatin1(AtrList::kInstalledPath)};
     const auto windows = CreateWindows(platform);
     MainForm->ConnectTimerTimer();  // connects the card, if there is one
     QCoreApplication::processEvents();

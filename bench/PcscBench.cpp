@@ -36,6 +36,7 @@
 #include "core/session/ReaderSession.h"
 #include "gui/ResponseLogEdit.h"
 #include "gui/apdu/ApduConsole.h"
+#include "insight/AtrList.h"
 #include "pcsc/PcscCardLibrary.h"
 #include "pcsc/PcscMsrLibrary.h"
 #include "pcsc/PcscSamLibrary.h"
@@ -294,7 +295,7 @@ std::vector<double> ConnectTimerTimerTicks(const std::string& reader, bool cardE
     PcscSamLibrary sam;
     PcscMsrLibrary msr;
     CountingBoxes boxes;
-    const Platform platform{card, sam, msr, boxes};
+    const Platform platform{card, sam, msr, boxes, QString::fromLatin1(AtrList::kInstalledPath)};
     const auto windows = CreateWindows(platform);
     // The timer itself is left out: the ticks are run here, one after the other.
     MainForm->findChild<QTimer*>(QStringLiteral("ConnectTimer"))->stop();

@@ -40,6 +40,7 @@
 #include "app/QenForm.h"
 #include "app/QtMessageBoxes.h"
 #include "app/StartUp.h"
+#include "insight/AtrList.h"
 #include "sim/SimCardLibrary.h"
 #include "sim/SimMsrLibrary.h"
 #include "sim/SimSamLibrary.h"
@@ -104,7 +105,7 @@ int ProgramChild(int argc, char** argv) {
     SimSamLibrary sam(card);
     SimMsrLibrary msr(card);
     QtMessageBoxes boxes;
-    const Platform platform{card, sam, msr, boxes};
+    const Platform platform{card, sam, msr, boxes, QString::fromLatin1(AtrList::kInstalledPath)};
     SimulatorWindow simulator(card, sam, msr);
     // RunProgram creates the main window, which the watch finds once it exists.
     const FirstPaint watch([]() -> QWidget* { return MainForm; });

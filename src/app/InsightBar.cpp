@@ -7,6 +7,7 @@
 
 #include "core/session/PcscClients.h"
 #include "core/session/ReaderSession.h"
+#include "gui/ReaderNameText.h"
 #include "insight/InsightText.h"
 
 InsightBar::InsightBar(QWidget* parent, QString atrListPath)
@@ -28,9 +29,7 @@ void InsightBar::ShowCard(const ReaderSession& session) {
     ShowReaderHolders(session);
     CardState state;
     state.connected = session.CardConnected;
-    if (const char* name = session.SelectedReaderName()) {
-        state.readerName = QString::fromLocal8Bit(name);
-    }
+    state.readerName = ReaderNameText(session.SelectedReaderName());
     const ReaderState& record = session.ReaderStates[static_cast<std::size_t>(session.Slot())];
     const std::uint32_t atrLength =
         std::min<std::uint32_t>(record.atrLength, static_cast<std::uint32_t>(sizeof record.atr));

@@ -18,8 +18,8 @@ class ReaderSession;
 class InsightBar : public QStatusBar {
     Q_OBJECT
   public:
-    explicit InsightBar(QWidget* parent = nullptr,
-                        QString atrListPath = QString::fromLatin1(AtrList::kInstalledPath));
+    // Names cards from the ATR list at `atrListPath`.
+    InsightBar(QWidget* parent, QString atrListPath);
 
     // Shows the selected reader's card as the session holds it. Cheap when nothing changed,
     // so that every tracking tick may call it; the ATR list is read on the first connect.

@@ -85,7 +85,7 @@ bool KeyboardRouter::eventFilter(QObject* watched, QEvent* event) {
         // Taking the override keeps the shortcut map, which would cycle through every
         // owner of the letter, out of it; the key press then comes here.
         event->accept();
-        if (type == QEvent::KeyPress) {
+        if (type == QEvent::KeyPress && !key->isAutoRepeat()) {
             Act(owner);
         }
         return true;
@@ -93,13 +93,18 @@ bool KeyboardRouter::eventFilter(QObject* watched, QEvent* event) {
     if (type != QEvent::KeyPress) {
         return false;
     }
+    // A held key acts on its first press; the presses the keyboard repeats are swallowed.
     if (IsPlainKey(key, {Qt::Key_F10})) {
-        OpenFirstMenu();
+        if (!key->isAutoRepeat()) {
+            OpenFirstMenu();
+        }
         return true;
     }
     if (IsPlainKey(key, {Qt::Key_Return, Qt::Key_Enter})) {
         if (QAbstractButton* button = EnterTarget()) {
-            button->click();
+            if (!key->isAutoRepeat()) {
+                button->click();
+            }
             return true;
         }
     }

@@ -15,7 +15,7 @@ class QWidget;
 // order: a visible, enabled control of the active page (a field's label before a button),
 // then the button row, then the menu titles. A label's letter focuses its field, a button's
 // presses it, a menu title's opens the menu. F10 opens the first menu. Enter asks the active
-// page which button it presses.
+// page which button it presses. A held key acts once: repeated presses do nothing.
 class KeyboardRouter : public QObject {
     Q_OBJECT
   public:

@@ -20,6 +20,7 @@
 #include "gui/CardStatusForm.h"
 #include "gui/MessageBoxes.h"
 #include "gui/Mnemonics.h"
+#include "gui/ReaderNameText.h"
 #include "gui/ResponseLogEdit.h"
 #include "gui/SelectForm.h"
 #include "gui/apdu/CpuCardPage.h"
@@ -138,13 +139,14 @@ void TMainForm::CreateWidgets(const Platform& platform) {
     ConnectTimer->setObjectName(QStringLiteral("ConnectTimer"));
     ConnectTimer->setInterval(kConnectTimerInterval);
 
-    insightBar_ = new InsightBar(this);
+    insightBar_ = new InsightBar(this, platform.atrListPath);
     setStatusBar(insightBar_);
     // Ctrl+S is no caption's accelerator; it saves the log of the page in view.
     saveLog_ = new QAction(this);
     saveLog_->setObjectName(QStringLiteral("SaveLog"));
     saveLog_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     saveLog_->setShortcutContext(Qt::WindowShortcut);
+    saveLog_->setAutoRepeat(false);
     addAction(saveLog_);
 
     // Record Script…, Stop Recording and Run Script… in the Reader menu, before Exit.
@@ -200,7 +202,7 @@ void TMainForm::TrackOnlyReader() {
     AutoConnect->setChecked(true);
     session_.SelectReader(0);
     SCardSheet->SetReaderNameCaption(
-        QString::fromStdString(ReaderNameCaption(session_.ReaderName(0))));
+        ReaderNameText(ReaderNameCaption(session_.ReaderName(0)).c_str()));
     if (PageCtrl->currentWidget() != PellikSheet1) {
         StartTracking();
     }
@@ -244,7 +246,7 @@ void TMainForm::ReaderChosen() {
     }
     cardConnectedAtSelect_ = false;
     SCardSheet->SetReaderNameCaption(
-        QString::fromStdString(ReaderNameCaption(session_.SelectedReaderName())));
+        ReaderNameText(ReaderNameCaption(session_.SelectedReaderName()).c_str()));
     insightBar_->ShowCard(session_);
     StartTracking();
 }

@@ -6,6 +6,7 @@
 #include "app/QtMessageBoxes.h"
 #include "app/StartUp.h"
 #include "cli/CommandLine.h"
+#include "insight/AtrList.h"
 #include "pcsc/PcscCardLibrary.h"
 #include "pcsc/PcscMsrLibrary.h"
 #include "pcsc/PcscReaderControl.h"
@@ -28,8 +29,10 @@ int main(int argc, char** argv) {
     PcscMsrLibrary msr;
     QtMessageBoxes boxes;
     PcscReaderControlFactory readerControl;
-    // Each worker of a stress run gets a PC/SC context of its own.
+    // Each worker of a script or stress run gets a PC/SC context of its own.
     const Platform platform{
-        card, sam, msr, boxes, &readerControl, [] { return std::make_unique<PcscCardLibrary>(); }};
+        card, sam, msr, boxes, QString::fromLatin1(AtrList::kInstalledPath), &readerControl, [] {
+            return std::make_unique<PcscCardLibrary>();
+        }};
     return RunProgram(app, platform);
 }

@@ -8,6 +8,7 @@
 #include "app/StartUp.h"
 #include "cli/CommandLine.h"
 #include "core/session/LockedCardLibrary.h"
+#include "insight/AtrList.h"
 #include "sim/SimCardLibrary.h"
 #include "sim/SimMsrLibrary.h"
 #include "sim/SimReaderControl.h"
@@ -33,11 +34,17 @@ int main(int argc, char** argv) {
     SimMsrLibrary msr(card);
     QtMessageBoxes boxes;
     SimReaderControlFactory readerControl(card);
-    // The windows and the stress workers share the one simulated reader, a call at a time.
+    // The windows and the script and stress workers share the one simulated reader, a call
+    // at a time.
     LockedCardLibrary shared(card, card.SharedLock());
-    const Platform platform{shared, sam, msr, boxes, &readerControl, [&card] {
-                                return std::make_unique<LockedCardLibrary>(card, card.SharedLock());
-                            }};
+    const Platform platform{
+        shared,
+        sam,
+        msr,
+        boxes,
+        QString::fromLatin1(AtrList::kInstalledPath),
+        &readerControl,
+        [&card] { return std::make_unique<LockedCardLibrary>(card, card.SharedLock()); }};
     SimulatorWindow simulator(card, sam, msr);
     return RunProgram(app, platform, &simulator);
 }

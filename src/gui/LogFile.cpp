@@ -1,10 +1,12 @@
 #include "gui/LogFile.h"
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <algorithm>
 
 LogFileChooser SaveFileDialogChooser() {
     return [](QWidget* parent, const QString& suggestedPath) {
@@ -26,16 +28,29 @@ QString SuggestedLogPath(const QString& pageCaption, const QDateTime& when) {
     return QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)).filePath(name);
 }
 
+namespace {
+
+QByteArray LogFileText(const std::vector<std::string>& lines) {
+    QByteArray utf8;
+    for (const std::string& line : lines) {
+        utf8.append(line.data(), static_cast<qsizetype>(line.size()));
+        utf8.append('\n');
+    }
+    const QString text = QString::fromUtf8(utf8);
+    const bool latin1 =
+        std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() <= 0xFF; });
+    return latin1 ? text.toLatin1() : utf8;
+}
+
+}  // namespace
+
 std::optional<std::string> SaveLogFile(const QString& path, const std::vector<std::string>& lines) {
     QSaveFile file(path);
     // Never fall back to writing the chosen file in place.
     file.setDirectWriteFallback(false);
     if (file.open(QIODevice::WriteOnly)) {
-        for (const std::string& line : lines) {
-            file.write(line.data(), static_cast<qint64>(line.size()));
-            file.write("\n", 1);
-        }
-        if (file.commit()) {
+        const QByteArray text = LogFileText(lines);
+        if (file.write(text) == text.size() && file.commit()) {
             return std::nullopt;
         }
     }

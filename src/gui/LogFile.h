@@ -18,7 +18,9 @@ LogFileChooser SaveFileDialogChooser();
 // accelerator mark, and characters that do not belong in a file name become '-'.
 QString SuggestedLogPath(const QString& pageCaption, const QDateTime& when);
 
-// Writes the lines, each followed by a line break, as 8-bit text. The file is written under
-// a temporary name and renamed into place, so a failed save never leaves a partial file
-// under `path`. Answers the error box's text when the log could not be saved.
+// Writes the lines (UTF-8), each followed by a line break: as Latin-1 when every character
+// fits, as the files have always been, else as UTF-8, so that every character the log
+// shows is kept. The file is written under a temporary name and renamed into place, so a
+// failed save never leaves a partial file under `path`. Answers the error box's text when
+// the log could not be saved.
 std::optional<std::string> SaveLogFile(const QString& path, const std::vector<std::string>& lines);

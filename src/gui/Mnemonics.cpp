@@ -1,6 +1,7 @@
 #include "gui/Mnemonics.h"
 
 #include <QAbstractButton>
+#include <QKeySequence>
 #include <QLabel>
 #include <QStyleOptionButton>
 #include <QStylePainter>
@@ -76,8 +77,13 @@ void SetHint(QAbstractButton* button, const QString& hint) {
     button->setAccessibleDescription(hint);
 }
 
+// QAbstractButton takes its shortcut from the caption's first mark; only the acting letter
+// may press the button.
 MnemonicButton::MnemonicButton(const QString& caption, QWidget* parent)
-    : QPushButton(caption, parent) {}
+    : QPushButton(caption, parent) {
+    const int key = MnemonicKey(caption);
+    setShortcut(key != 0 ? QKeySequence(Qt::ALT | static_cast<Qt::Key>(key)) : QKeySequence());
+}
 
 void MnemonicButton::paintEvent(QPaintEvent* /*event*/) {
     QStylePainter painter(this);

@@ -28,8 +28,8 @@ void LabelField(QLabel* label, QWidget* field);
 // The button's hint as its tooltip and its accessible description.
 void SetHint(QAbstractButton* button, const QString& hint);
 
-// A push button whose caption marks more than one letter and that underlines only the
-// letter its accelerator acts on.
+// A push button whose caption marks more than one letter and whose accelerator, shortcut
+// and underline are the acting letter's alone. Its caption is set once.
 class MnemonicButton : public QPushButton {
     Q_OBJECT
   public:

@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QScrollBar>
+#include <QStringList>
 #include <QTextBlock>
 #include <QTextCursor>
 
@@ -17,10 +18,9 @@ ResponseLogEdit::ResponseLogEdit(const QString& objectName, QWidget* parent)
 ResponseLogEdit::ResponseLogEdit(const QString& objectName, ResponseLogModel& model,
                                  QWidget* parent)
     : QPlainTextEdit(parent), model_(&model) {
-    model_->SetView(this);
     setObjectName(objectName);
-    // Latin-1 text in a fixed-pitch font has nothing to shape; shaping would be most of
-    // the cost of laying out a line.
+    // The program's ASCII lines in a fixed-pitch font have nothing to shape; shaping would
+    // be most of the cost of laying out a line.
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     font.setStyleStrategy(QFont::PreferNoShaping);
     setFont(font);
@@ -28,6 +28,7 @@ ResponseLogEdit::ResponseLogEdit(const QString& objectName, ResponseLogModel& mo
     // scroll bar turns wrapping off.
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setUndoRedoEnabled(false);
+    model_->SetView(this);
 }
 
 ResponseLogEdit::~ResponseLogEdit() {
@@ -43,7 +44,7 @@ void ResponseLogEdit::LineAppended(std::string_view line) {
         QMetaObject::invokeMethod(
             this, [this] { WritePending(); }, Qt::QueuedConnection);
     }
-    pending_.push_back(QString::fromLatin1(line.data(), static_cast<qsizetype>(line.size())));
+    pending_.push_back(QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())));
 }
 
 // QPlainTextEdit::appendPlainText does not start a new block while the document is empty,
@@ -93,7 +94,7 @@ std::vector<std::string> ResponseLogEdit::Lines() const {
         return lines;
     }
     for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
-        lines.push_back(block.text().toLatin1().toStdString());
+        lines.push_back(block.text().toStdString());
     }
     return lines;
 }
@@ -107,9 +108,13 @@ void ResponseLogEdit::contextMenuEvent(QContextMenuEvent* event) {
     connect(save, &QAction::triggered, this, &ResponseLogEdit::SaveRequested);
     QAction* copy = menu->addAction(QStringLiteral("Copy All"));
     copy->setObjectName(QStringLiteral("CopyAll"));
+    // The lines as Save writes them, one line break between two.
     connect(copy, &QAction::triggered, this, [this] {
-        WritePending();
-        QGuiApplication::clipboard()->setText(toPlainText());
+        QStringList lines;
+        for (const std::string& line : Lines()) {
+            lines.append(QString::fromStdString(line));
+        }
+        QGuiApplication::clipboard()->setText(lines.join(QLatin1Char('\n')));
     });
     menu->exec(event->globalPos());
 }

@@ -9,8 +9,9 @@
 #include "core/common/ResponseLogModel.h"
 
 // A page's response log on the screen, a view of the log's model: plain text in the system
-// fixed-pitch font. Lines appended to the model are appended at the end one by one; the
-// user may type into the view, the program never reads it back.
+// fixed-pitch font. Lines appended to the model are appended at the end one by one. The
+// document is where the log's lines are held while the view shows them: the user may type
+// into it, and Save and Copy All read what it shows.
 //
 // A handler's lines wait until it returns to the event loop and then go into the document
 // together, in one edit: the view lays out and scrolls once for all of them instead of once
@@ -27,8 +28,8 @@ class ResponseLogEdit : public QPlainTextEdit, private ResponseLogModel::View {
     // The model shown; null once it has gone (a page's model may end before its view).
     ResponseLogModel* Model() const { return model_; }
 
-    // The log's lines as shown; an empty log has none, a log holding one empty line has one.
-    // Lines still waiting are written into the document first.
+    // The log's lines as shown, UTF-8; an empty log has none, a log holding one empty line
+    // has one. Lines still waiting are written into the document first.
     std::vector<std::string> Lines() const;
 
   signals:
@@ -43,6 +44,7 @@ class ResponseLogEdit : public QPlainTextEdit, private ResponseLogModel::View {
     void LineAppended(std::string_view line) override;
     void LogCleared() override;
     void ModelDestroyed() override { model_ = nullptr; }
+    std::vector<std::string> HeldLines() const override { return Lines(); }
 
     // Writes the waiting lines into the document and, if the view showed the end before
     // they came, scrolls to the new end. Const because the lines are part of the log

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "core/session/ReaderSession.h"
+#include "gui/ReaderNameText.h"
 
 TSelectDlg::TSelectDlg(ReaderSession& session, QWidget* mainWindow)
     : QDialog(nullptr), session_(session), mainWindow_(mainWindow) {
@@ -82,8 +83,8 @@ void TSelectDlg::FormShow() {
         LblNoReaderFound->hide();
         RdoGupSelectReader->show();
         for (std::uint32_t i = 0; i < session_.ReaderCount; ++i) {
-            auto* item = new QRadioButton(
-                QString::fromLatin1(session_.ReaderName(static_cast<int>(i))), RdoGupSelectReader);
+            auto* item = new QRadioButton(ReaderNameText(session_.ReaderName(static_cast<int>(i))),
+                                          RdoGupSelectReader);
             readerButtons_->addButton(item, static_cast<int>(i));
             readerItems_->addWidget(item);
             item->show();  // now, not later from the layout: the first item takes the focus

@@ -34,11 +34,6 @@ constexpr Meaning k65[] = {
     {0x00, "Execution error, memory changed: no information given"},
     {0x81, "Execution error, memory changed: memory failure"},
 };
-constexpr Meaning k67[] = {
-    {0x00, "Wrong length"},
-    {0x01, "Wrong length: command APDU format not compliant with ISO/IEC 7816-4"},
-    {0x02, "Wrong length: the value of Lc is not the one expected"},
-};
 constexpr Meaning k68[] = {
     {0x00, "Function in CLA not supported"},  {0x81, "Logical channel not supported"},
     {0x82, "Secure messaging not supported"}, {0x83, "Last command of the chain expected"},
@@ -83,12 +78,17 @@ std::string Lookup(const Meaning (&table)[N], std::uint8_t sw2, const char* grou
     return text;
 }
 
-// "1 byte" or "n bytes"; a count of 00 stands for 256 (or more, with extended lengths).
+// "1 byte" or "n bytes"; a count of 00 stands for 256.
 std::string ByteCount(std::uint8_t count) {
     if (count == 0) {
-        return "256 or more bytes";
+        return "256 bytes";
     }
     return std::to_string(count) + (count == 1 ? " byte" : " bytes");
+}
+
+// 67, 6B, 6D, 6E and 6F define their XX00 code alone; any other SW2 is the card's own.
+std::string Exact00(std::uint8_t sw2, const char* meaning) {
+    return sw2 == 0x00 ? meaning : "Proprietary status";
 }
 
 }  // namespace
@@ -98,7 +98,9 @@ std::string StatusWordMeaning(std::uint8_t sw1, std::uint8_t sw2) {
         case 0x90:
             return sw2 == 0x00 ? "Normal processing" : "Proprietary status";
         case 0x61:
-            return ByteCount(sw2) + " still available (GET RESPONSE)";
+            // With extended lengths 00 may stand for more than 256 bytes still to come.
+            return (sw2 == 0x00 ? std::string("256 or more bytes") : ByteCount(sw2)) +
+                   " still available (GET RESPONSE)";
         case 0x62:
             if (sw2 >= 0x02 && sw2 <= 0x80) {
                 return "Warning: triggering by the card";
@@ -119,7 +121,7 @@ std::string StatusWordMeaning(std::uint8_t sw1, std::uint8_t sw2) {
         case 0x66:
             return "Security-related issue";
         case 0x67:
-            return Lookup(k67, sw2, "Wrong length");
+            return Exact00(sw2, "Wrong length");
         case 0x68:
             return Lookup(k68, sw2, "Function in CLA not supported");
         case 0x69:
@@ -127,15 +129,15 @@ std::string StatusWordMeaning(std::uint8_t sw1, std::uint8_t sw2) {
         case 0x6A:
             return Lookup(k6A, sw2, "Wrong parameters P1-P2");
         case 0x6B:
-            return "Wrong parameters P1-P2";
+            return Exact00(sw2, "Wrong parameters P1-P2");
         case 0x6C:
             return "Wrong Le: " + ByteCount(sw2) + " available";
         case 0x6D:
-            return "Instruction code not supported or invalid";
+            return Exact00(sw2, "Instruction code not supported or invalid");
         case 0x6E:
-            return "Class not supported";
+            return Exact00(sw2, "Class not supported");
         case 0x6F:
-            return "No precise diagnosis";
+            return Exact00(sw2, "No precise diagnosis");
         default:
             // 91 to 9F are the application's own; the rest is no status word of ISO/IEC 7816-4.
             return (sw1 & 0xF0) == 0x90 ? "Proprietary status"

@@ -22,6 +22,7 @@
 #include "sim/SimMsrLibrary.h"
 #include "sim/SimSamLibrary.h"
 #include "support/RecordingMessageBoxes.h"
+#include "support/TestAtrList.h"
 #include "support/TimerTick.h"
 
 // The whole program on the simulated reader, built by the real start-up sequence.
@@ -71,6 +72,7 @@ class AppTest : public ::testing::Test {
     SimSamLibrary sam;
     SimMsrLibrary msr;
     RecordingMessageBoxes boxes;
-    Platform platform{card, sam, msr, boxes};
+    TestAtrList atrList;
+    Platform platform{card, sam, msr, boxes, atrList.Path()};
     std::unique_ptr<ProgramWindows> windows;
 };

@@ -143,6 +143,73 @@ TEST_F(Keyboard, EveryAcceleratorActsOncePerPress) {
     }
 }
 
+// "&C&lear" marks C and L; only L presses it. With a card connected Connect is disabled and
+// Alt+C belongs to nothing.
+TEST_F(Keyboard, AltCWithConnectDisabledLeavesTheStripeLogAlone) {
+    card.InsertCard(0, SimCardKind::CpuT1);
+    QTest::mouseClick(Button("ConnectBtn"), Qt::LeftButton);
+    ShowPage("PellikSheet1");
+    ASSERT_FALSE(Button("ConnectBtn")->isEnabled());
+    Find<ResponseLogEdit>("MsrRespon")->Model()->AppendLine("Track 1: %B1234^TEST?");
+    QPushButton* clear = Button("BitBtnMSRClear");
+    // Qt's own shortcut would press the button at once and click it 100 ms later.
+    QSignalSpy presses(clear, &QAbstractButton::pressed);
+    Button("ExitButton")->setFocus();
+    Press(Qt::Key_C, Qt::AltModifier);
+    EXPECT_EQ(presses.count(), 0);
+    EXPECT_FALSE(clear->isDown());
+    EXPECT_EQ(Log("MsrRespon").size(), 1u);
+    Press(Qt::Key_L, Qt::AltModifier);
+    EXPECT_EQ(presses.count(), 1);
+    EXPECT_TRUE(Log("MsrRespon").empty());
+}
+
+// A key held down: its first press, the presses the keyboard repeats, one release.
+void Hold(int key, Qt::KeyboardModifiers modifiers, int repeats) {
+    QWindow* window = QApplication::activeWindow()->windowHandle();
+    QTest::keyPress(window, static_cast<Qt::Key>(key), modifiers);
+    for (int i = 0; i < repeats; ++i) {
+        QTest::simulateEvent(window, true, key, modifiers, QString(), true);
+    }
+    QTest::keyRelease(window, static_cast<Qt::Key>(key), modifiers);
+}
+
+TEST_F(Keyboard, AHeldKeyActsOnce) {
+    card.InsertCard(0, SimCardKind::CpuT1);
+    QTest::mouseClick(Button("ConnectBtn"), Qt::LeftButton);
+    // GET CHALLENGE for eight bytes.
+    for (const auto& [name, text] :
+         {std::pair{"CLA", "00"}, {"INS", "84"}, {"P1", "00"}, {"P2", "00"}, {"Le", "08"}}) {
+        QTest::keyClicks(Find<QLineEdit>(name), QString::fromLatin1(text));
+    }
+    struct Case {
+        const char* page;
+        const char* before;  // pressed first: the SAM is connected
+        const char* focus;
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        const char* button;
+    };
+    const Case cases[] = {
+        {"SCardSheet", nullptr, "CLA", Qt::Key_S, Qt::AltModifier, "SCardSend"},
+        {"SAMSheet", "SAMConnectBtn", "SAMCLA", Qt::Key_Return, Qt::NoModifier, "BitBtnSAMSend"},
+        {"PellikSheet1", nullptr, "MsrRespon", Qt::Key_Escape, Qt::NoModifier, "BitBtnMSRClear"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.button);
+        ShowPage(c.page);
+        if (c.before != nullptr) {
+            QTest::mouseClick(Button(c.before), Qt::LeftButton);
+        }
+        QSignalSpy clicks(Button(c.button), &QAbstractButton::clicked);
+        Find<QWidget>(c.focus)->setFocus();
+        Hold(c.key, c.modifiers, 5);
+        EXPECT_EQ(clicks.count(), 1);
+    }
+    const std::vector<std::string> log = Log("ScardRespon");
+    EXPECT_EQ(std::count(log.begin(), log.end(), "Send Data Success"), 1) << "one APDU";
+}
+
 TEST_F(Keyboard, SamAltAConnectsWhileTheFieldsAreHiddenThenFocusesCla) {
     ShowPage("SAMSheet");
     Button("ExitButton")->setFocus();

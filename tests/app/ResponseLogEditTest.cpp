@@ -109,6 +109,21 @@ TEST_F(ResponseLogEditTest, TypedTextStaysBeforeLinesAppendedAfterIt) {
     EXPECT_THAT(log.Lines(), ElementsAre("Connect Success typed", ""));
 }
 
+// Each line is held once: by the model until a view shows it, by the view meanwhile, and
+// by the model again when the view goes first.
+TEST(ResponseLogModelTest, LinesMoveIntoTheViewAndBack) {
+    ResponseLogModel model;
+    model.AppendLine("before");
+    {
+        ResponseLogEdit view(QStringLiteral("ScardRespon"), model);
+        model.AppendLine("during");
+        EXPECT_THAT(view.Lines(), ElementsAre("before", "during"));
+        EXPECT_THAT(model.Lines(), ElementsAre("before", "during"));
+    }
+    model.AppendLine("after");
+    EXPECT_THAT(model.Lines(), ElementsAre("before", "during", "after"));
+}
+
 // Saving a page's log from the main window: the file-name choice is answered by the test.
 class LogSaving : public AppTest {
   protected:
@@ -187,6 +202,27 @@ TEST_F(LogSaving, CtrlSWritesTheLinesShownOfThePageInViewAs8BitText) {
     ChooseFromContextMenu(log, "CopyAll");
     EXPECT_EQ(QGuiApplication::clipboard()->text(),
               QStringLiteral("Initialize Success\nConnect Success\ncaf\u00e9"));
+}
+
+// One character beyond Latin-1 makes the whole file UTF-8; nothing typed turns into '?'.
+TEST_F(LogSaving, ALineBeyondLatin1IsSavedAsUtf8AndReadsBackAsShown) {
+    auto* log = Find<ResponseLogEdit>("ScardRespon");
+    QApplication::processEvents();
+    log->setFocus();
+    log->moveCursor(QTextCursor::End);
+    QTest::keyClick(log, Qt::Key_Return);
+    for (const QChar c : QStringLiteral("\u00e9\u20ac\u03a9")) {  // é, the euro sign, omega
+        QTest::sendKeyEvent(QTest::Click, log, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+    chosenPath = folder.filePath(QStringLiteral("typed.log"));
+    QTest::keyClick(windows->mainForm.get(), Qt::Key_S, Qt::ControlModifier);
+
+    const QString shown = QStringLiteral("Initialize Success\n\u00e9\u20ac\u03a9");
+    EXPECT_EQ(Contents(chosenPath), (shown + QLatin1Char('\n')).toUtf8());
+    EXPECT_THAT(log->Model()->Lines(), ElementsAre("Initialize Success", "\u00e9\u20ac\u03a9"));
+    ChooseFromContextMenu(log, "CopyAll");
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), shown);
+    EXPECT_TRUE(boxes.Boxes().empty());
 }
 
 TEST_F(LogSaving, AFailedSaveNamesThePathAndLeavesTheLogAndNoFileBehind) {

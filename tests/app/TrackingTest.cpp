@@ -4,12 +4,15 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "AppFixture.h"
 #include "app/InsightBar.h"
 #include "gui/CardStatusForm.h"
+#include "gui/SelectForm.h"
 #include "gui/memcard/DataForm.h"
 
 using ::testing::ElementsAre;
@@ -284,8 +287,10 @@ TEST_F(Tracking, TheStatusBarShowsTheCardAndEachExchangesStatusWord) {
     Find<QTabWidget>("PageCtrl")->setCurrentIndex(1);
     card.InsertCard(0, SimCardKind::SLE4442);
     Tick();
-    EXPECT_TRUE(cardText->text().endsWith(QStringLiteral(" | memory card")) ||
-                cardText->text().contains(QStringLiteral(" | memory card | ")));
+    // Named from the test's own ATR list.
+    EXPECT_TRUE(cardText->text().endsWith(QStringLiteral(" | memory card | ") +
+                                          QString::fromLatin1(TestAtrList::kStorageCardName)))
+        << cardText->text().toStdString();
     EXPECT_TRUE(status->text().isEmpty());
     QTest::mouseClick(Button("SLE4442ReadM"), Qt::LeftButton);
     auto* length = windows->memDataDlg->findChild<QLineEdit*>(QStringLiteral("DataLenEdit"));
@@ -295,6 +300,36 @@ TEST_F(Tracking, TheStatusBarShowsTheCardAndEachExchangesStatusWord) {
                       Qt::LeftButton);
     EXPECT_EQ(status->text(), QStringLiteral("90 00 Normal processing"));
     EXPECT_THAT(boxes.Errors(), ElementsAre("Send Data To Card Fail!"));
+}
+
+// Reader names come from the service as UTF-8, and every window shows them decoded so. The
+// caption shows the name's first 114 bytes: a character cut there is left out.
+class Utf8ReaderName : public AppTest {
+  protected:
+    Utf8ReaderName()
+        : AppTest({"Lecteur \xc3\xa0 puce 00 00", std::string(113, 'x') + "\xc3\xa9"}) {}
+};
+
+TEST_F(Utf8ReaderName, EveryWindowShowsTheNameAlike) {
+    Start();
+    const QString name = QStringLiteral("Lecteur \u00e0 puce 00 00");
+    QList<QRadioButton*> items = windows->selectDlg->findChildren<QRadioButton*>();
+    ASSERT_EQ(items.size(), 2);
+    EXPECT_EQ(items[0]->text(), name);
+    EXPECT_EQ(items[1]->text(), QString(113, QLatin1Char('x')) + QStringLiteral("\u00e9"));
+
+    QTest::mouseClick(windows->selectDlg->findChild<QPushButton*>(QStringLiteral("OKButton")),
+                      Qt::LeftButton);
+    EXPECT_EQ(Find<QLabel>("LblReaderName")->text(), QStringLiteral("Reader Name: ") + name);
+    EXPECT_EQ(Find<QLabel>("InsightCard")->text(), QStringLiteral("No card | ") + name);
+
+    Button("SelectBtn")->click();
+    items = windows->selectDlg->findChildren<QRadioButton*>();
+    items[1]->setChecked(true);
+    QTest::mouseClick(windows->selectDlg->findChild<QPushButton*>(QStringLiteral("OKButton")),
+                      Qt::LeftButton);
+    EXPECT_EQ(Find<QLabel>("LblReaderName")->text(),
+              QStringLiteral("Reader Name: ") + QString(113, QLatin1Char('x')));
 }
 
 }  // namespace

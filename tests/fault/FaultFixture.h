@@ -21,6 +21,7 @@
 #include "sim/SimMsrLibrary.h"
 #include "sim/SimSamLibrary.h"
 #include "support/RecordingMessageBoxes.h"
+#include "support/TestAtrList.h"
 
 // The simulated card library, with one more fault: the reader list's filling call (the
 // second CardListReaders of the start-up) can be made to fail on its own.
@@ -101,6 +102,7 @@ class FaultFixture {
     SimSamLibrary sam;
     SimMsrLibrary msr;
     RecordingMessageBoxes boxes;
-    Platform platform{card, sam, msr, boxes};
+    TestAtrList atrList;
+    Platform platform{card, sam, msr, boxes, atrList.Path()};
     std::unique_ptr<ProgramWindows> windows;
 };

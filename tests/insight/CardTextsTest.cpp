@@ -42,6 +42,16 @@ TEST(StatusWords, ExplainsEveryInterindustryClass) {
         {0x6D, 0x00, "6D 00 Instruction code not supported or invalid"},
         {0x6E, 0x00, "6E 00 Class not supported"},
         {0x6F, 0x00, "6F 00 No precise diagnosis"},
+        // Only the XX00 codes of these classes are interindustry: the rest are the card's own.
+        {0x67, 0x01, "67 01 Proprietary status"},
+        {0x67, 0xFF, "67 FF Proprietary status"},
+        {0x6B, 0x01, "6B 01 Proprietary status"},
+        {0x6D, 0x80, "6D 80 Proprietary status"},
+        {0x6E, 0x82, "6E 82 Proprietary status"},
+        {0x6F, 0xA2, "6F A2 Proprietary status"},
+        // 256 exactly: only 61 00 may mean more.
+        {0x6C, 0x00, "6C 00 Wrong Le: 256 bytes available"},
+        {0x6C, 0x01, "6C 01 Wrong Le: 1 byte available"},
         {0x90, 0x01, "90 01 Proprietary status"},
         {0x9F, 0x10, "9F 10 Proprietary status"},
         {0x60, 0x00, "60 00 Not a status word of ISO/IEC 7816-4"},

@@ -22,6 +22,7 @@
 #include "gui/SelectForm.h"
 #include "gui/memcard/DataForm.h"
 #include "support/RecordingMessageBoxes.h"
+#include "support/TestAtrList.h"
 #include "support/TimerTick.h"
 
 // One operation through its button and the Data Dialog; null fields are left as they are.
@@ -256,7 +257,7 @@ inline const std::vector<ChipScenario>& ChipScenarios() {
 class MemCardDriver {
   public:
     MemCardDriver(CardLibrary& card, SamLibrary& sam, MsrLibrary& msr)
-        : platform_{card, sam, msr, boxes_} {}
+        : platform_{card, sam, msr, boxes_, atrList_.Path()} {}
 
     // Starts the program, takes the first reader when asked to choose, and lets the connect
     // timer connect the card.
@@ -323,6 +324,7 @@ class MemCardDriver {
     }
 
     RecordingMessageBoxes boxes_;
+    TestAtrList atrList_;
     Platform platform_;
     std::unique_ptr<ProgramWindows> windows_;
 };

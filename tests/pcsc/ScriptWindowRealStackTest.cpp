@@ -59,8 +59,9 @@ class ScriptWindowRealStack : public ::testing::Test {
     PcscSamLibrary sam_;
     PcscMsrLibrary msr_;
     RecordingMessageBoxes boxes_;
-    Platform platform_{cardLibrary_, sam_, msr_, boxes_,
-                       [] { return std::make_unique<PcscCardLibrary>(); }};
+    Platform platform_{cardLibrary_, sam_, msr_, boxes_, QString(), nullptr, [] {
+                           return std::make_unique<PcscCardLibrary>();
+                       }};
     std::unique_ptr<ProgramWindows> windows_;
     PcscCardLibrary watcher_;
     std::uint32_t context_ = 0;

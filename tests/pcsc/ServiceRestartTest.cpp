@@ -33,6 +33,7 @@
 #include "pcsc/PcscMsrLibrary.h"
 #include "pcsc/PcscSamLibrary.h"
 #include "support/RecordingMessageBoxes.h"
+#include "support/TestAtrList.h"
 #include "support/TimerTick.h"
 
 using ::testing::ElementsAre;
@@ -157,7 +158,8 @@ class ServiceRestart : public ::testing::Test {
     PcscSamLibrary sam_;
     PcscMsrLibrary msr_;
     RecordingMessageBoxes boxes_;
-    Platform platform_{cardLibrary_, sam_, msr_, boxes_};
+    TestAtrList atrList_;
+    Platform platform_{cardLibrary_, sam_, msr_, boxes_, atrList_.Path()};
     std::unique_ptr<ProgramWindows> windows_;
     PcscCardLibrary watcher_;  // its own context, to wait for the reader's state
     std::uint32_t context_ = 0;

@@ -92,10 +92,9 @@ class ScriptWindowTest : public ::testing::Test {
     SimSamLibrary sam{sim};
     SimMsrLibrary msr{sim};
     RecordingMessageBoxes boxes;
-    Platform platform{
-        card,    sam,
-        msr,     boxes,
-        nullptr, [this] { return std::make_unique<LockedCardLibrary>(sim, sim.SharedLock()); }};
+    Platform platform{card, sam, msr, boxes, QString(), nullptr, [this] {
+                          return std::make_unique<LockedCardLibrary>(sim, sim.SharedLock());
+                      }};
     std::unique_ptr<ProgramWindows> windows;
 };
 

@@ -111,10 +111,10 @@ class StressWindowTest : public ::testing::Test {
     SimSamLibrary sam_;
     SimMsrLibrary msr_;
     RecordingMessageBoxes boxes_;
-    const Platform platform_{
-        shared_, sam_,
-        msr_,    boxes_,
-        nullptr, [this] { return std::make_unique<LockedCardLibrary>(card_, card_.SharedLock()); }};
+    const Platform platform_{shared_, sam_, msr_, boxes_, QString(), nullptr, [this] {
+                                 return std::make_unique<LockedCardLibrary>(card_,
+                                                                            card_.SharedLock());
+                             }};
     std::unique_ptr<ProgramWindows> windows_;
     StressWindow* window_ = nullptr;
     QTemporaryDir dir_;
