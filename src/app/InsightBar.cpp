@@ -24,11 +24,13 @@ InsightBar::InsightBar(QWidget* parent, QString atrListPath)
 
 void InsightBar::ShowCard(const ReaderSession& session) {
     CardState state;
-    state.connected = session.CardConnected;
+    state.connected = session.CardConnected();
     if (const char* name = session.SelectedReaderName()) {
         state.readerName = QString::fromLocal8Bit(name);
     }
-    const ReaderState& record = session.ReaderStates[static_cast<std::size_t>(session.Slot())];
+    static const ReaderState kNoReader{};
+    const ReaderState& record =
+        session.SelectedReaderState() != nullptr ? *session.SelectedReaderState() : kNoReader;
     const std::uint32_t atrLength =
         std::min<std::uint32_t>(record.atrLength, static_cast<std::uint32_t>(sizeof record.atr));
     if (state.connected) {

@@ -30,7 +30,7 @@
 namespace {
 
 constexpr int kConnectTimerInterval = 200;
-// How often the reader list is looked at while no reader is chosen.
+// How often the reader-change notification is looked at.
 constexpr int kReaderWatchInterval = 500;
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, const char* hint) {
@@ -50,14 +50,18 @@ TMainForm::TMainForm(const Platform& platform)
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     CreateWidgets(platform);
     ConnectWidgets();
+    session_.SetReaderGoneHandler([this](ReaderRecord& reader) {
+        SAMSheet->ReaderGone(reader);
+        PellikSheet1->ReaderGone(reader);
+    });
 
     // The reader session opens with the window; one reader is tracked at once, two or
     // more wait for the selection dialog.
     if (const Outcome opened = session_.InitializeReaders(); !opened) {
         boxes_.ShowError(opened.errorBox);
-    } else if (session_.ReaderCount >= 2) {
+    } else if (session_.ReaderCount() >= 2) {
         AutoConnect->setChecked(true);
-    } else if (session_.ReaderCount == 1) {
+    } else if (session_.ReaderCount() == 1) {
         TrackOnlyReader();
     }
     WatchReaders();
@@ -65,7 +69,9 @@ TMainForm::TMainForm(const Platform& platform)
     FormCreate();
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm() {
+    session_.SetReaderGoneHandler(nullptr);
+}
 
 void TMainForm::CreateWidgets(const Platform& platform) {
     auto* central = new QWidget(this);
@@ -164,7 +170,7 @@ void TMainForm::AttachWindows(TFrmAbout* about, TSelectDlg* select, TMemDataDlg*
     selectDlg_ = select;
     cardStatusDlg_ = cardStatus;
     memCardPages_->AttachDataDialog(memData);
-    connect(selectDlg_, &TSelectDlg::ReaderChosen, this, &TMainForm::ReaderChosen);
+    connect(selectDlg_, &TSelectDlg::ReaderChosen, this, &TMainForm::UseChosenReader);
 }
 
 void TMainForm::FormCreate() {
@@ -175,16 +181,22 @@ void TMainForm::FormCreate() {
 void TMainForm::TrackOnlyReader() {
     AutoConnect->setChecked(true);
     session_.SelectReader(0);
-    SCardSheet->SetReaderNameCaption(
-        QString::fromStdString(ReaderNameCaption(session_.ReaderName(0))));
+    ShowSelectedReader();
     if (PageCtrl->currentWidget() != PellikSheet1) {
         StartTracking();
     }
 }
 
-// While no reader is chosen (none at start, several and none chosen yet, or the chosen one
-// unplugged), the reader-change notification is looked at now and then; when the reader
-// list has changed and holds exactly one reader, that reader is tracked as at start.
+void TMainForm::ShowSelectedReader() {
+    SCardSheet->SetReaderNameCaption(
+        QString::fromStdString(ReaderNameCaption(session_.SelectedReaderName())));
+    SAMSheet->ShowSelectedReader();
+    insightBar_->ShowCard(session_);
+}
+
+// The reader-change notification is looked at now and then, and the reader list read again
+// when it reports a change, so that every reader's record follows its reader and a reader
+// that has gone gives its handles back.
 void TMainForm::WatchReaders() {
     ReaderWatchTimer = new QTimer(this);
     ReaderWatchTimer->setObjectName(QStringLiteral("ReaderWatchTimer"));
@@ -193,35 +205,47 @@ void TMainForm::WatchReaders() {
     ReaderWatchTimer->start();
 }
 
+// While no reader is in use, the list read again decides: the reader the user chose comes
+// back under its name and is chosen again, Auto Connect as the user left it; a lone reader
+// is taken as at start only when none has been chosen in this run; any other reader waits
+// for the user in the selection dialog.
 void TMainForm::ReaderWatchTimerTimer() {
-    if (session_.ReaderChosen || (selectDlg_ != nullptr && selectDlg_->isVisible())) {
+    // The open dialog reads the list itself; a change seen meanwhile waits for its close.
+    if (selectDlg_ != nullptr && selectDlg_->isVisible()) {
         return;
     }
-    if (session_.ReaderListChanged() && session_.RefreshReaders() && session_.ReaderCount == 1) {
-        TrackOnlyReader();
-        insightBar_->ShowCard(session_);
+    if (!session_.FollowReaderChanges()) {
+        return;
     }
+    if (session_.ReaderInUse()) {
+        SAMSheet->ShowSelectedReader();
+    } else if (session_.RetakeChosenReader()) {
+        ShowSelectedReader();
+    } else if (!session_.ReaderEverChosen() && session_.ReaderCount() == 1) {
+        TrackOnlyReader();
+    } else {
+        SAMSheet->ShowSelectedReader();
+    }
+    insightBar_->ShowCard(session_);
 }
 
 void TMainForm::SelectBtnClick() {
-    cardConnectedAtSelect_ = session_.CardConnected;
+    cardConnectedAtSelect_ = session_.CardConnected();
     ConnectTimer->stop();
     HideCardStatus();
     selectDlg_->show();
     setEnabled(false);
 }
 
-void TMainForm::ReaderChosen() {
+void TMainForm::UseChosenReader() {
     // Choosing another reader disconnected the card of the reader left behind: the buttons
     // follow as after Disconnect.
-    if (cardConnectedAtSelect_ && !session_.CardConnected) {
+    if (cardConnectedAtSelect_ && !session_.CardConnected()) {
         DisconnectButton->setEnabled(false);
         ConnectBtn->setEnabled(true);
     }
     cardConnectedAtSelect_ = false;
-    SCardSheet->SetReaderNameCaption(
-        QString::fromStdString(ReaderNameCaption(session_.SelectedReaderName())));
-    insightBar_->ShowCard(session_);
+    ShowSelectedReader();
     StartTracking();
 }
 
@@ -260,11 +284,11 @@ void TMainForm::AboutItemClick() {
 }
 
 void TMainForm::ExitButtonClick() {
-    if (session_.CardConnected) {
+    if (session_.CardConnected()) {
         session_.DisconnectCard();
     }
     // Ends the program without releasing the context; closing the window releases it.
-    ConnectTimer->stop();
+    StopTimers();
     QApplication::exit(0);
 }
 
@@ -295,10 +319,14 @@ void TMainForm::ConnectTimerTimer() {
     const TrackingTick tick = TrackCard(session_);
     switch (tick.statusWindow) {
         case TrackingTick::StatusWindow::ShowInsertCard:
-            cardStatusDlg_->ShowInsertCard();
+            if (cardStatusDlg_ != nullptr) {
+                cardStatusDlg_->ShowInsertCard();
+            }
             break;
         case TrackingTick::StatusWindow::ShowEjectCard:
-            cardStatusDlg_->ShowEjectCard();
+            if (cardStatusDlg_ != nullptr) {
+                cardStatusDlg_->ShowEjectCard();
+            }
             break;
         case TrackingTick::StatusWindow::Hide:
             HideCardStatus();
@@ -347,11 +375,18 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 }
 
 void TMainForm::FormClose() {
-    ConnectTimer->stop();
-    if (session_.CardConnected) {
+    StopTimers();
+    if (session_.CardConnected()) {
         session_.DisconnectCard();
     }
     session_.ReleaseReaders();
+}
+
+// Tracking, the reader watch and the stripe poll: nothing ticks on a closed window.
+void TMainForm::StopTimers() {
+    for (QTimer* timer : findChildren<QTimer*>()) {
+        timer->stop();
+    }
 }
 
 void TMainForm::HideCardStatus() {

@@ -183,7 +183,7 @@ void CpuCardPage::FocusCla() {
 }
 
 void CpuCardPage::SCardSendClick() {
-    if (session_.CardBusy) {
+    if (session_.CardBusy()) {
         return;
     }
     SendCardApdu(ReadApduTexts(edits_), session_, boxes_, scardLog_,
