@@ -28,9 +28,11 @@ InsightBar::InsightBar(QWidget* parent, QString atrListPath)
 void InsightBar::ShowCard(const ReaderSession& session) {
     ShowReaderHolders(session);
     CardState state;
-    state.connected = session.CardConnected;
+    state.connected = session.CardConnected();
     state.readerName = ReaderNameText(session.SelectedReaderName());
-    const ReaderState& record = session.ReaderStates[static_cast<std::size_t>(session.Slot())];
+    static const ReaderState kNoReader{};
+    const ReaderState& record =
+        session.SelectedReaderState() != nullptr ? *session.SelectedReaderState() : kNoReader;
     const std::uint32_t atrLength =
         std::min<std::uint32_t>(record.atrLength, static_cast<std::uint32_t>(sizeof record.atr));
     if (state.connected) {
@@ -59,7 +61,7 @@ void InsightBar::ShowCard(const ReaderSession& session) {
 
 void InsightBar::ShowReaderHolders(const ReaderSession& session) {
     const bool sharing =
-        session.ConnectFailed && session.ConnectFailCode == pcsc_codes::kSharingViolation;
+        session.ConnectFailed() && session.ConnectFailCode() == pcsc_codes::kSharingViolation;
     if (sharing == holdersShown_) {
         return;
     }

@@ -35,7 +35,7 @@
 namespace {
 
 constexpr int kConnectTimerInterval = 200;
-// How often the reader list is looked at while no reader is chosen.
+// How often the reader-change notification is looked at.
 constexpr int kReaderWatchInterval = 500;
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, const char* hint) {
@@ -58,14 +58,18 @@ TMainForm::TMainForm(const Platform& platform)
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     CreateWidgets(platform);
     ConnectWidgets();
+    session_.SetReaderGoneHandler([this](ReaderRecord& reader) {
+        SAMSheet->ReaderGone(reader);
+        PellikSheet1->ReaderGone(reader);
+    });
 
     // The reader session opens with the window; one reader is tracked at once, two or
     // more wait for the selection dialog.
     if (const Outcome opened = session_.InitializeReaders(); !opened) {
         boxes_.ShowError(opened.errorBox);
-    } else if (session_.ReaderCount >= 2) {
+    } else if (session_.ReaderCount() >= 2) {
         AutoConnect->setChecked(true);
-    } else if (session_.ReaderCount == 1) {
+    } else if (session_.ReaderCount() == 1) {
         TrackOnlyReader();
     }
     WatchReaders();
@@ -73,7 +77,9 @@ TMainForm::TMainForm(const Platform& platform)
     FormCreate();
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm() {
+    session_.SetReaderGoneHandler(nullptr);
+}
 
 void TMainForm::CreateWidgets(const Platform& platform) {
     auto* central = new QWidget(this);
@@ -190,7 +196,7 @@ void TMainForm::AttachWindows(TFrmAbout* about, TSelectDlg* select, TMemDataDlg*
     selectDlg_ = select;
     cardStatusDlg_ = cardStatus;
     memCardPages_->AttachDataDialog(memData);
-    connect(selectDlg_, &TSelectDlg::ReaderChosen, this, &TMainForm::ReaderChosen);
+    connect(selectDlg_, &TSelectDlg::ReaderChosen, this, &TMainForm::UseChosenReader);
 }
 
 void TMainForm::FormCreate() {
@@ -201,16 +207,22 @@ void TMainForm::FormCreate() {
 void TMainForm::TrackOnlyReader() {
     AutoConnect->setChecked(true);
     session_.SelectReader(0);
-    SCardSheet->SetReaderNameCaption(
-        ReaderNameText(ReaderNameCaption(session_.ReaderName(0)).c_str()));
+    ShowSelectedReader();
     if (PageCtrl->currentWidget() != PellikSheet1) {
         StartTracking();
     }
 }
 
-// While no reader is chosen (none at start, several and none chosen yet, or the chosen one
-// unplugged), the reader-change notification is looked at now and then; when the reader
-// list has changed and holds exactly one reader, that reader is tracked as at start.
+void TMainForm::ShowSelectedReader() {
+    SCardSheet->SetReaderNameCaption(
+        ReaderNameText(ReaderNameCaption(session_.SelectedReaderName()).c_str()));
+    SAMSheet->ShowSelectedReader();
+    insightBar_->ShowCard(session_);
+}
+
+// The reader-change notification is looked at now and then, and the reader list read again
+// when it reports a change, so that every reader's record follows its reader and a reader
+// that has gone gives its handles back.
 void TMainForm::WatchReaders() {
     ReaderWatchTimer = new QTimer(this);
     ReaderWatchTimer->setObjectName(QStringLiteral("ReaderWatchTimer"));
@@ -219,35 +231,47 @@ void TMainForm::WatchReaders() {
     ReaderWatchTimer->start();
 }
 
+// While no reader is in use, the list read again decides: the reader the user chose comes
+// back under its name and is chosen again, Auto Connect as the user left it; a lone reader
+// is taken as at start only when none has been chosen in this run; any other reader waits
+// for the user in the selection dialog.
 void TMainForm::ReaderWatchTimerTimer() {
-    if (session_.ReaderChosen || (selectDlg_ != nullptr && selectDlg_->isVisible())) {
+    // The open dialog reads the list itself; a change seen meanwhile waits for its close.
+    if (selectDlg_ != nullptr && selectDlg_->isVisible()) {
         return;
     }
-    if (session_.ReaderListChanged() && session_.RefreshReaders() && session_.ReaderCount == 1) {
-        TrackOnlyReader();
-        insightBar_->ShowCard(session_);
+    if (!session_.FollowReaderChanges()) {
+        return;
     }
+    if (session_.ReaderInUse()) {
+        SAMSheet->ShowSelectedReader();
+    } else if (session_.RetakeChosenReader()) {
+        ShowSelectedReader();
+    } else if (!session_.ReaderEverChosen() && session_.ReaderCount() == 1) {
+        TrackOnlyReader();
+    } else {
+        SAMSheet->ShowSelectedReader();
+    }
+    insightBar_->ShowCard(session_);
 }
 
 void TMainForm::SelectBtnClick() {
-    cardConnectedAtSelect_ = session_.CardConnected;
+    cardConnectedAtSelect_ = session_.CardConnected();
     ConnectTimer->stop();
     HideCardStatus();
     selectDlg_->show();
     setEnabled(false);
 }
 
-void TMainForm::ReaderChosen() {
+void TMainForm::UseChosenReader() {
     // Choosing another reader disconnected the card of the reader left behind: the buttons
     // follow as after Disconnect.
-    if (cardConnectedAtSelect_ && !session_.CardConnected) {
+    if (cardConnectedAtSelect_ && !session_.CardConnected()) {
         DisconnectButton->setEnabled(false);
         ConnectBtn->setEnabled(true);
     }
     cardConnectedAtSelect_ = false;
-    SCardSheet->SetReaderNameCaption(
-        ReaderNameText(ReaderNameCaption(session_.SelectedReaderName()).c_str()));
-    insightBar_->ShowCard(session_);
+    ShowSelectedReader();
     StartTracking();
 }
 
@@ -286,11 +310,11 @@ void TMainForm::AboutItemClick() {
 }
 
 void TMainForm::ExitButtonClick() {
-    if (session_.CardConnected) {
+    if (session_.CardConnected()) {
         session_.DisconnectCard();
     }
     // Ends the program without releasing the context; closing the window releases it.
-    ConnectTimer->stop();
+    StopTimers();
     QApplication::exit(0);
 }
 
@@ -302,10 +326,7 @@ void TMainForm::StressTestItemClick() {
     if (!stressWindow_) {
         StressSources sources;
         sources.libraries = workerLibraries_;
-        sources.selectedReader = [this] {
-            return session_.ReaderCount > 0 ? QString::fromLocal8Bit(session_.SelectedReaderName())
-                                            : QString();
-        };
+        sources.selectedReader = [this] { return ReaderNameText(session_.SelectedReaderName()); };
         sources.currentCommand = [this](QString& error) {
             return SCardSheet->CurrentCommand(error);
         };
@@ -353,10 +374,14 @@ void TMainForm::ConnectTimerTimer() {
     const TrackingTick tick = TrackCard(session_);
     switch (tick.statusWindow) {
         case TrackingTick::StatusWindow::ShowInsertCard:
-            cardStatusDlg_->ShowInsertCard();
+            if (cardStatusDlg_ != nullptr) {
+                cardStatusDlg_->ShowInsertCard();
+            }
             break;
         case TrackingTick::StatusWindow::ShowEjectCard:
-            cardStatusDlg_->ShowEjectCard();
+            if (cardStatusDlg_ != nullptr) {
+                cardStatusDlg_->ShowEjectCard();
+            }
             break;
         case TrackingTick::StatusWindow::Hide:
             HideCardStatus();
@@ -405,11 +430,18 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 }
 
 void TMainForm::FormClose() {
-    ConnectTimer->stop();
-    if (session_.CardConnected) {
+    StopTimers();
+    if (session_.CardConnected()) {
         session_.DisconnectCard();
     }
     session_.ReleaseReaders();
+}
+
+// Tracking, the reader watch and the stripe poll: nothing ticks on a closed window.
+void TMainForm::StopTimers() {
+    for (QTimer* timer : findChildren<QTimer*>()) {
+        timer->stop();
+    }
 }
 
 void TMainForm::HideCardStatus() {

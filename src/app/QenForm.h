@@ -75,8 +75,9 @@ class TMainForm : public QMainWindow {
     void ConnectTimerTimer();
     void ShowConnectedProtocol(TMainForm::ConnectForm form);
     // OK of the selection dialog: names the chosen reader and starts tracking.
-    void ReaderChosen();
-    // Looks for a change of the reader list while no reader is chosen.
+    void UseChosenReader();
+    // Looks for a change of the reader list; re-reads it and takes up a reader as the
+    // user's choice allows.
     void ReaderWatchTimerTimer();
     // Ctrl+S: saves the response log of the page in view.
     void SaveLogOfPageInView();
@@ -91,6 +92,9 @@ class TMainForm : public QMainWindow {
     void TrackOnlyReader();
     void WatchReaders();
     void FormClose();
+    void StopTimers();
+    // Names the selected reader and lets the SAM page show its state.
+    void ShowSelectedReader();
     void HideCardStatus();
     void SaveLog(ResponseLogEdit* log);
 

@@ -24,6 +24,8 @@ TCardStatusDlg* CardStatusDlg = nullptr;
 
 namespace {
 
+constexpr int kBesideGap = 8;
+
 void CentreOnScreen(QWidget& window) {
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
@@ -32,22 +34,37 @@ void CentreOnScreen(QWidget& window) {
     }
 }
 
-// Centres the main window and `beside` together as one row on the screen.
 void PlaceBeside(QWidget& mainWindow, QWidget& beside) {
     beside.adjustSize();
-    constexpr int kGap = 8;
-    int left = mainWindow.x();
+    const QSize main = mainWindow.frameGeometry().size();
+    const QSize other = beside.frameGeometry().size();
+    // Without a screen the row starts where the main window is.
+    QRect area(mainWindow.pos(), QSize(main.width() + kBesideGap + other.width(), main.height()));
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        left =
-            area.x() + std::max(0, (area.width() - mainWindow.width() - kGap - beside.width()) / 2);
+        area = screen->availableGeometry();
     }
-    mainWindow.move(left, mainWindow.y());
-    beside.move(left + mainWindow.frameGeometry().width() + kGap, mainWindow.y());
+    const BesidePlacement place = PlaceBesideOn(area, main, other, mainWindow.y());
+    mainWindow.move(place.main);
+    beside.move(place.beside);
     beside.show();
 }
 
 }  // namespace
+
+BesidePlacement PlaceBesideOn(const QRect& area, const QSize& main, const QSize& beside, int top) {
+    const int row = main.width() + kBesideGap + beside.width();
+    if (row <= area.width()) {
+        const int left = area.x() + (area.width() - row) / 2;
+        return {QPoint(left, top), QPoint(left + main.width() + kBesideGap, top)};
+    }
+    // No room side by side: the window overlaps the main window's right-hand part, and
+    // stays on the screen.
+    const int mainLeft = area.x() + std::max(0, (area.width() - main.width()) / 2);
+    const int rightmost = std::max(area.x(), area.x() + area.width() - beside.width());
+    const int besideLeft =
+        std::clamp(mainLeft + main.width() - beside.width(), area.x(), rightmost);
+    return {QPoint(mainLeft, top), QPoint(besideLeft, top)};
+}
 
 ProgramWindows::~ProgramWindows() {
     CardStatusDlg = nullptr;
@@ -82,7 +99,7 @@ std::unique_ptr<ProgramWindows> CreateWindows(const Platform& platform) {
     CentreOnScreen(*MainForm);
     MainForm->show();
     // With two or more readers the user chooses one before the main window can be used.
-    if (session.ReaderCount >= 2) {
+    if (session.ReaderCount() >= 2) {
         CentreOnScreen(*SelectDlg);
         SelectDlg->show();
     } else {

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QPoint>
+#include <QRect>
+#include <QSize>
 #include <memory>
 
 class QApplication;
@@ -34,6 +37,15 @@ class ProgramWindows {
 // The start-up sequence: creates the windows in their order, opens the reader session and
 // shows the main window (and the selection dialog when two or more readers are attached).
 std::unique_ptr<ProgramWindows> CreateWindows(const Platform& platform);
+
+// Where the main window and a window shown beside it go on the screen's `area`, both at
+// `top`: side by side, centred as one row, where the row fits across the area; otherwise
+// the other window overlaps the main window, inside the area.
+struct BesidePlacement {
+    QPoint main;
+    QPoint beside;
+};
+BesidePlacement PlaceBesideOn(const QRect& area, const QSize& main, const QSize& beside, int top);
 
 // Creates the windows, shows `beside` (if any) next to the main window and runs the
 // message loop until the program ends.

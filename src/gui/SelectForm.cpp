@@ -79,10 +79,10 @@ void TSelectDlg::FormShow() {
         readerButtons_->removeButton(item);
         delete item;
     }
-    if (session_.ReaderCount != 0) {
+    if (session_.ReaderCount() != 0) {
         LblNoReaderFound->hide();
         RdoGupSelectReader->show();
-        for (std::uint32_t i = 0; i < session_.ReaderCount; ++i) {
+        for (std::uint32_t i = 0; i < session_.ReaderCount(); ++i) {
             auto* item = new QRadioButton(ReaderNameText(session_.ReaderName(static_cast<int>(i))),
                                           RdoGupSelectReader);
             readerButtons_->addButton(item, static_cast<int>(i));
@@ -102,7 +102,7 @@ void TSelectDlg::FormShow() {
 void TSelectDlg::OKButtonClick() {
     const int chosen = readerButtons_->checkedId();
     // With no reader listed there is nothing to take: OK then closes like Cancel.
-    if (session_.ReaderCount == 0 || chosen < 0) {
+    if (session_.ReaderCount() == 0 || chosen < 0) {
         CancelButtonClick();
         return;
     }

@@ -24,7 +24,7 @@ class TSelectDlg : public QDialog {
     void FormHide();
 
   signals:
-    // OK chose a reader: SelectedReader is set; the main window names it and starts tracking.
+    // OK chose a reader: the session has selected it; the main window names it and starts tracking.
     void ReaderChosen();
 
   protected:

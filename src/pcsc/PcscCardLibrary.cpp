@@ -3,13 +3,12 @@
 #include <reader.h>
 #include <winscard.h>
 
-#include <strings.h>
-
 #include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "core/session/ReaderList.h"
 #include "core/session/Sle4404Map.h"
 #include "pcsc/PcscHandles.h"
 #include "pcsc/PcscStorageCard.h"
@@ -52,33 +51,15 @@ LONG ReaderAttributeText(SCARDHANDLE card, DWORD attribute, std::vector<BYTE>& t
     return rv;
 }
 
-const char kReaderNotification[] = "\\\\?PnP?\\Notification";
-constexpr std::uint32_t kEventCountShift = 16;
-constexpr std::uint32_t kEventCountMask = 0xFFFF;
-
-bool IsReaderNotification(const char* reader) {
-    return strcasecmp(reader, kReaderNotification) == 0;
-}
-
-// The service's reader list as one multi-string; empty when no reader is attached or the
-// list cannot be had.
-std::string ReaderList(SCARDCONTEXT context) {
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        DWORD length = 0;
-        if (SCardListReaders(context, nullptr, nullptr, &length) != SCARD_S_SUCCESS) {
-            return {};
-        }
-        std::string names(length, '\0');
-        const LONG rv = SCardListReaders(context, nullptr, names.data(), &length);
-        if (rv == SCARD_S_SUCCESS) {
-            names.resize(std::min<std::size_t>(length, names.size()));
-            return names;
-        }
-        if (rv != SCARD_E_INSUFFICIENT_BUFFER) {
-            return {};
-        }
-    }
-    return {};
+// The service's reader list; empty when no reader is attached or the list cannot be had.
+std::vector<std::string> ReaderNames(SCARDCONTEXT context) {
+    return ReadReaderList([context](char* buffer, std::uint32_t* length) {
+               DWORD native = *length;
+               const LONG rv = SCardListReaders(context, nullptr, buffer, &native);
+               *length = static_cast<std::uint32_t>(std::min<DWORD>(native, UINT32_MAX));
+               return Code(rv);
+           })
+        .names;
 }
 
 // Answers by which the service says that a native context is of no more use: the service
@@ -254,18 +235,18 @@ bool PcscCardLibrary::CountReaderChanges(std::uint32_t context, ReaderState* sta
     bool changed = false;
     for (std::uint32_t i = 0; i < count; ++i) {
         ReaderState& state = states[i];
-        if (!IsReaderNotification(state.reader) || (state.eventState >> kEventCountShift) != 0) {
+        if (!IsReaderChangeNotification(state.reader) || ReaderEventCount(state.eventState) != 0) {
             continue;
         }
         PcscHandles::Context* entry = handles_->FindContext(context);
-        std::string list = ReaderList(entry->native);
+        std::vector<std::string> list = ReaderNames(entry->native);
         if (entry->readerEvents == 0 || list != entry->readerList) {
             entry->readerList = std::move(list);
-            entry->readerEvents = entry->readerEvents % kEventCountMask + 1;
+            entry->readerEvents = entry->readerEvents % kReaderEventCountMask + 1;
         }
-        const std::uint32_t known = state.currentState >> kEventCountShift;
-        state.eventState =
-            (state.eventState & kEventCountMask) | (entry->readerEvents << kEventCountShift);
+        const std::uint32_t known = ReaderEventCount(state.currentState);
+        state.eventState = (state.eventState & kReaderEventCountMask) |
+                           (entry->readerEvents << kReaderEventCountShift);
         if (known != 0 && known != entry->readerEvents) {
             state.eventState |= SCARD_STATE_CHANGED;
             changed = true;

@@ -7,6 +7,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 // The 32-bit contexts and card handles handed to callers, each standing for a native
 // PC/SC handle, which may be wider. Contexts and cards draw from one counter, so a number
@@ -23,7 +24,7 @@ class PcscHandles {
         std::set<std::string, std::less<>> lostCards{};
         // The reader list as last seen through the reader-change notification, and the
         // count of changes seen, for a service that keeps no such count itself.
-        std::string readerList{};
+        std::vector<std::string> readerList{};
         std::uint32_t readerEvents = 0;
     };
     struct Card {

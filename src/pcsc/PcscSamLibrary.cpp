@@ -3,8 +3,10 @@
 #include <winscard.h>
 
 #include <algorithm>
-#include <cstring>
+#include <cstdint>
 #include <type_traits>
+
+#include "core/session/ReaderList.h"
 
 namespace {
 
@@ -90,32 +92,13 @@ PcscSamLibrary::NativeResult PcscSamLibrary::EnsureContext() {
 }
 
 bool PcscSamLibrary::IsListed(const std::string& name) {
-    // The list may grow between the length query and the fill; a few tries cover that.
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        DWORD length = 0;
-        if (SCardListReaders(context_, nullptr, nullptr, &length) != SCARD_S_SUCCESS) {
-            return false;
-        }
-        std::vector<char> names(length + 1, '\0');
-        const LONG result = SCardListReaders(context_, nullptr, names.data(), &length);
-        if (result == SCARD_E_INSUFFICIENT_BUFFER) {
-            continue;
-        }
-        if (result != SCARD_S_SUCCESS) {
-            return false;
-        }
-        // The walk stays inside the buffer: the zero past the length given to the service
-        // ends a list that lacks its final terminator.
-        for (std::size_t offset = 0; offset < names.size() && names[offset] != '\0';) {
-            const char* entry = names.data() + offset;
-            if (name == entry) {
-                return true;
-            }
-            offset += std::strlen(entry) + 1;
-        }
-        return false;
-    }
-    return false;
+    const ReaderList list = ReadReaderList([this](char* buffer, std::uint32_t* length) {
+        DWORD native = *length;
+        const LONG result = SCardListReaders(context_, nullptr, buffer, &native);
+        *length = static_cast<std::uint32_t>(std::min<DWORD>(native, UINT32_MAX));
+        return Code(result);
+    });
+    return std::find(list.names.begin(), list.names.end(), name) != list.names.end();
 }
 
 std::uint32_t PcscSamLibrary::NextHandle() {

@@ -7,6 +7,7 @@
 #include <span>
 #include <string_view>
 
+#include "core/session/ReaderList.h"
 #include "sim/SimCardFactory.h"
 #include "sim/SimCodes.h"
 #include "sim/SimI2cCard.h"
@@ -24,16 +25,6 @@ constexpr std::uint32_t kDispositionLeave = 0;
 constexpr std::uint32_t kStateChanged = 0x0002;  // SCARD_STATE_CHANGED
 constexpr std::uint32_t kStateEmpty = 0x0010;    // SCARD_STATE_EMPTY
 constexpr std::uint32_t kStateInUse = 0x0100;    // SCARD_STATE_INUSE
-constexpr std::uint32_t kEventCountShift = 16;
-
-bool IsReaderNotification(const char* reader) {
-    constexpr std::string_view kNotification = "\\\\?PnP?\\Notification";
-    const std::string_view name(reader);
-    return std::ranges::equal(name, kNotification, [](char a, char b) {
-        return std::tolower(static_cast<unsigned char>(a)) ==
-               std::tolower(static_cast<unsigned char>(b));
-    });
-}
 }  // namespace
 
 SimCardLibrary::SimCardLibrary(std::vector<std::string> readerNames)
@@ -326,11 +317,11 @@ std::uint32_t SimCardLibrary::CardGetStatusChange(std::uint32_t context, std::ui
         return kInvalidParameter;
     }
     for (ReaderState& state : std::span(states, count)) {
-        if (state.reader != nullptr && IsReaderNotification(state.reader)) {
+        if (state.reader != nullptr && IsReaderChangeNotification(state.reader)) {
             // The count of reader-list changes in the upper word; changed when the caller
             // knew another count (a caller that knew none is only told the count).
-            const std::uint32_t known = state.currentState >> kEventCountShift;
-            state.eventState = readerEvents_ << kEventCountShift;
+            const std::uint32_t known = ReaderEventCount(state.currentState);
+            state.eventState = readerEvents_ << kReaderEventCountShift;
             if (known != 0 && known != readerEvents_) {
                 state.eventState |= kStateChanged;
             }

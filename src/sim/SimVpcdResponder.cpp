@@ -33,8 +33,11 @@ std::optional<Bytes> SimVpcdResponder::Answer(ByteView message) {
 
 Bytes VpcdStream::Frame(ByteView payload) {
     const std::size_t size = std::min(payload.size(), kMaxPayload);
-    Bytes framed = {static_cast<std::uint8_t>(size >> 8), static_cast<std::uint8_t>(size)};
-    framed.insert(framed.end(), payload.begin(), payload.begin() + size);
+    // Sized once and filled in place: the length prefix, then the payload.
+    Bytes framed(size + 2);
+    framed[0] = static_cast<std::uint8_t>(size >> 8);
+    framed[1] = static_cast<std::uint8_t>(size);
+    std::copy_n(payload.begin(), size, framed.begin() + 2);
     return framed;
 }
 

@@ -8,6 +8,7 @@
 #include "gui/apdu/ApduConsole.h"
 #include "support/MockLibraries.h"
 #include "support/RecordingMessageBoxes.h"
+#include "support/SessionDriver.h"
 
 namespace {
 
@@ -24,10 +25,7 @@ class CardExchangeTest : public ::testing::Test {
   protected:
     CardExchangeTest() {
         boxes.Watch([this] { return log.Lines().size(); });
-        session.SelectedReader = 2;
-        session.ReaderCount = 3;
-        session.Readers[2].CardHandle = 0x77;
-        session.Readers[2].ActiveProtocol = kProtocolT1;
+        OpenSession(session, library, {"Reader A", "Reader B", "Reader C"}, 2, 0x77, kProtocolT1);
     }
 
     // The card answers `reply` and the call `code`; the command sent is kept.
@@ -43,7 +41,7 @@ class CardExchangeTest : public ::testing::Test {
                 protocolSeen = sendPci->protocol;
                 lengthSeen = sendPci->length;
                 offered = *length;
-                busyDuringTransmit = session.CardBusy;
+                busyDuringTransmit = session.CardBusy();
                 std::copy(reply.begin(), reply.end(), buffer);
                 *length = static_cast<std::uint32_t>(reply.size());
                 return code;
@@ -77,13 +75,13 @@ TEST_F(CardExchangeTest, LogsTheWorkedExample) {
                                          "Receive Data : (0x0002 bytes) : ", "90 00 ", kSeparator));
     EXPECT_EQ(sent, (std::vector<std::uint8_t>{0x00, 0xA4, 0x04, 0x00, 0x02, 0x3F, 0x00}));
     // One protocol control record of the selected reader, as send and receive control.
-    EXPECT_EQ(sendRequest, &session.Readers[2].IoRequest);
-    EXPECT_EQ(recvRequest, &session.Readers[2].IoRequest);
+    EXPECT_EQ(sendRequest, &session.Record(2)->Card.IoRequest);
+    EXPECT_EQ(recvRequest, &session.Record(2)->Card.IoRequest);
     EXPECT_EQ(protocolSeen, kProtocolT1);
     EXPECT_EQ(lengthSeen, 8u);
     EXPECT_EQ(offered, ApduBufferSize);
     EXPECT_TRUE(busyDuringTransmit);
-    EXPECT_FALSE(session.CardBusy);
+    EXPECT_FALSE(session.CardBusy());
     EXPECT_TRUE(boxes.Boxes().empty());
 }
 
@@ -136,16 +134,16 @@ TEST_F(CardExchangeTest, ShowsTheBoxBeforeTheReturnCodeLine) {
     EXPECT_THAT(log.Lines(),
                 ElementsAre("Send Data (0x0007 bytes) : ", "00 A4 04 00 02 3F 00 ",
                             "Send Data Fail, return code=0x000000000000001F", kSeparator));
-    EXPECT_FALSE(session.CardBusy);
+    EXPECT_FALSE(session.CardBusy());
 }
 
 TEST_F(CardExchangeTest, KeepsCardBusyWhileTheFailureBoxIsOpen) {
     bool busyWhileOpen = false;
-    boxes.WhileOpen([&] { busyWhileOpen = session.CardBusy; });
+    boxes.WhileOpen([&] { busyWhileOpen = session.CardBusy(); });
     ExpectTransmit({}, 1);
     SendCardApdu(kSelectFile, session, boxes, log);
     EXPECT_TRUE(busyWhileOpen);
-    EXPECT_FALSE(session.CardBusy);
+    EXPECT_FALSE(session.CardBusy());
 }
 
 TEST_F(CardExchangeTest, AFaultyFieldSendsAndLogsNothing) {

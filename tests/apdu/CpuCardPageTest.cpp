@@ -14,6 +14,7 @@
 #include "gui/apdu/CpuCardPage.h"
 #include "support/MockLibraries.h"
 #include "support/RecordingMessageBoxes.h"
+#include "support/SessionDriver.h"
 
 namespace {
 
@@ -24,8 +25,7 @@ using ::testing::Invoke;
 class CpuCardPageTest : public ::testing::Test {
   protected:
     CpuCardPageTest() {
-        session.Readers[0].CardHandle = 0x10;
-        session.Readers[0].ActiveProtocol = kProtocolT1;
+        OpenSession(session, library, {"Reader A"}, 0, 0x10, kProtocolT1);
         boxes.Watch([this] { return log->Lines().size(); });
     }
 
@@ -269,19 +269,20 @@ TEST_F(CpuCardPageTest, FailingSendShowsTheBoxFirst) {
     EXPECT_EQ(boxes.Boxes()[0].text, "Send Data To Card Fail!");
     EXPECT_THAT(boxes.Boxes()[0].logLineCounts, ElementsAre(2u));
     EXPECT_EQ(log->Lines().at(2), "Send Data Fail, return code=0x000000000000001F");
-    EXPECT_FALSE(session.CardBusy);
+    EXPECT_FALSE(session.CardBusy());
     // The next press runs normally.
     QTest::mouseClick(Button("SCardSend"), Qt::LeftButton);
     EXPECT_EQ(boxes.Boxes().size(), 2u);
 }
 
 TEST_F(CpuCardPageTest, SendDoesNothingWhileTheCardIsBusy) {
-    session.CardBusy = true;
-    QTest::mouseClick(Label("LblReaderName"), Qt::LeftButton);
-    QTest::mouseClick(Button("SCardSend"), Qt::LeftButton);
-    EXPECT_TRUE(log->Lines().empty());
-    EXPECT_TRUE(boxes.Boxes().empty());
-    session.CardBusy = false;
+    {
+        const CardBusyGuard busy = session.MarkBusy();
+        QTest::mouseClick(Label("LblReaderName"), Qt::LeftButton);
+        QTest::mouseClick(Button("SCardSend"), Qt::LeftButton);
+        EXPECT_TRUE(log->Lines().empty());
+        EXPECT_TRUE(boxes.Boxes().empty());
+    }
     Edit("CLA")->clear();
     QTest::mouseClick(Button("SCardSend"), Qt::LeftButton);
     EXPECT_THAT(boxes.Errors(), ElementsAre("CLA Empty!"));

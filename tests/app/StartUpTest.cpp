@@ -3,10 +3,12 @@
 #include <QButtonGroup>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QRadioButton>
 #include <QTest>
+#include <algorithm>
 
 #include "AppFixture.h"
 #include "app/ProgramTitle.h"
@@ -120,7 +122,7 @@ TEST_F(ThreeReaders, OkTakesTheChosenReaderAndStartsTracking) {
     ReaderItems(*windows)[1]->setChecked(true);
     QTest::mouseClick(windows->selectDlg->findChild<QPushButton*>(QStringLiteral("OKButton")),
                       Qt::LeftButton);
-    EXPECT_EQ(Session().SelectedReader, 1);
+    EXPECT_EQ(Session().SelectedIndex(), 1);
     EXPECT_EQ(ReaderNameLabel(*windows)->text(), QStringLiteral("Reader Name: Reader B 00 00"));
     EXPECT_FALSE(windows->selectDlg->isVisible());
     EXPECT_TRUE(windows->mainForm->isEnabled());
@@ -137,7 +139,7 @@ TEST_F(ThreeReaders, OkTakesTheChosenReaderAndStartsTracking) {
     // Cancel keeps the reader and leaves tracking stopped.
     QTest::mouseClick(windows->selectDlg->findChild<QPushButton*>(QStringLiteral("CancelButton")),
                       Qt::LeftButton);
-    EXPECT_EQ(Session().SelectedReader, 1);
+    EXPECT_EQ(Session().SelectedIndex(), 1);
     EXPECT_EQ(ReaderNameLabel(*windows)->text(), QStringLiteral("Reader Name: Reader B 00 00"));
     EXPECT_FALSE(ConnectTimer()->isActive());
     EXPECT_TRUE(windows->mainForm->isEnabled());
@@ -177,7 +179,7 @@ TEST_F(NoReader, OpensOnTheCardPageWithoutTracking) {
     // Connect queries reader 0, which does not exist: nothing happens and nothing is logged.
     Button("ConnectBtn")->click();
     EXPECT_THAT(Log("ScardRespon"), ElementsAre("Initialize Success"));
-    EXPECT_FALSE(Session().CardConnected);
+    EXPECT_FALSE(Session().CardConnected());
 }
 
 TEST_F(NoReader, TheSelectionDialogSaysSoAndOkReadsNoEntry) {
@@ -192,7 +194,7 @@ TEST_F(NoReader, TheSelectionDialogSaysSoAndOkReadsNoEntry) {
                       Qt::LeftButton);
     EXPECT_FALSE(windows->selectDlg->isVisible());
     EXPECT_TRUE(windows->mainForm->isEnabled());
-    EXPECT_EQ(Session().SelectedReader, 0);
+    EXPECT_EQ(Session().SelectedIndex(), -1);
     EXPECT_FALSE(ConnectTimer()->isActive());
 }
 
@@ -242,10 +244,10 @@ TEST_F(ReadersComeAndGo, SwitchingReaderWhileConnectedDisconnectsAndConnectsTheN
     Start();
     ChooseReader(0, false);
     Tick();
-    ASSERT_TRUE(Session().CardConnected);
+    ASSERT_TRUE(Session().CardConnected());
 
     ChooseReader(1);
-    EXPECT_EQ(Session().SelectedReader, 1);
+    EXPECT_EQ(Session().SelectedIndex(), 1);
     EXPECT_TRUE(Button("ConnectBtn")->isEnabled());
     EXPECT_FALSE(Button("DisconnectButton")->isEnabled());
     Tick();
@@ -256,31 +258,100 @@ TEST_F(ReadersComeAndGo, SwitchingReaderWhileConnectedDisconnectsAndConnectsTheN
     EXPECT_EQ(Find<QLabel>("Protocol")->text(), QStringLiteral("T=0"));
 }
 
-TEST_F(ReadersComeAndGo, AnUnpluggedReaderStopsTrackingAndTheOneLeftIsTakenUp) {
+// The user chose B and turned Auto Connect off. B drops off the bus: A, alone now, is not
+// taken. B back under its name is chosen again, Auto Connect as the user left it.
+TEST_F(ReadersComeAndGo, TheChosenReaderUnpluggedAndBackIsChosenAgain) {
+    card.InsertCard(0, SimCardKind::CpuT1);
+    card.InsertCard(1, SimCardKind::CpuT1);
+    Start();
+    ChooseReader(1, false);
+    Tick();
+    ASSERT_TRUE(Session().CardConnected());
+    AutoConnect()->trigger();
+    ASSERT_FALSE(ConnectTimer()->isActive());
+
+    card.DetachReader(1);
+    WatchTick();
+    EXPECT_EQ(card.CallCount("CardDisconnect"), 1) << "the card's handle is released";
+    WatchTick();
+    EXPECT_EQ(Session().SelectedReaderName(), nullptr);
+    EXPECT_FALSE(AutoConnect()->isChecked());
+    EXPECT_FALSE(ConnectTimer()->isActive());
+    EXPECT_EQ(card.CallCount("CardConnect"), 1) << "reader A's card is left alone";
+
+    card.AttachReader("Reader B 00 00");
+    WatchTick();
+    EXPECT_STREQ(Session().SelectedReaderName(), "Reader B 00 00");
+    EXPECT_TRUE(Session().ReaderInUse());
+    EXPECT_EQ(ReaderLabel(), QStringLiteral("Reader Name: Reader B 00 00"));
+    EXPECT_FALSE(AutoConnect()->isChecked()) << "the user's setting stays";
+    EXPECT_FALSE(ConnectTimer()->isActive());
+
+    AutoConnect()->trigger();
+    Tick();
+    EXPECT_TRUE(Session().CardConnected());
+    EXPECT_THAT(Log("ScardRespon"),
+                ElementsAre("Initialize Success", "Connect Success", "", "Connect Success", ""));
+}
+
+// B was chosen and has gone; the dialog offers A alone, and Cancel takes nothing.
+TEST_F(ReadersComeAndGo, CancelWithALoneOtherReaderTakesNothing) {
     card.InsertCard(0, SimCardKind::CpuT1);
     Start();
-    ChooseReader(0, false);
+    ChooseReader(1, false);
+    card.DetachReader(1);
+    QTest::mouseClick(Button("SelectBtn"), Qt::LeftButton);
+    const auto items = ReaderItems(*windows);
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0]->text(), QStringLiteral("Reader A 00 00"));
+    QTest::mouseClick(windows->selectDlg->findChild<QPushButton*>(QStringLiteral("CancelButton")),
+                      Qt::LeftButton);
+    WatchTick();
+    WatchTick();
+    AutoConnect()->trigger();  // Auto Connect off and on again restarts tracking
+    AutoConnect()->trigger();
+    ASSERT_TRUE(ConnectTimer()->isActive());
     Tick();
-    const int queries = card.CallCount("CardGetStatusChange");
-    WatchTick();  // a reader is chosen: the reader list is not looked at
-    EXPECT_EQ(card.CallCount("CardGetStatusChange"), queries);
+    Button("ConnectBtn")->click();
+    EXPECT_EQ(Session().SelectedReaderName(), nullptr);
+    EXPECT_EQ(ReaderLabel(), QStringLiteral("Reader Name: Reader B 00 00"));
+    EXPECT_EQ(card.CallCount("CardConnect"), 0);
+    EXPECT_THAT(Log("ScardRespon"), ElementsAre("Initialize Success"));
+}
+
+// A SAM connected on A and one on B; A is unplugged, so B moves to A's place in the list.
+// A's SAM handle is released with the Disconnect lines; Send and Disconnect reach B's SAM.
+TEST_F(ReadersComeAndGo, TheSamFollowsItsReaderWhenTheListMoves) {
+    SimSamLibrary& sams = sam;
+    Start();
+    ChooseReader(0, false);
+    Button("SAMConnectBtn")->click();
+    ChooseReader(1);
+    Button("SAMConnectBtn")->click();
+    ASSERT_EQ(sams.OpenConnectionCount(), 2);
 
     card.DetachReader(0);
-    Tick();
-    Tick();
-    EXPECT_FALSE(windows->cardStatusDlg->isVisible()) << "no card is asked for";
-    EXPECT_EQ(card.CallCount("CardDisconnect"), 1) << "the card's handle is released";
-    EXPECT_EQ(Log("ScardRespon").size(), 3u);
-
-    // Reader B is now the only one: it is tracked as at start.
     WatchTick();
-    EXPECT_EQ(ReaderLabel(), QStringLiteral("Reader Name: Reader B 00 00"));
-    EXPECT_TRUE(ConnectTimer()->isActive());
-    card.InsertCard(1, SimCardKind::CpuT1);
-    Tick();
-    EXPECT_TRUE(Session().CardConnected);
-    EXPECT_EQ(Log("ScardRespon").back(), "");
-    EXPECT_EQ(Log("ScardRespon").size(), 5u);
+    EXPECT_EQ(Session().SelectedIndex(), 0);
+    EXPECT_EQ(sams.OpenConnectionCount(), 1) << "the gone reader's SAM handle is released";
+    EXPECT_TRUE(Button("BitBtnSAMSend")->isVisibleTo(Find<QWidget>("SAMSheet")))
+        << "B's SAM is still connected";
+
+    const char* names[] = {"SAMCLA", "SAMINS", "SAMP1", "SAMP2", "SAMLc", "SAMData", "SAMLe"};
+    const char* texts[] = {"80", "CA", "00", "01", "", "", "08"};
+    for (int i = 0; i < 7; ++i) {
+        Find<QLineEdit>(names[i])->setText(QString::fromLatin1(texts[i]));
+    }
+    Button("BitBtnSAMSend")->click();
+    Button("SAMDisconnectBtn")->click();
+    EXPECT_EQ(sams.OpenConnectionCount(), 0);
+    const auto log = Log("SAMRespon");
+    EXPECT_THAT(std::vector<std::string>(log.begin(), log.begin() + 6),
+                ElementsAre("Connect SAM0 Success", "", "Connect SAM0 Success", "",
+                            "Disconnect SAM0 Success", ""));
+    EXPECT_NE(std::find(log.begin(), log.end(), "53 41 4D 00 20 26 00 02 90 00 "), log.end())
+        << "B's serial number";
+    EXPECT_EQ(log[log.size() - 2], "Disconnect SAM0 Success");
 }
 
 class NoReaderAtStart : public AppTest {
@@ -353,3 +424,31 @@ TEST(QtMessageBoxesTest, ErrorAndInformationBoxes) {
 }
 
 }  // namespace
+
+// The "Simulated Reader" window goes beside the main window where the row fits on the
+// screen, and overlaps it otherwise; either way it stays on the screen.
+TEST(PlaceBesideOn, SideBySideOnlyWhereItFits) {
+    struct Row {
+        int screenWidth;
+        QPoint main;
+        QPoint beside;
+    };
+    const QSize main(900, 600);
+    const QSize beside(400, 400);
+    const Row rows[] = {
+        {1920, QPoint(306, 50), QPoint(1214, 50)},  // centred as one row
+        {1308, QPoint(0, 50), QPoint(908, 50)},     // exactly fits
+        {1280, QPoint(190, 50), QPoint(690, 50)},   // overlaps the main window's right part
+        {1000, QPoint(50, 50), QPoint(550, 50)},
+        {800, QPoint(0, 50), QPoint(400, 50)},  // the main window wider than the screen
+    };
+    for (const Row& row : rows) {
+        const BesidePlacement place =
+            PlaceBesideOn(QRect(0, 0, row.screenWidth, 1000), main, beside, 50);
+        EXPECT_EQ(place.main, row.main) << row.screenWidth;
+        EXPECT_EQ(place.beside, row.beside) << row.screenWidth;
+        EXPECT_LE(place.beside.x() + beside.width(), row.screenWidth) << row.screenWidth;
+    }
+    EXPECT_EQ(PlaceBesideOn(QRect(100, 0, 1280, 1000), main, beside, 0).beside, QPoint(790, 0))
+        << "an area that does not start at 0";
+}

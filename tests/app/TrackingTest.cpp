@@ -133,7 +133,7 @@ TEST_F(Tracking, APulledCardLeavesTheButtonsAsTheyWere) {
     card.RemoveCard(0);
     Tick();
     EXPECT_TRUE(StatusShows("ImgInsertCard"));
-    EXPECT_FALSE(Session().CardConnected);
+    EXPECT_FALSE(Session().CardConnected());
     EXPECT_FALSE(Button("ConnectBtn")->isEnabled());
     EXPECT_EQ(card.CallCount("CardDisconnect"), 1);
     Button("DisconnectButton")->click();
@@ -203,7 +203,7 @@ TEST_F(Tracking, ARefusedDisconnectStillSwapsTheButtons) {
     EXPECT_THAT(LogAfterInit(),
                 ElementsAre("Connect Success", "",
                             "Disconnect Card Fail, return code=0x0000000080100011", ""));
-    EXPECT_TRUE(Session().CardConnected);
+    EXPECT_TRUE(Session().CardConnected());
     EXPECT_TRUE(Button("ConnectBtn")->isEnabled());
     EXPECT_FALSE(Button("DisconnectButton")->isEnabled());
     Button("ConnectBtn")->click();
@@ -219,6 +219,10 @@ TEST_F(Tracking, ClosingWithACardConnectedDisconnectsFirst) {
     ASSERT_GE(lines.size(), 2u);
     EXPECT_EQ(lines[lines.size() - 2], "Disconnect Card Success");
     EXPECT_EQ(card.CallCount("CardReleaseContext"), 1);
+    EXPECT_EQ(Session().Context(), 0u) << "the released context is not kept";
+    for (const QTimer* timer : windows->mainForm->findChildren<QTimer*>()) {
+        EXPECT_FALSE(timer->isActive()) << timer->objectName().toStdString();
+    }
 }
 
 TEST_F(Tracking, ExitDisconnectsWithoutReleasingTheContext) {

@@ -42,7 +42,7 @@ void FaultFixture::SetText(const char* edit, const char* text) {
 void FaultFixture::ConnectCard(SimCardKind kind) {
     card.InsertCard(0, kind);
     Click("ConnectBtn");
-    ASSERT_TRUE(Session().CardConnected);
+    ASSERT_TRUE(Session().CardConnected());
 }
 
 void FaultFixture::SendApdu(const char* cla, const char* ins, const char* p1, const char* p2,

@@ -89,7 +89,7 @@ std::vector<FaultCase> ReaderCases() {
     const Step restart = [](FaultFixture& f) { f.Restart(); };
     const Outcome started{{"Initialize Success"}, {}};
     const Step noReaders = [](FaultFixture& f) {
-        EXPECT_EQ(f.Session().ReaderCount, 0u);
+        EXPECT_EQ(f.Session().ReaderCount(), 0u);
         EXPECT_FALSE(f.Find<QTimer>("ConnectTimer")->isActive());
     };
     const Step getChallenge = [](FaultFixture& f) {
@@ -154,7 +154,7 @@ std::vector<FaultCase> ReaderCases() {
          .act = [](FaultFixture& f) { f.Click("ConnectBtn"); },
          .failure = {kNoLines, {}},
          .next = {{"Connect Success", ""}, {}},
-         .check = [](FaultFixture& f) { EXPECT_FALSE(f.Session().CardConnected); }},
+         .check = [](FaultFixture& f) { EXPECT_FALSE(f.Session().CardConnected()); }},
         {.name = "ConnectByButton",
          .library = Lib::Card,
          .operation = "CardConnect",
@@ -169,8 +169,8 @@ std::vector<FaultCase> ReaderCases() {
          .next = {{"Connect Success", ""}, {}},
          .check =
              [](FaultFixture& f) {
-                 EXPECT_TRUE(f.Session().ConnectFailed);
-                 EXPECT_FALSE(f.Session().CardConnected);
+                 EXPECT_TRUE(f.Session().ConnectFailed());
+                 EXPECT_FALSE(f.Session().CardConnected());
              }},
         {.name = "ConnectByTracking",
          .library = Lib::Card,
@@ -184,7 +184,7 @@ std::vector<FaultCase> ReaderCases() {
          .act = [](FaultFixture& f) { TickTimer(f.Find<QTimer>("ConnectTimer")); },
          .failure = {{"Connect Fail"}, {}},
          .next = {{"Connect Success", ""}, {}},
-         .check = [](FaultFixture& f) { EXPECT_EQ(f.Session().ConnectFailCount, 1); }},
+         .check = [](FaultFixture& f) { EXPECT_EQ(f.Session().ConnectFailCount(), 1); }},
         // A refused disconnect leaves the card connected; the handler runs again by hand,
         // its button having been disabled.
         {.name = "DisconnectByButton",
@@ -195,7 +195,7 @@ std::vector<FaultCase> ReaderCases() {
          .act = [](FaultFixture& f) { f.Click("DisconnectButton"); },
          .failure = {{"Disconnect Card Fail, return code=0x{code}", ""}, {}},
          .next = {{"Disconnect Card Success", ""}, {}},
-         .check = [](FaultFixture& f) { EXPECT_TRUE(f.Session().CardConnected); },
+         .check = [](FaultFixture& f) { EXPECT_TRUE(f.Session().CardConnected()); },
          .retry = [](FaultFixture& f) { f.windows->mainForm->DisconnectButtonClick(); }},
         {.name = "TransmitBySend",
          .library = Lib::Card,
@@ -776,7 +776,7 @@ TEST_P(FaultMatrix, FailsExactlyAndRecovers) {
     const std::vector<std::string> earlier = f.Log(c.log);
     const std::size_t boxesBefore = f.boxes.Boxes().size();
     std::vector<bool> busyAtBox;
-    f.boxes.WhileOpen([&] { busyAtBox.push_back(f.windows != nullptr && f.Session().CardBusy); });
+    f.boxes.WhileOpen([&] { busyAtBox.push_back(f.windows != nullptr && f.Session().CardBusy()); });
 
     Inject(f, c, code);
     c.act(f);
@@ -790,7 +790,7 @@ TEST_P(FaultMatrix, FailsExactlyAndRecovers) {
     ExpectBoxes(f, boxesBefore, earlier.size(), c.failure.boxes, code);
     EXPECT_EQ(busyAtBox, std::vector<bool>(c.failure.boxes.size(), c.busyDuringBox));
     if (f.windows != nullptr) {
-        EXPECT_FALSE(f.Session().CardBusy);
+        EXPECT_FALSE(f.Session().CardBusy());
     }
     if (c.check) {
         c.check(f);
@@ -813,7 +813,7 @@ TEST_P(FaultMatrix, FailsExactlyAndRecovers) {
     EXPECT_EQ(std::vector<std::string>(retried.begin(), retried.begin() + c.next.lines.size()),
               c.next.lines);
     ExpectBoxes(f, boxesBeforeRetry, retryFrom, c.next.boxes, code);
-    EXPECT_FALSE(f.Session().CardBusy);
+    EXPECT_FALSE(f.Session().CardBusy());
 }
 
 std::string CaseName(const ::testing::TestParamInfo<FaultMatrix::ParamType>& info) {

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -61,7 +62,7 @@ class DialogSession {
     // that an input replays alone as it ran in the session.
     void Reset() {
         dialog_->hide();
-        session_.CardBusy = false;
+        busy_.reset();
         pages_->Params() = MemOperationParams{};
         for (const char* name : {"CommandEdit", "DummyEdit", "AddrByteNumEdit"}) {
             Edit(name)->clear();
@@ -103,7 +104,11 @@ class DialogSession {
                     Type("AddrByteNumEdit", text);
                     break;
                 case 'b':
-                    session_.CardBusy = !session_.CardBusy;
+                    if (busy_) {
+                        busy_.reset();
+                    } else {
+                        busy_.emplace(session_);
+                    }
                     break;
                 case 'k':
                     PressOk();
@@ -150,12 +155,12 @@ class DialogSession {
     }
 
     void PressOk() {
-        const bool busy = session_.CardBusy;
+        const bool busy = session_.CardBusy();
         const int calls = library_.calls;
         const std::size_t boxesBefore = boxes_.boxes.size();
         const bool open = dialog_->isVisible();
         Press("BitBtn1");
-        FUZZ_CHECK(session_.CardBusy == busy);
+        FUZZ_CHECK(session_.CardBusy() == busy);
         checkedBoxes_ = boxes_.boxes.size();
         if (library_.calls == calls) {
             // Nothing ran: either the dialog refused in one box and stays open, or OK could
@@ -213,6 +218,7 @@ class DialogSession {
     FuzzBoxes boxes_;
     MemoryResponseLog cardLog_;
     ReaderSession session_{library_, cardLog_};
+    std::optional<CardBusyGuard> busy_;  // a card operation running, for the busy bus
     QWidget mainWindow_;
     QTabWidget* pageCtrl_ = nullptr;
     std::unique_ptr<MemCardPages> pages_;

@@ -156,10 +156,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzBoxes boxes;
     MemoryResponseLog cardLog;
     ReaderSession session(library, cardLog);
-    session.SelectedReader = selected;
-    for (std::size_t i = 0; i < session.Readers.size(); ++i) {
-        session.Readers[i].CardHandle = 0xC000 + static_cast<std::uint32_t>(i);
-    }
+    session.SelectReader(selected);  // no reader is listed: none is selected
     std::array<MemoryResponseLog, kMemPageCount> pageLogs;
     MemCardLogs logs;
     for (std::size_t i = 0; i < kMemPageCount; ++i) {
@@ -172,7 +169,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     RunMemOperation(params, session, boxes, logs);
 
-    FUZZ_CHECK(!session.CardBusy);
+    FUZZ_CHECK(!session.CardBusy());
     FUZZ_CHECK(cardLog.Lines().empty());
     for (std::size_t i = 0; i < kMemPageCount; ++i) {
         FUZZ_CHECK(pageLogs[i].Lines().empty() ||

@@ -61,8 +61,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             SimCardLibrary cards;
             SimMsrLibrary msr(cards);
             MsrReading reading(msr, log);
+            MsrSlot slot;
             FUZZ_CHECK(msr.DeliverRawRecord(0, record));
-            FUZZ_CHECK(!reading.StartMsrReading(0, SimCardLibrary::DefaultReaderName));
+            FUZZ_CHECK(!reading.StartMsrReading(slot, SimCardLibrary::DefaultReaderName));
             FUZZ_CHECK(log.Lines() == Joined({"Open MSR Success"}, report));
             FUZZ_CHECK(msr.OpenHandleCount() == 0);
             break;
@@ -71,9 +72,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             SimCardLibrary cards;
             SimMsrLibrary msr(cards);
             MsrReading reading(msr, log);
-            FUZZ_CHECK(reading.StartMsrReading(39, SimCardLibrary::DefaultReaderName));
+            MsrSlot slot;
+            FUZZ_CHECK(reading.StartMsrReading(slot, SimCardLibrary::DefaultReaderName));
             FUZZ_CHECK(msr.DeliverRawRecord(0, record));
-            FUZZ_CHECK(!reading.PollMsr(39));
+            FUZZ_CHECK(!reading.PollMsr(slot));
             FUZZ_CHECK(log.Lines() ==
                        Joined({"Open MSR Success", "Wait for Swiping MSR........."}, report));
             FUZZ_CHECK(msr.OpenHandleCount() == 0);

@@ -267,7 +267,7 @@ class MemCardDriver {
             Click(windows_->selectDlg.get(), "OKButton");
         }
         TickTimer(windows_->mainForm->findChild<QTimer*>(QStringLiteral("ConnectTimer")));
-        return Session().CardConnected;
+        return Session().CardConnected();
     }
 
     void Run(const MemStep& step) {

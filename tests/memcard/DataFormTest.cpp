@@ -267,9 +267,10 @@ TEST_F(DataDialog, DataPairsMustBeTwoHexDigits) {
 
 TEST_F(DataDialog, OkChecksItsFieldsInOrder) {
     Open(29);
-    session.CardBusy = true;
-    PressOk();
-    session.CardBusy = false;
+    {
+        const CardBusyGuard busy = session.MarkBusy();
+        PressOk();
+    }
     Retype(Edit("CommandEdit"), "A");
     PressOk();
     EXPECT_EQ(pages->Params().I2CCommand, 0);
@@ -313,7 +314,7 @@ TEST_F(DataDialog, OkChecksItsFieldsInOrder) {
 TEST_F(DataDialog, BusyBusStoresNothing) {
     Open(1);
     Retype(Edit("AddrEdit"), "12");
-    session.CardBusy = true;
+    const CardBusyGuard busy = session.MarkBusy();
     EXPECT_CALL(library, CardSLE4442ReadMain(_, _, _, _)).Times(0);
     PressOk();
     EXPECT_THAT(boxes.Errors(), ElementsAre("The Data Bus is busy!"));

@@ -16,6 +16,7 @@
 #include "gui/memcard/MemCardPages.h"
 #include "support/MockLibraries.h"
 #include "support/RecordingMessageBoxes.h"
+#include "support/SessionDriver.h"
 
 // The five pages in a tab widget on a stand-in main window, and the Data Dialog beside it.
 class MemCardWidgets : public ::testing::Test {
@@ -23,7 +24,7 @@ class MemCardWidgets : public ::testing::Test {
     static constexpr std::uint32_t kCard = 0x0C4D;
 
     MemCardWidgets() {
-        session.Readers[0].CardHandle = kCard;
+        OpenSession(session, library, {"Reader A"}, 0, kCard, 16);
         tabs = new QTabWidget(&mainWindow);
         pages = std::make_unique<MemCardPages>(session, boxes, tabs);
         dialog = std::make_unique<TMemDataDlg>(*pages, session, boxes, &mainWindow);

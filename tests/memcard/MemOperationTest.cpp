@@ -11,6 +11,7 @@
 #include "gui/memcard/MemOperationRunner.h"
 #include "support/MockLibraries.h"
 #include "support/RecordingMessageBoxes.h"
+#include "support/SessionDriver.h"
 
 using ::testing::_;
 using ::testing::DoAll;
@@ -46,8 +47,7 @@ template <typename LibraryMock>
 class MemOperationFixture : public ::testing::Test {
   protected:
     MemOperationFixture() {
-        session.Readers[2].CardHandle = kCard;
-        session.SelectedReader = 2;
+        OpenSession(session, library, {"Reader A", "Reader B", "Reader C"}, 2, kCard, 16);
         for (std::size_t i = 0; i < kMemPageCount; ++i) {
             logs.pages[i] = &pageLogs[i];
         }
@@ -192,23 +192,23 @@ TEST_F(MemOperationRecord, FailureShowsTheBoxBeforeTheReturnCodeLine) {
 
 TEST_F(MemOperationRecord, CardBusyCoversTheCallAndTheFailureBox) {
     std::vector<bool> busy;
-    boxes.WhileOpen([&] { busy.push_back(session.CardBusy); });
+    boxes.WhileOpen([&] { busy.push_back(session.CardBusy()); });
     params.MemOpCode = 18;
     params.MemAddress = 3;
     params.MemReadLen = 9;
     EXPECT_CALL(library, CardSLE4404EraseMemory(kCard, 3u, 9u))
         .WillOnce(Invoke([&](std::uint32_t, std::uint32_t, std::uint32_t) {
-            busy.push_back(session.CardBusy);
+            busy.push_back(session.CardBusy());
             return 0u;
         }))
         .WillOnce(Invoke([&](std::uint32_t, std::uint32_t, std::uint32_t) {
-            busy.push_back(session.CardBusy);
+            busy.push_back(session.CardBusy());
             return 0x10u;
         }));
     Run();
-    EXPECT_FALSE(session.CardBusy);
+    EXPECT_FALSE(session.CardBusy());
     Run();
-    EXPECT_FALSE(session.CardBusy);
+    EXPECT_FALSE(session.CardBusy());
     EXPECT_THAT(busy, ElementsAre(true, true, true));
     EXPECT_THAT(
         Lines(MemPage::SLE4404),
@@ -461,7 +461,7 @@ TEST_F(MemOperationNoCall, MissingDataBytesAreRefusedBeforeTheCall) {
                             "DATA Bytes are not enough!"));
     EXPECT_TRUE(Lines(MemPage::SLE4442).empty());
     EXPECT_TRUE(Lines(MemPage::SLE4436).empty());
-    EXPECT_FALSE(session.CardBusy);
+    EXPECT_FALSE(session.CardBusy());
 }
 
 // Every operation reaches its own library call and writes its record into its own page's log.

@@ -53,7 +53,7 @@ TEST_F(SimulatedMemoryCard, OverlongDeliveryAndFailure) {
     driver.Run({"SLE4442ReadM", "16", "20"});
     EXPECT_THAT(driver.Boxes().Errors(), ElementsAre("SLE4432/4442 Read Main Memory Fail!"));
     EXPECT_EQ(Log()[11], "SLE4432/4442 Read Main Memory Fail, return code=0x0000000000000006");
-    EXPECT_FALSE(driver.Session().CardBusy);
+    EXPECT_FALSE(driver.Session().CardBusy());
 }
 
 // Each family's datasheet facts, record by record, on a new simulated card.

@@ -25,10 +25,8 @@ class MsrPageSimTest : public ::testing::Test {
           msr_(cards_),
           session_(cards_, cardLog_),
           page_(session_, msr_) {
-        session_.ReaderCount = 2;
-        session_.ReaderStates[0].reader = cards_.Readers()[0].c_str();
-        session_.ReaderStates[1].reader = cards_.Readers()[1].c_str();
-        session_.SelectedReader = 1;
+        session_.RefreshReaders();
+        session_.SelectReader(1);
     }
 
     void Click(const char* name) {
@@ -97,7 +95,7 @@ TEST_F(MsrPageSimTest, OversizedTrackIsBoundedToTheRecord) {
 }
 
 TEST_F(MsrPageSimTest, UnknownReaderFailsToOpen) {
-    session_.ReaderCount = 0;
+    session_.SelectReader(2);  // no such reader: none is selected
     Click("BitBtnReadMSR");
     EXPECT_EQ(Log(), (Lines{"Open MSR Fail : 0000000080100009"}));
 }

@@ -15,6 +15,7 @@
 #include "pcsc/PcscMsrLibrary.h"
 #include "support/MockLibraries.h"
 #include "support/RecordingMessageBoxes.h"
+#include "support/SessionDriver.h"
 #include "support/TimerTick.h"
 
 namespace {
@@ -47,10 +48,7 @@ MsrTrackRecord Swipe(std::uint32_t n1, std::uint32_t n2, std::uint32_t n3) {
 class MsrPageTest : public ::testing::Test {
   protected:
     MsrPageTest() : session_(cards_, cardLog_), page_(session_, msr_) {
-        session_.ReaderCount = 2;
-        session_.ReaderStates[0].reader = "Reader A 00 00";
-        session_.ReaderStates[1].reader = "Reader B 00 00";
-        session_.SelectedReader = 1;
+        OpenSession(session_, cards_, {"Reader A 00 00", "Reader B 00 00"}, 1);
     }
 
     template <typename T>
@@ -61,10 +59,8 @@ class MsrPageTest : public ::testing::Test {
     }
     void Click(const char* name) { Find<QPushButton>(name)->click(); }
     Lines Log() { return Find<ResponseLogEdit>("MsrRespon")->Lines(); }
-    // The page's track record of `slot`, as the library receives it.
-    MsrTrackRecord* Record(int slot) {
-        return const_cast<MsrTrackRecord*>(&page_.Reading().MsrTracks[slot]);
-    }
+    // The track record of reader `index`, as the library receives it.
+    MsrTrackRecord* Record(int index) { return &session_.Record(index)->Msr.Tracks; }
     bool Polling() { return Find<QTimer>("MsrTimer")->isActive(); }
 
     void ExpectOpen(std::uint32_t handle = kHandle) {
@@ -115,7 +111,7 @@ TEST_F(MsrPageTest, SwipeAtTheFirstReadIsShownAndClosed) {
     EXPECT_EQ(log[11], "    E0 E1 E2 E3 E4 E5 E6 E7 E8 E9 EA ");
     EXPECT_EQ(log[12], "            ");
     EXPECT_FALSE(Polling());
-    EXPECT_EQ(page_.Reading().MsrHandles[1], kHandle);
+    EXPECT_EQ(session_.Record(1)->Msr.Handle, kHandle);
 }
 
 TEST_F(MsrPageTest, PollsUntilTheSwipeThenStopsAndClosesOnce) {
@@ -224,9 +220,12 @@ TEST_F(MsrPageTest, DisableWhileWaitingStopsPolling) {
 // The last slot, so that the record is the last one in the table; the reader claims
 // lengths the record cannot hold.
 TEST_F(MsrPageTest, TrackLengthsBeyondTheRecordShowOnlyItsBytes) {
-    session_.ReaderCount = 40;
-    session_.SelectedReader = 39;
-    session_.ReaderStates[39].reader = "Reader Z 00 00";
+    std::vector<std::string> readers(39, "Reader");
+    for (std::size_t i = 0; i < readers.size(); ++i) {
+        readers[i] += " " + std::to_string(i);
+    }
+    readers.push_back("Reader Z 00 00");
+    OpenSession(session_, cards_, readers, 39);
     EXPECT_CALL(msr_, MsrOpen(_, _)).WillOnce(DoAll(SetArgPointee<1>(kHandle), Return(0)));
     EXPECT_CALL(msr_, MsrRead(kHandle, Record(39), 0))
         .WillOnce(DoAll(SetArgPointee<1>(Swipe(300, 0x10000, 0xFFFFFFFF)), Return(0)));
@@ -279,8 +278,7 @@ TEST(PcscMsrPage, PcscOffersNoStripeReader) {
     RecordingMessageBoxes boxes;
     MemoryResponseLog cardLog;
     ReaderSession session(cards, cardLog);
-    session.ReaderCount = 1;
-    session.ReaderStates[0].reader = "Reader A 00 00";
+    OpenSession(session, cards, {"Reader A 00 00"}, 0);
     PcscMsrLibrary msr;
     MsrPage page(session, msr);
 

@@ -30,8 +30,7 @@ TEST(CpuCardPageRealStack, TypedGetChallengeIsAnsweredWithTenBytes) {
 
     VirtualCard card(kFirstReaderPort);
     ASSERT_TRUE(card.Insert()) << card.Output();
-    ASSERT_TRUE(WaitForCardState(library, session.ReaderContext, kFirstReader, true))
-        << card.Output();
+    ASSERT_TRUE(WaitForCardState(library, session.Context(), kFirstReader, true)) << card.Output();
     ASSERT_TRUE(session.TryConnectCard());
     cardLog.ClearLog();
 
@@ -56,8 +55,8 @@ TEST(CpuCardPageRealStack, TypedGetChallengeIsAnsweredWithTenBytes) {
 
     EXPECT_TRUE(session.DisconnectCard());
     card.Remove();
-    EXPECT_TRUE(WaitForCardState(library, session.ReaderContext, kFirstReader, false));
-    library.CardReleaseContext(session.ReaderContext);
+    EXPECT_TRUE(WaitForCardState(library, session.Context(), kFirstReader, false));
+    library.CardReleaseContext(session.Context());
 }
 
 }  // namespace

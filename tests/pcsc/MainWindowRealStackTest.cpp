@@ -107,7 +107,7 @@ TEST_F(MainWindowRealStack, ChoosesAReaderAndTracksTheCard) {
     TickTimer(windows_->mainForm->findChild<QTimer*>(QStringLiteral("ConnectTimer")));
     EXPECT_TRUE(windows_->cardStatusDlg->isVisible() &&
                 insert->isVisibleTo(windows_->cardStatusDlg.get()));
-    EXPECT_FALSE(windows_->mainForm->Session().CardConnected);
+    EXPECT_FALSE(windows_->mainForm->Session().CardConnected());
     EXPECT_EQ(insight->text(), QStringLiteral("No card | ") + QString::fromLatin1(kFirstReader));
 }
 
@@ -182,7 +182,7 @@ TEST_F(LongSessionRealStack, EveryInsertionConnectsPastTheServicesHandleLimit) {
         ASSERT_TRUE(WaitForCardState(watcher_, context_, kFirstReader, true, left()))
             << "cycle " << cycle;
         Tick();
-        connected += windows_->mainForm->Session().CardConnected ? 1 : 0;
+        connected += windows_->mainForm->Session().CardConnected() ? 1 : 0;
         vcard.Remove();
         ASSERT_TRUE(WaitForCardState(watcher_, context_, kFirstReader, false, left()))
             << "cycle " << cycle;
@@ -206,7 +206,7 @@ TEST_F(LongSessionRealStack, SwitchingReaderWhileConnected) {
     windows_ = CreateWindows(platform_);
     ChooseReader(0, false);
     Tick();
-    ASSERT_TRUE(windows_->mainForm->Session().CardConnected);
+    ASSERT_TRUE(windows_->mainForm->Session().CardConnected());
 
     ChooseReader(1, true);
     EXPECT_EQ(card_library_.OpenCardCount(), 0u) << "the first reader's card is released";

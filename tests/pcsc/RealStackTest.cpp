@@ -91,12 +91,12 @@ TEST_F(RealStack, SessionListsBothVirtualReaders) {
     ReaderSession session(library_, log);
     ASSERT_TRUE(session.InitializeReaders());
     EXPECT_TRUE(boxes.Boxes().empty());
-    ASSERT_EQ(session.ReaderCount, 2u);
+    ASSERT_EQ(session.ReaderCount(), 2u);
     EXPECT_STREQ(session.ReaderName(0), kFirstReader);
     EXPECT_STREQ(session.ReaderName(1), kSecondReader);
     EXPECT_EQ(log.Lines(), std::vector<std::string>{"Initialize Success"});
-    EXPECT_NE(session.ReaderContext, 0u);
-    EXPECT_NE(session.ReaderContext, context_);
+    EXPECT_NE(session.Context(), 0u);
+    EXPECT_NE(session.Context(), context_);
     EXPECT_TRUE(session.ReleaseReaders());
 }
 
@@ -123,16 +123,16 @@ TEST_F(RealStack, SessionConnectsExchangesAndDisconnects) {
     ReaderSession session(library_, log);
     ASSERT_TRUE(session.InitializeReaders());
     EXPECT_FALSE(session.TryConnectCard());  // no card yet: nothing connected, no failure
-    EXPECT_FALSE(session.ConnectFailed);
+    EXPECT_FALSE(session.ConnectFailed());
 
     InsertCard(first_, kFirstReader);
     ASSERT_TRUE(session.TryConnectCard());
-    EXPECT_TRUE(session.CardPresent);
-    EXPECT_EQ(session.Readers[0].ActiveProtocol, kProtocolT1);
+    EXPECT_TRUE(session.CardPresent());
+    EXPECT_EQ(session.Record(0)->Card.Protocol, kProtocolT1);
 
-    const std::uint32_t handle = session.Readers[0].CardHandle;
+    const std::uint32_t handle = session.Record(0)->Card.Handle;
     std::vector<std::uint8_t> answer;
-    ASSERT_EQ(GetChallenge(handle, session.Readers[0].ActiveProtocol, answer), 0u);
+    ASSERT_EQ(GetChallenge(handle, session.Record(0)->Card.Protocol, answer), 0u);
     ASSERT_EQ(answer.size(), 10u);
     EXPECT_EQ(answer[8], 0x90);
     EXPECT_EQ(answer[9], 0x00);
@@ -144,7 +144,7 @@ TEST_F(RealStack, SessionConnectsExchangesAndDisconnects) {
     EXPECT_NE(GetChallenge(handle, kProtocolT1, answer), 0u);
     EXPECT_NE(library_.CardDisconnect(handle, 3), 0u);
 
-    const std::uint32_t sessionContext = session.ReaderContext;
+    const std::uint32_t sessionContext = session.Context();
     EXPECT_TRUE(session.ReleaseReaders());
     EXPECT_FALSE(session.ReleaseReaders());
     std::uint32_t newHandle = 0;

@@ -34,7 +34,7 @@ TEST(SamRealStack, ConnectsExchangesAndDisconnectsTheSamSlot) {
 
     VirtualCard sam(kSecondReaderPort);
     ASSERT_TRUE(sam.Insert()) << sam.Output();
-    ASSERT_TRUE(WaitForCardState(card, session.ReaderContext, kSecondReader, true)) << sam.Output();
+    ASSERT_TRUE(WaitForCardState(card, session.Context(), kSecondReader, true)) << sam.Output();
 
     PcscSamLibrary samLibrary;
     SamPage page(session, samLibrary, boxes);
@@ -63,8 +63,8 @@ TEST(SamRealStack, ConnectsExchangesAndDisconnectsTheSamSlot) {
     EXPECT_THAT(boxes.Boxes(), ::testing::IsEmpty());
 
     sam.Remove();
-    EXPECT_TRUE(WaitForCardState(card, session.ReaderContext, kSecondReader, false));
-    card.CardReleaseContext(session.ReaderContext);
+    EXPECT_TRUE(WaitForCardState(card, session.Context(), kSecondReader, false));
+    card.CardReleaseContext(session.Context());
 }
 
 }  // namespace
@@ -86,7 +86,7 @@ TEST(SamRealStack, ConnectRepeatedPastTheServicesHandleLimit) {
     session.SelectReader(0);
     VirtualCard sam(kSecondReaderPort);
     ASSERT_TRUE(sam.Insert()) << sam.Output();
-    ASSERT_TRUE(WaitForCardState(card, session.ReaderContext, kSecondReader, true)) << sam.Output();
+    ASSERT_TRUE(WaitForCardState(card, session.Context(), kSecondReader, true)) << sam.Output();
 
     PcscSamLibrary samLibrary;
     SamPage page(session, samLibrary, boxes);
@@ -101,8 +101,8 @@ TEST(SamRealStack, ConnectRepeatedPastTheServicesHandleLimit) {
     EXPECT_EQ(lines[lines.size() - 2], "Disconnect SAM0 Success");
 
     sam.Remove();
-    EXPECT_TRUE(WaitForCardState(card, session.ReaderContext, kSecondReader, false));
-    card.CardReleaseContext(session.ReaderContext);
+    EXPECT_TRUE(WaitForCardState(card, session.Context(), kSecondReader, false));
+    card.CardReleaseContext(session.Context());
 }
 
 }  // namespace

@@ -182,7 +182,7 @@ TEST_F(ServiceRestart, TrackingRidesOutTheStoppedServiceAndConnectsTheCardAgain)
         Tick();
     }
     EXPECT_EQ(CardLog().size(), 3u);
-    EXPECT_TRUE(windows_->mainForm->Session().CardConnected);
+    EXPECT_TRUE(windows_->mainForm->Session().CardConnected());
     EXPECT_FALSE(windows_->cardStatusDlg->isVisible());
     EXPECT_TRUE(boxes_.Boxes().empty());
     // The card's exchange fails with nothing delivered, whatever the service left behind.
@@ -210,7 +210,7 @@ TEST_F(ServiceRestart, TrackingRidesOutTheStoppedServiceAndConnectsTheCardAgain)
     // once and the card in the reader is connected anew on the same tick.
     Tick();
     EXPECT_THAT(CardLog(), ElementsAre("Connect Success", ""));
-    EXPECT_TRUE(windows_->mainForm->Session().CardConnected);
+    EXPECT_TRUE(windows_->mainForm->Session().CardConnected());
     Tick();
     EXPECT_FALSE(windows_->cardStatusDlg->isVisible());
     EXPECT_EQ(CardLog().size(), 2u);
@@ -247,7 +247,7 @@ TEST_F(ServiceRestart, StartWithoutAReaderIsQuietAndLaterReadersCanBeChosen) {
     ASSERT_TRUE(WaitForCardState(watcher_, context_, kFirstReader, false));
     TickTimer(windows_->mainForm->findChild<QTimer*>(
         QStringLiteral("ReaderWatchTimer")));  // the notification reports the change
-    EXPECT_EQ(windows_->mainForm->Session().ReaderCount, 2u);
+    EXPECT_EQ(windows_->mainForm->Session().ReaderCount(), 2u);
     QTest::mouseClick(selectBtn, Qt::LeftButton);
     EXPECT_EQ(windows_->selectDlg->findChildren<QRadioButton*>().size(), 2);
     EXPECT_TRUE(boxes_.Boxes().empty());

@@ -16,6 +16,7 @@
 #include "insight/PcscCodeNames.h"
 #include "support/MockLibraries.h"
 #include "support/RecordingMessageBoxes.h"
+#include "support/SessionDriver.h"
 
 namespace {
 
@@ -31,6 +32,7 @@ const char* const kFieldNames[] = {"SAMCLA", "SAMINS",  "SAMP1", "SAMP2",
 class SamPageTest : public ::testing::Test {
   protected:
     SamPageTest() {
+        OpenSession(session, cards, {"Reader A 00 00"}, 0);
         boxes.Watch([this] { return Log().size(); });
     }
 
@@ -118,7 +120,7 @@ TEST_F(SamPageTest, ConnectUnderT0ShapesTheFields) {
     EXPECT_TRUE(Label("LblSAMLe")->isHidden());
     EXPECT_FALSE(Edit("SAMData")->isHidden());
     EXPECT_EQ(Focused(), "SAMCLA");
-    EXPECT_EQ(page.Sam().SamHandles[0], 0x42u);
+    EXPECT_EQ(session.Record(0)->Sam.Handle, 0x42u);
 
     Edit("SAMLc")->setFocus();
     Type(QStringLiteral("123"));
@@ -285,10 +287,15 @@ TEST_F(SamPageTest, TabOrderRunsFromTheButtonsThroughTheFields) {
 }
 
 TEST_F(SamPageTest, ConnectsTheSelectedReaderOrNone) {
-    EXPECT_CALL(sam, SamConnect(::testing::IsNull(), 1, 3, &page.Sam().SamHandles[0], _))
+    EXPECT_CALL(sam, SamConnect(::testing::StrEq("Reader A 00 00"), 1, 3,
+                                &session.Record(0)->Sam.Handle, _))
         .WillOnce(Return(0x8010000F));
     QTest::mouseClick(Button("SAMConnectBtn"), Qt::LeftButton);
+    session.SelectReader(1);  // no such reader: none is selected
+    EXPECT_CALL(sam, SamConnect(::testing::IsNull(), 1, 3, _, _)).WillOnce(Return(0x8010000F));
+    QTest::mouseClick(Button("SAMConnectBtn"), Qt::LeftButton);
     EXPECT_EQ(Log().front(), "Connect SAM0 Fail, return code=0x000000008010000F");
+    EXPECT_EQ(Log().size(), 4u);
 }
 
 }  // namespace

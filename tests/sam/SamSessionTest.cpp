@@ -29,51 +29,51 @@ class SamSessionTest : public ::testing::Test {
     RecordingMessageBoxes boxes;
     MemoryResponseLog log;
     SamSession sam{library, log};
+    SamSlot slot;  // the SAM part of a reader record
 };
 
 TEST_F(SamSessionTest, ConnectStoresHandleAndFlagsOfTheSlot) {
-    EXPECT_CALL(library,
-                SamConnect(StrEq("Reader B"), 1, 3, &sam.SamHandles[4], &sam.SamProtocols[4]))
+    EXPECT_CALL(library, SamConnect(StrEq("Reader B"), 1, 3, &slot.Handle, &slot.Protocols))
         .WillOnce(DoAll(SetArgPointee<3>(0xABCD), SetArgPointee<4>(2), Return(0)));
-    EXPECT_EQ(sam.Connect("Reader B", 4), 0u);
-    EXPECT_EQ(sam.SamHandles[4], 0xABCDu);
-    EXPECT_EQ(sam.SamProtocols[4], 2u);
+    EXPECT_EQ(sam.Connect("Reader B", slot), 0u);
+    EXPECT_EQ(slot.Handle, 0xABCDu);
+    EXPECT_EQ(slot.Protocols, 2u);
     EXPECT_THAT(log.Lines(), ElementsAre("Connect SAM0 Success"));
 
     // Connecting again releases the open handle first (leave card), without a line.
     ::testing::InSequence order;
     EXPECT_CALL(library, SamDisconnect(0xABCD, 0)).WillOnce(Return(0));
     EXPECT_CALL(library, SamConnect(_, _, _, _, _)).Times(2).WillRepeatedly(Return(1));
-    EXPECT_EQ(sam.Connect("Reader B", 4), 1u);
-    EXPECT_EQ(sam.Connect("Reader B", 4), 1u) << "nothing open is left to release";
+    EXPECT_EQ(sam.Connect("Reader B", slot), 1u);
+    EXPECT_EQ(sam.Connect("Reader B", slot), 1u) << "nothing open is left to release";
     EXPECT_EQ(log.Lines().size(), 3u);
 }
 
 TEST_F(SamSessionTest, ConnectWithoutAReaderIsLeftToTheLibrary) {
     EXPECT_CALL(library, SamConnect(IsNull(), _, _, _, _)).WillOnce(Return(1));
-    EXPECT_EQ(sam.Connect(nullptr, 0), 1u);
+    EXPECT_EQ(sam.Connect(nullptr, slot), 1u);
     EXPECT_THAT(log.Lines(), ElementsAre("Connect SAM0 Fail, return code=0x0000000000000001"));
     EXPECT_TRUE(boxes.Boxes().empty());
 }
 
 TEST_F(SamSessionTest, DisconnectWritesItsLineWithoutTheHexPrefix) {
-    sam.SamHandles[1] = 0x55;
+    slot.Handle = 0x55;
     EXPECT_CALL(library, SamDisconnect(0x55, 3)).WillOnce(Return(0)).WillOnce(Return(0x8010000C));
-    EXPECT_EQ(sam.Disconnect(1), 0u);
-    EXPECT_EQ(sam.Disconnect(1), 0x8010000Cu);
+    EXPECT_EQ(sam.Disconnect(slot), 0u);
+    EXPECT_EQ(sam.Disconnect(slot), 0x8010000Cu);
     EXPECT_THAT(log.Lines(), ElementsAre("Disconnect SAM0 Success",
                                          "Disconnect SAM0 Fail, return code=000000008010000C"));
     // The handle stays for the next connect to overwrite.
-    EXPECT_EQ(sam.SamHandles[1], 0x55u);
+    EXPECT_EQ(slot.Handle, 0x55u);
     EXPECT_TRUE(boxes.Boxes().empty());
 }
 
 TEST_F(SamSessionTest, ExchangeUsesTheSlotsRecordAndLogsTheReply) {
-    sam.SamHandles[2] = 0x99;
-    sam.SamProtocols[2] = 1;
+    slot.Handle = 0x99;
+    slot.Protocols = 1;
     const IoRequest* sendPci = nullptr;
     IoRequest seen{};
-    EXPECT_CALL(library, SamTransmit(0x99, _, _, 5, &sam.SamIoRequests[2], _, _))
+    EXPECT_CALL(library, SamTransmit(0x99, _, _, 5, &slot.IoRequest, _, _))
         .WillOnce([&](std::uint32_t, const IoRequest* send, const std::uint8_t* command,
                       std::uint32_t, IoRequest*, std::uint8_t* reply, std::uint32_t* length) {
             sendPci = send;
@@ -85,9 +85,9 @@ TEST_F(SamSessionTest, ExchangeUsesTheSlotsRecordAndLogsTheReply) {
             *length = 2;
             return 0u;
         });
-    SendSamApdu({"00", "84", "00", "00", "08", "", ""}, sam, 2, boxes);
+    SendSamApdu({"00", "84", "00", "00", "08", "", ""}, sam, slot, boxes);
 
-    EXPECT_EQ(sendPci, &sam.SamIoRequests[2]);
+    EXPECT_EQ(sendPci, &slot.IoRequest);
     EXPECT_EQ(seen.protocol, 1u);
     EXPECT_EQ(seen.length, 8u);
     EXPECT_THAT(log.Lines(), ElementsAre("Send Data (0x0005 bytes) : ", "00 84 00 00 08 ",
@@ -97,7 +97,7 @@ TEST_F(SamSessionTest, ExchangeUsesTheSlotsRecordAndLogsTheReply) {
 
 TEST_F(SamSessionTest, FailingExchangeShowsTheBoxBeforeItsLine) {
     EXPECT_CALL(library, SamTransmit(_, _, _, _, _, _, _)).WillOnce(Return(0x1F));
-    SendSamApdu({"00", "84", "00", "00", "08", "", ""}, sam, 0, boxes);
+    SendSamApdu({"00", "84", "00", "00", "08", "", ""}, sam, slot, boxes);
 
     ASSERT_EQ(boxes.Boxes().size(), 1u);
     EXPECT_EQ(boxes.Boxes()[0].text, "Send Data Fail!");
@@ -108,8 +108,8 @@ TEST_F(SamSessionTest, FailingExchangeShowsTheBoxBeforeItsLine) {
 }
 
 TEST_F(SamSessionTest, FaultyFieldsSendNothing) {
-    SendSamApdu({"00", "84", "", "00", "", "", ""}, sam, 0, boxes);
-    SendSamApdu({"00", "84", "00", "00", "", std::string(2100, '0'), ""}, sam, 0, boxes);
+    SendSamApdu({"00", "84", "", "00", "", "", ""}, sam, slot, boxes);
+    SendSamApdu({"00", "84", "00", "00", "", std::string(2100, '0'), ""}, sam, slot, boxes);
     EXPECT_THAT(boxes.Errors(), ElementsAre("P1 Empty!", "DATA Too Long!"));
     EXPECT_TRUE(log.Lines().empty());
 }

@@ -5,6 +5,7 @@
 #include "core/session/CardTracking.h"
 #include "core/session/ReaderSession.h"
 #include "support/MockLibraries.h"
+#include "support/SessionDriver.h"
 
 using ::testing::_;
 using ::testing::ElementsAre;
@@ -20,6 +21,7 @@ using Window = TrackingTick::StatusWindow;
 class CardTrackingTest : public ::testing::Test {
   protected:
     void SetUp() override {
+        OpenSession(session, library, {"R"}, 0);
         ON_CALL(library, CardGetStatusChange(_, _, _, _))
             .WillByDefault(
                 Invoke([this](std::uint32_t, std::uint32_t, ReaderState* state, std::uint32_t) {
@@ -37,8 +39,6 @@ class CardTrackingTest : public ::testing::Test {
                 *protocol = 2;
                 return 0u;
             }));
-        session.ReaderCount = 1;
-        session.TrackingArmed = true;
     }
 
     NiceMock<MockCardLibrary> library;
@@ -58,7 +58,7 @@ TEST_F(CardTrackingTest, WaitsForACardThenConnectsIt) {
     tick = TrackCard(session);
     EXPECT_EQ(tick.statusWindow, Window::Hide);
     EXPECT_TRUE(tick.connected);
-    EXPECT_TRUE(session.CardConnected);
+    EXPECT_TRUE(session.CardConnected());
     EXPECT_THAT(log.Lines(), ElementsAre("Connect Success", ""));
 
     // Connected: the next ticks only look.
@@ -78,7 +78,7 @@ TEST_F(CardTrackingTest, ARefusedCardIsTriedThreeTimesPerInsertion) {
 
     present = false;
     EXPECT_EQ(TrackCard(session).statusWindow, Window::ShowInsertCard);
-    EXPECT_EQ(session.ConnectFailCount, 0);
+    EXPECT_EQ(session.ConnectFailCount(), 0);
     present = true;
     for (int i = 0; i < 5; ++i) {
         TrackCard(session);
@@ -102,7 +102,7 @@ TEST_F(CardTrackingTest, AfterADisconnectTheCardMustBeTakenOut) {
     tick = TrackCard(session);
     EXPECT_EQ(tick.statusWindow, Window::Hide);
     EXPECT_TRUE(tick.rearmed);
-    EXPECT_TRUE(session.TrackingArmed);
+    EXPECT_TRUE(session.TrackingArmed());
     EXPECT_EQ(TrackCard(session).statusWindow, Window::ShowInsertCard);
 
     present = true;
@@ -116,7 +116,7 @@ TEST_F(CardTrackingTest, APulledCardIsReleasedAndTheNextOneConnects) {
     present = false;
     EXPECT_CALL(library, CardDisconnect(5, 0)).WillOnce(Return(0x80100069u));
     EXPECT_EQ(TrackCard(session).statusWindow, Window::ShowInsertCard);
-    EXPECT_FALSE(session.CardConnected);
+    EXPECT_FALSE(session.CardConnected());
     TrackCard(session);
     present = true;
     EXPECT_TRUE(TrackCard(session).connected);
@@ -129,7 +129,7 @@ TEST_F(CardTrackingTest, AFailingStateQueryKeepsTheFlags) {
     EXPECT_CALL(library, CardGetStatusChange(_, _, _, _)).WillRepeatedly(Return(0x80100017u));
     const TrackingTick tick = TrackCard(session);
     EXPECT_EQ(tick.statusWindow, Window::Hide);
-    EXPECT_TRUE(session.CardConnected);
+    EXPECT_TRUE(session.CardConnected());
     EXPECT_EQ(connectCalls, 1);
 }
 

@@ -111,11 +111,14 @@ class Soak : public ::testing::Test {
         const SimCardKind kinds[] = {SimCardKind::CpuT1,   SimCardKind::SLE4442,
                                      SimCardKind::SLE4428, SimCardKind::SLE4404,
                                      SimCardKind::SLE4436, SimCardKind::I2C};
-        EXPECT_TRUE(session.InitializeReaders());
+        // One session per reader, each with its card connected, as a window per reader
+        // would hold them.
         for (int reader = 0; reader < ReaderTotal; ++reader) {
             card.InsertCard(reader, kinds[reader]);
-            session.SelectedReader = reader;
-            EXPECT_TRUE(session.TryConnectCard()) << reader;
+            sessions.push_back(std::make_unique<ReaderSession>(card, cardLog));
+            EXPECT_TRUE(sessions.back()->InitializeReaders());
+            sessions.back()->SelectReader(reader);
+            EXPECT_TRUE(sessions.back()->TryConnectCard()) << reader;
         }
     }
 
@@ -149,7 +152,7 @@ class Soak : public ::testing::Test {
     SimCardLibrary card;
     CountingBoxes boxes;
     MemoryResponseLog cardLog;
-    ReaderSession session{card, cardLog};
+    std::vector<std::unique_ptr<ReaderSession>> sessions;
 };
 
 // GET CHALLENGE of 0 to 255 bytes on even counts, SELECT by a name of 0 to 39 bytes on odd.
@@ -165,7 +168,7 @@ ApduTexts SoakCommand(int i) {
 }
 
 TEST_F(Soak, HundredThousandExchangesGrowTheHeapOnlyByTheirLog) {
-    session.SelectedReader = Cpu;
+    ReaderSession& session = *sessions[Cpu];
     long failures = 0;
     Measure<MemoryResponseLog>(
         "exchanges", 1000, kExchanges, [&](int total, MemoryResponseLog& log) {
@@ -177,7 +180,7 @@ TEST_F(Soak, HundredThousandExchangesGrowTheHeapOnlyByTheirLog) {
                     card.DeliverNextLength("CardTransmit", 0xFFFFFFFF);
                 }
                 SendCardApdu(SoakCommand(i), session, boxes, log);
-                EXPECT_FALSE(session.CardBusy);
+                EXPECT_FALSE(session.CardBusy());
             }
             EXPECT_EQ(log.Lines().back(), std::string(12, ' '));
             return SizeOf(log);
@@ -239,9 +242,9 @@ TEST_F(Soak, TenThousandMemoryCardOperationsGrowTheHeapOnlyByTheirLogs) {
                 } else if (i % kFaultEvery == kOverlongAt) {
                     card.DeliverNextLength(op.operation, 0xFFFFFFFF);
                 }
-                session.SelectedReader = op.reader;
+                ReaderSession& session = *sessions[static_cast<std::size_t>(op.reader)];
                 RunMemOperation(params, session, boxes, logs.logs);
-                EXPECT_FALSE(session.CardBusy);
+                EXPECT_FALSE(session.CardBusy());
             }
             return logs.Size();
         });

@@ -6,20 +6,19 @@
 
 MsrReading::MsrReading(MsrLibrary& library, ResponseLog& log) : library_(library), log_(log) {}
 
-bool MsrReading::StartMsrReading(int slot, const char* reader) {
-    std::uint32_t& handle = MsrHandles[slot];
-    if (open_[slot]) {
+bool MsrReading::StartMsrReading(MsrSlot& slot, const char* reader) {
+    if (slot.Waiting) {
         // Started again while waiting: the handle about to be overwritten is closed first.
         Close(slot);
     }
-    std::uint32_t result = library_.MsrOpen(reader, &handle);
+    std::uint32_t result = library_.MsrOpen(reader, &slot.Handle);
     if (result != 0) {
         AppendReturnCodeLine(log_, "Open MSR Fail : ", result);
         return false;
     }
-    open_[slot] = true;
+    slot.Waiting = true;
     AppendLogLine(log_, "Open MSR Success");
-    result = library_.MsrRead(handle, &MsrTracks[slot], 0);
+    result = library_.MsrRead(slot.Handle, &slot.Tracks, 0);
     if (result == MsrNoSwipe) {
         AppendLogLine(log_, "Wait for Swiping MSR.........");
         return true;
@@ -33,9 +32,8 @@ bool MsrReading::StartMsrReading(int slot, const char* reader) {
     return false;
 }
 
-bool MsrReading::PollMsr(int slot) {
-    const std::uint32_t handle = MsrHandles[slot];
-    const std::uint32_t result = library_.MsrPoll(handle, &MsrTracks[slot]);
+bool MsrReading::PollMsr(MsrSlot& slot) {
+    const std::uint32_t result = library_.MsrPoll(slot.Handle, &slot.Tracks);
     if (result == MsrNoSwipe) {
         return true;
     }
@@ -48,18 +46,17 @@ bool MsrReading::PollMsr(int slot) {
     return false;
 }
 
-void MsrReading::StopMsrReading(int slot) {
-    const std::uint32_t handle = MsrHandles[slot];
-    library_.MsrDisable(handle);
+void MsrReading::StopMsrReading(MsrSlot& slot) {
+    library_.MsrDisable(slot.Handle);
     AppendLogLine(log_, "MSR Reading Disabled");
     Close(slot);
 }
 
-void MsrReading::Close(int slot) {
-    library_.MsrClose(MsrHandles[slot]);
-    open_[slot] = false;
+void MsrReading::Close(MsrSlot& slot) {
+    library_.MsrClose(slot.Handle);
+    slot.Waiting = false;
 }
 
-void MsrReading::ShowMsrData(int slot) {
-    AppendSwipeReport(log_, MsrTracks[slot]);
+void MsrReading::ShowMsrData(const MsrSlot& slot) {
+    AppendSwipeReport(log_, slot.Tracks);
 }

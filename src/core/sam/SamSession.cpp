@@ -40,17 +40,17 @@ SamProtocolLayout SamLayoutForProtocols(std::uint32_t flags) {
 
 SamSession::SamSession(SamLibrary& library, ResponseLog& log) : library_(library), log_(log) {}
 
-std::uint32_t SamSession::Connect(const char* readerName, int slot) {
-    if (samOpen_[slot]) {
+std::uint32_t SamSession::Connect(const char* readerName, SamSlot& slot) {
+    if (slot.Connected) {
         // The handle about to be overwritten is released first, without a word in the log:
         // the service counts every handle left open against the reader.
-        library_.SamDisconnect(SamHandles[slot], kSamLeave);
-        samOpen_[slot] = false;
+        library_.SamDisconnect(slot.Handle, kSamLeave);
+        slot.Connected = false;
     }
     const std::uint32_t code = library_.SamConnect(readerName, kSamModeShared, kSamProtocolsT0OrT1,
-                                                   &SamHandles[slot], &SamProtocols[slot]);
+                                                   &slot.Handle, &slot.Protocols);
     if (code == 0) {
-        samOpen_[slot] = true;
+        slot.Connected = true;
         AppendLogLine(log_, "Connect SAM0 Success");
     } else {
         AppendReturnCodeLine(log_, "Connect SAM0 Fail, return code=0x", code);
@@ -58,10 +58,10 @@ std::uint32_t SamSession::Connect(const char* readerName, int slot) {
     return code;
 }
 
-std::uint32_t SamSession::Disconnect(int slot) {
-    const std::uint32_t code = library_.SamDisconnect(SamHandles[slot], kSamDisposition);
+std::uint32_t SamSession::Disconnect(SamSlot& slot) {
+    const std::uint32_t code = library_.SamDisconnect(slot.Handle, kSamDisposition);
     if (code == 0) {
-        samOpen_[slot] = false;
+        slot.Connected = false;
         AppendLogLine(log_, "Disconnect SAM0 Success");
     } else {
         AppendReturnCodeLine(log_, "Disconnect SAM0 Fail, return code=", code);
@@ -69,14 +69,14 @@ std::uint32_t SamSession::Disconnect(int slot) {
     return code;
 }
 
-ApduReply SamSession::Transmit(const ApduBuffer& command, std::int32_t n, int slot) {
-    IoRequest& request = SamIoRequests[slot];
-    request.protocol = SamProtocols[slot];
+ApduReply SamSession::Transmit(const ApduBuffer& command, std::int32_t n, SamSlot& slot) {
+    IoRequest& request = slot.IoRequest;
+    request.protocol = slot.Protocols;
     request.length = kIoRequestLength;
     ApduReply reply;
     reply.length = ApduBufferSize;
-    reply.code = library_.SamTransmit(SamHandles[slot], &request, command.data(),
-                                      static_cast<std::uint32_t>(n), &request, reply.bytes.data(),
-                                      &reply.length);
+    reply.code =
+        library_.SamTransmit(slot.Handle, &request, command.data(), static_cast<std::uint32_t>(n),
+                             &request, reply.bytes.data(), &reply.length);
     return reply;
 }

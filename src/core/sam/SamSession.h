@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -34,9 +33,8 @@ struct SamProtocolLayout {
 // Bit 0 (T=0) is tested first, then bit 1 (T=1).
 SamProtocolLayout SamLayoutForProtocols(std::uint32_t flags);
 
-// The SAM slot of each reader: its handle, protocol flags and protocol control record, and
-// the connect, exchange and disconnect with their log lines. Every operation works on the
-// entries of the reader slot it is given.
+// The SAM slot of a reader: the connect, exchange and disconnect with their log lines. Every
+// operation works on the SAM part of the reader record it is given.
 class SamSession {
   public:
     SamSession(SamLibrary& library, ResponseLog& log);
@@ -45,21 +43,16 @@ class SamSession {
     // "Connect SAM0 Success" or the failure line. A handle of the slot still open from an
     // earlier connect is released first, silently. The caller closes the block with an
     // empty line. Answers the library's code.
-    std::uint32_t Connect(const char* readerName, int slot);
+    std::uint32_t Connect(const char* readerName, SamSlot& slot);
     // SamDisconnect, then "Disconnect SAM0 Success" or the failure line. The handle stays.
-    std::uint32_t Disconnect(int slot);
+    std::uint32_t Disconnect(SamSlot& slot);
     // One transmit of `command` to the SAM with the slot's protocol control record; logs
     // nothing. The exchange is logged like the card's, in kSamExchangeWording.
-    ApduReply Transmit(const ApduBuffer& command, std::int32_t n, int slot);
+    ApduReply Transmit(const ApduBuffer& command, std::int32_t n, SamSlot& slot);
 
     ResponseLog& Log() { return log_; }
-
-    std::array<std::uint32_t, MaxReaders> SamHandles{};
-    std::array<std::uint32_t, MaxReaders> SamProtocols{};
-    std::array<IoRequest, MaxReaders> SamIoRequests{};
 
   private:
     SamLibrary& library_;
     ResponseLog& log_;
-    std::array<bool, MaxReaders> samOpen_{};  // the slot's handle is open
 };

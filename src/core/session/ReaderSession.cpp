@@ -1,13 +1,10 @@
 #include "core/session/ReaderSession.h"
 
 #include <algorithm>
-#include <cstring>
-#include <optional>
-#include <string>
 
-#include "core/common/Conversions.h"
 #include "core/common/LogFormat.h"
 #include "core/common/ResponseLog.h"
+#include "core/session/ReaderList.h"
 
 namespace {
 constexpr std::uint32_t kScopeUser = 0;
@@ -17,207 +14,241 @@ constexpr std::uint32_t kProtocolsT0OrT1 = 3;
 constexpr std::uint32_t kDispositionEject = 3;
 constexpr std::uint32_t kDispositionLeave = 0;
 constexpr std::uint32_t kStateChanged = 0x0002;
-// The service's pseudo reader whose state query reports changes of the reader list.
-constexpr const char* kReaderNotification = "\\\\?PnP?\\Notification";
-// Tries at the reader list when it grows between the length query and the fill.
-constexpr int kListAttempts = 3;
 constexpr std::uint32_t kIoRequestLength = 8;
-// Bound on the reader-name buffer whatever length the library asks for; a real list of
-// 40 names fits many times over.
-constexpr std::uint32_t kMaxReaderNamesLength = 64 * 1024;
 }  // namespace
 
 ReaderSession::ReaderSession(CardLibrary& library, ResponseLog& cardLog)
     : library_(library), cardLog_(cardLog) {}
 
-int ReaderSession::Slot() const {
-    return SelectedReader >= 0 && SelectedReader < MaxReaders ? SelectedReader : 0;
+const char* ReaderSession::ReaderName(int index) const {
+    if (index < 0 || index >= static_cast<int>(readers_.size())) {
+        return nullptr;
+    }
+    return readers_[static_cast<std::size_t>(index)]->Name.c_str();
+}
+
+ReaderRecord* ReaderSession::Record(int index) {
+    if (index < 0 || index >= static_cast<int>(readers_.size())) {
+        return nullptr;
+    }
+    return readers_[static_cast<std::size_t>(index)].get();
+}
+
+ReaderRecord* ReaderSession::FindRecord(std::string_view name) {
+    const auto found = std::find_if(readers_.begin(), readers_.end(),
+                                    [&](const auto& record) { return record->Name == name; });
+    return found != readers_.end() ? found->get() : nullptr;
+}
+
+int ReaderSession::SelectedIndex() const {
+    if (selectedName_.empty() || readerLost_) {
+        return -1;
+    }
+    for (std::size_t i = 0; i < readers_.size(); ++i) {
+        if (readers_[i]->Name == selectedName_) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+const ReaderRecord* ReaderSession::SelectedRecord() const {
+    const int index = SelectedIndex();
+    return index >= 0 ? readers_[static_cast<std::size_t>(index)].get() : nullptr;
+}
+
+ReaderRecord* ReaderSession::SelectedRecord() {
+    const int index = SelectedIndex();
+    return index >= 0 ? readers_[static_cast<std::size_t>(index)].get() : nullptr;
+}
+
+const char* ReaderSession::SelectedReaderName() const {
+    const ReaderRecord* record = SelectedRecord();
+    return record != nullptr ? record->Name.c_str() : nullptr;
+}
+
+std::uint32_t ReaderSession::SelectedCardHandle() const {
+    const ReaderRecord* record = SelectedRecord();
+    return record != nullptr ? record->Card.Handle : 0;
+}
+
+std::uint32_t ReaderSession::SelectedProtocol() const {
+    const ReaderRecord* record = SelectedRecord();
+    return record != nullptr ? record->Card.Protocol : 0;
+}
+
+const ReaderState* ReaderSession::SelectedReaderState() const {
+    const ReaderRecord* record = SelectedRecord();
+    return record != nullptr ? &record->State : nullptr;
+}
+
+IoRequest& ReaderSession::PrepareIoRequest() {
+    ReaderRecord* record = SelectedRecord();
+    IoRequest& request = record != nullptr ? record->Card.IoRequest : spareIoRequest_;
+    request.protocol = record != nullptr ? record->Card.Protocol : 0;
+    request.length = kIoRequestLength;
+    return request;
 }
 
 void ReaderSession::SelectReader(int index) {
-    if (index != SelectedReader || ReaderLost) {
-        if (CardConnected && !DisconnectCard()) {
+    const char* name = ReaderName(index);
+    const std::string target = name != nullptr ? name : "";
+    if (target != selectedName_ || readerLost_) {
+        if (cardConnected_ && !DisconnectCard()) {
             ReleaseCard();
         }
         ResetTracking();
     }
-    SelectedReader = index;
-    ReaderChosen = ReaderName(index) != nullptr;
-    ReaderLost = false;
+    selectedName_ = target;
+    readerLost_ = false;
+    readerInUse_ = !target.empty();
+    if (readerInUse_) {
+        chosenName_ = target;
+    }
+}
+
+bool ReaderSession::RetakeChosenReader() {
+    if (readerInUse_ || chosenName_.empty()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < readers_.size(); ++i) {
+        if (readers_[i]->Name == chosenName_) {
+            SelectReader(static_cast<int>(i));
+            return true;
+        }
+    }
+    return false;
 }
 
 void ReaderSession::ResetTracking() {
-    CardConnected = false;
-    CardPresent = false;
-    ConnectFailed = false;
-    ConnectFailCount = 0;
-    TrackingArmed = true;
+    cardConnected_ = false;
+    cardPresent_ = false;
+    connectFailed_ = false;
+    connectFailCount_ = 0;
+    trackingArmed_ = true;
 }
 
 void ReaderSession::ReleaseCard() {
     library_.CardDisconnect(SelectedCardHandle(), kDispositionLeave);
-    CardConnected = false;
+    cardConnected_ = false;
 }
 
 void ReaderSession::LoseSelectedReader() {
-    if (CardConnected) {
+    if (cardConnected_) {
         ReleaseCard();
     }
     ResetTracking();
-    ReaderChosen = false;
-    ReaderLost = true;
+    readerInUse_ = false;
+    readerLost_ = true;
 }
 
-IoRequest& ReaderSession::PrepareIoRequest() {
-    ReaderSlot& slot = Readers[Slot()];
-    slot.IoRequest.protocol = slot.ActiveProtocol;
-    slot.IoRequest.length = kIoRequestLength;
-    return slot.IoRequest;
-}
-
-const char* ReaderSession::ReaderName(int index) const {
-    if (index < 0 || index >= static_cast<int>(ReaderCount)) {
-        return nullptr;
-    }
-    return ReaderStates[static_cast<std::size_t>(index)].reader;
-}
-
-Outcome ReaderSession::InitializeReaders() {
-    ReaderContext = 0;
-    if (library_.CardEstablishContext(kScopeUser, nullptr, nullptr, &ReaderContext) != 0) {
-        return Outcome::Failure("Establish Context Fail!");
-    }
-    ReaderStates.fill(ReaderState{});
-    ReaderCount = 0;
-    if (ReadReaderList(ReaderNames, ReaderNamesLength) != 0) {
-        return Outcome::Failure("SCardListReaders Fail!");
-    }
-    ListReaderNames();
-    SelectedReader = 0;
-    TrackingArmed = true;
-    CardPresent = false;
-    CardConnected = false;
-    CardBusy = false;
-    ReaderChosen = false;
-    ReaderLost = false;
-    AppendLogLine(cardLog_, "Initialize Success");
-    return Outcome::Success();
-}
-
-std::uint32_t ReaderSession::ReadReaderList(std::vector<char>& names, std::uint32_t& length) {
-    std::uint32_t code = 0;
-    for (int attempt = 0; attempt < kListAttempts; ++attempt) {
-        code = library_.CardListReaders(ReaderContext, nullptr, nullptr, &length);
-        if (code != 0) {
-            return code;
-        }
-        if (length > kMaxReaderNamesLength) {
-            length = kMaxReaderNamesLength;
-        }
-        // One zero byte beyond the length given to the library, so that the walk over the
-        // names always finds a terminator inside the buffer.
-        names = AllocZeroed(std::size_t{length} + 1);
-        std::uint32_t filledLength = length;
-        code = library_.CardListReaders(ReaderContext, nullptr, names.data(), &filledLength);
-        if (code != pcsc_codes::kInsufficientBuffer) {
-            return code;
-        }
-    }
-    return code;
-}
-
-bool ReaderSession::RefreshReaders() {
-    if (ReaderContext == 0 &&
-        library_.CardEstablishContext(kScopeUser, nullptr, nullptr, &ReaderContext) != 0) {
-        ReaderContext = 0;
+bool ReaderSession::EstablishContext() {
+    context_ = 0;
+    if (library_.CardEstablishContext(kScopeUser, nullptr, nullptr, &context_) != 0) {
+        context_ = 0;
         return false;
-    }
-    std::vector<char> names;
-    std::uint32_t length = 0;
-    if (ReadReaderList(names, length) != 0) {
-        return false;
-    }
-    std::vector<std::string> previous;
-    for (std::uint32_t i = 0; i < ReaderCount; ++i) {
-        previous.emplace_back(ReaderStates[i].reader);
-    }
-    const std::string selected = SelectedReaderName() != nullptr ? SelectedReaderName() : "";
-    ReaderNames = std::move(names);
-    ReaderNamesLength = length;
-    ReaderStates.fill(ReaderState{});
-    ReaderCount = 0;
-    ListReaderNames();
-
-    std::optional<int> selectedNow;
-    for (std::uint32_t i = 0; i < ReaderCount; ++i) {
-        if (selected == ReaderStates[i].reader) {
-            selectedNow = static_cast<int>(i);
-        }
-    }
-    if (!selected.empty() && !selectedNow) {
-        LoseSelectedReader();  // releases the card handle while its slot is still in place
-        selectedNow = 0;
-    }
-    // Each reader's entries move with it; a reader new to the table starts empty.
-    const std::array<ReaderSlot, MaxReaders> slots = Readers;
-    Readers.fill(ReaderSlot{});
-    for (std::uint32_t i = 0; i < ReaderCount; ++i) {
-        const auto found = std::find(previous.begin(), previous.end(), ReaderStates[i].reader);
-        if (found != previous.end()) {
-            Readers[i] = slots[static_cast<std::size_t>(found - previous.begin())];
-        }
-    }
-    if (selectedNow) {
-        SelectedReader = *selectedNow;
     }
     return true;
 }
 
-bool ReaderSession::ReaderListChanged() {
-    if (ReaderContext == 0) {
+Outcome ReaderSession::InitializeReaders() {
+    if (!EstablishContext()) {
+        return Outcome::Failure("Establish Context Fail!");
+    }
+    readers_.clear();
+    const ReaderList list = ReadReaderList([this](char* buffer, std::uint32_t* length) {
+        return library_.CardListReaders(context_, nullptr, buffer, length);
+    });
+    if (list.code != 0) {
+        return Outcome::Failure("SCardListReaders Fail!");
+    }
+    TakeReaderList(list.names);
+    selectedName_ = readers_.empty() ? "" : readers_.front()->Name;
+    chosenName_.clear();
+    trackingArmed_ = true;
+    cardPresent_ = false;
+    cardConnected_ = false;
+    cardBusy_ = false;
+    readerInUse_ = false;
+    readerLost_ = false;
+    AppendLogLine(cardLog_, "Initialize Success");
+    return Outcome::Success();
+}
+
+void ReaderSession::TakeReaderList(const std::vector<std::string>& names) {
+    const std::size_t kept = std::min<std::size_t>(names.size(), MaxReaders);
+    const auto listedEnd = names.begin() + static_cast<std::ptrdiff_t>(kept);
+    if (!selectedName_.empty() && !readerLost_ &&
+        std::find(names.begin(), listedEnd, selectedName_) == listedEnd) {
+        LoseSelectedReader();  // releases the card handle while the record is in place
+    }
+    std::vector<std::unique_ptr<ReaderRecord>> listed;
+    for (auto name = names.begin(); name != listedEnd; ++name) {
+        const auto found = std::find_if(readers_.begin(), readers_.end(), [&](const auto& record) {
+            return record && record->Name == *name;
+        });
+        listed.push_back(found != readers_.end() ? std::move(*found)
+                                                 : std::make_unique<ReaderRecord>(*name));
+    }
+    for (const std::unique_ptr<ReaderRecord>& gone : readers_) {
+        if (gone && readerGone_) {
+            readerGone_(*gone);
+        }
+    }
+    readers_ = std::move(listed);
+}
+
+bool ReaderSession::RefreshReaders() {
+    if (context_ == 0 && !EstablishContext()) {
+        return false;
+    }
+    const ReaderList list = ReadReaderList([this](char* buffer, std::uint32_t* length) {
+        return library_.CardListReaders(context_, nullptr, buffer, length);
+    });
+    if (list.code != 0) {
+        return false;
+    }
+    TakeReaderList(list.names);
+    return true;
+}
+
+bool ReaderSession::FollowReaderChanges() {
+    if (context_ == 0 && !EstablishContext()) {
         return false;
     }
     ReaderState notification;
-    notification.reader = kReaderNotification;
-    notification.currentState = notificationState_;
-    const std::uint32_t code = library_.CardGetStatusChange(ReaderContext, 0, &notification, 1);
+    notification.reader = kReaderChangeNotification;
+    notification.currentState = knownReaderChanges_.value_or(0);
+    const std::uint32_t code = library_.CardGetStatusChange(context_, 0, &notification, 1);
     if (code != 0 && code != pcsc_codes::kTimeout) {
         return false;
     }
-    const bool firstLook = !notificationSeen_;
-    notificationSeen_ = true;
-    notificationState_ = notification.eventState & ~kStateChanged;
-    return firstLook || (notification.eventState & kStateChanged) != 0;
-}
-
-// Walks the multi-string within the buffer, whatever the library wrote: a list without
-// its final terminator ends at the guard zero past the length given to the library.
-void ReaderSession::ListReaderNames() {
-    std::size_t offset = 0;
-    while (offset < ReaderNames.size() && ReaderNames[offset] != '\0' && ReaderCount < MaxReaders) {
-        ReaderState& state = ReaderStates[ReaderCount];
-        state.reader = ReaderNames.data() + offset;
-        state.currentState = 0;
-        ++ReaderCount;
-        offset += std::strlen(ReaderNames.data() + offset) + 1;
+    const bool changed = !knownReaderChanges_ || (notification.eventState & kStateChanged) != 0;
+    if (!changed || !RefreshReaders()) {
+        return false;
     }
+    knownReaderChanges_ = notification.eventState & ~kStateChanged;
+    return true;
 }
 
 bool ReaderSession::RefreshCardState() {
-    ReaderState& state = ReaderStates[Slot()];
+    ReaderRecord* record = SelectedRecord();
+    if (record == nullptr) {
+        return false;
+    }
     const std::uint32_t code =
-        library_.CardGetStatusChange(ReaderContext, kInfiniteTimeout, &state, 1);
-    if (code == pcsc_codes::kUnknownReader && state.reader != nullptr) {
+        library_.CardGetStatusChange(context_, kInfiniteTimeout, &record->State, 1);
+    if (code == pcsc_codes::kUnknownReader) {
         LoseSelectedReader();
     }
     if (code != 0) {
         return false;
     }
-    if (state.eventState & kStatePresent) {
-        CardPresent = true;
+    if (record->State.eventState & kStatePresent) {
+        cardPresent_ = true;
     } else {
-        CardPresent = false;
-        if (CardConnected) {
+        cardPresent_ = false;
+        if (cardConnected_) {
             ReleaseCard();
         }
     }
@@ -225,30 +256,29 @@ bool ReaderSession::RefreshCardState() {
 }
 
 bool ReaderSession::TryConnectCard() {
-    if (ConnectFailCount >= ConnectFailLimit) {
+    if (connectFailCount_ >= ConnectFailLimit) {
         return false;
     }
-    ConnectFailed = false;
-    ReaderState& state = ReaderStates[Slot()];
-    if (library_.CardGetStatusChange(ReaderContext, kInfiniteTimeout, &state, 1) ==
-            pcsc_codes::kUnknownReader &&
-        state.reader != nullptr) {
+    connectFailed_ = false;
+    ReaderRecord* record = SelectedRecord();
+    if (record != nullptr &&
+        library_.CardGetStatusChange(context_, kInfiniteTimeout, &record->State, 1) ==
+            pcsc_codes::kUnknownReader) {
         LoseSelectedReader();
     }
-    if (ReaderLost || !(state.eventState & kStatePresent)) {
-        CardPresent = false;
+    if (record == nullptr || readerLost_ || !(record->State.eventState & kStatePresent)) {
+        cardPresent_ = false;
         return false;
     }
-    ReaderSlot& slot = Readers[Slot()];
-    ConnectFailCode =
-        library_.CardConnect(ReaderContext, state.reader, kShareShared, kProtocolsT0OrT1,
-                             &slot.CardHandle, &slot.ActiveProtocol);
-    if (ConnectFailCode != 0) {
-        ConnectFailed = true;
+    connectFailCode_ =
+        library_.CardConnect(context_, record->Name.c_str(), kShareShared, kProtocolsT0OrT1,
+                             &record->Card.Handle, &record->Card.Protocol);
+    if (connectFailCode_ != 0) {
+        connectFailed_ = true;
         return false;
     }
-    CardPresent = true;
-    CardConnected = true;
+    cardPresent_ = true;
+    cardConnected_ = true;
     return true;
 }
 
@@ -261,21 +291,23 @@ bool ReaderSession::DisconnectCard() {
     }
     AppendLogLine(cardLog_, "Disconnect Card Success");
     AppendLogLine(cardLog_, "");
-    CardConnected = false;
-    TrackingArmed = false;
+    cardConnected_ = false;
+    trackingArmed_ = false;
     return true;
 }
 
 bool ReaderSession::ReleaseReaders() {
-    return library_.CardReleaseContext(ReaderContext) == 0;
+    const std::uint32_t code = library_.CardReleaseContext(context_);
+    context_ = 0;
+    return code == 0;
 }
 
 ReaderSession::ConnectResult ReaderSession::ConnectByButton(bool autoConnectChecked) {
     RefreshCardState();
     if (!autoConnectChecked) {
-        TrackingArmed = true;
+        trackingArmed_ = true;
     }
-    if (!TrackingArmed || CardConnected || ReaderLost) {
+    if (!trackingArmed_ || cardConnected_ || readerLost_) {
         return ConnectResult::Nothing;
     }
     if (TryConnectCard()) {
@@ -283,7 +315,7 @@ ReaderSession::ConnectResult ReaderSession::ConnectByButton(bool autoConnectChec
         AppendLogLine(cardLog_, "");
         return ConnectResult::Connected;
     }
-    if (ConnectFailed) {
+    if (connectFailed_) {
         AppendLogLine(cardLog_, "Connect Fail");
         AppendLogLine(cardLog_, "");
         return ConnectResult::Failed;
@@ -292,7 +324,7 @@ ReaderSession::ConnectResult ReaderSession::ConnectByButton(bool autoConnectChec
 }
 
 bool ReaderSession::DisconnectByButton() {
-    if (!CardConnected) {
+    if (!cardConnected_) {
         return false;
     }
     DisconnectCard();

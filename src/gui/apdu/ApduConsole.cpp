@@ -36,7 +36,7 @@ bool SendCardApdu(const ApduTexts& texts, ReaderSession& session, MessageBoxes& 
     return RunApduExchange(texts, kCardExchangeWording, transmit, boxes, log, answered);
 }
 
-bool SendSamApdu(const ApduTexts& texts, SamSession& sam, int slot, MessageBoxes& boxes,
+bool SendSamApdu(const ApduTexts& texts, SamSession& sam, SamSlot& slot, MessageBoxes& boxes,
                  const ApduAnswered& answered) {
     const auto transmit = [&](const ApduBuffer& command, std::int32_t n) {
         return sam.Transmit(command, n, slot);

@@ -9,6 +9,7 @@ class MessageBoxes;
 class ReaderSession;
 class ResponseLog;
 class SamSession;
+struct SamSlot;
 
 // One exchange as an APDU console runs it: a faulty field shows its error box and ends it;
 // otherwise the command is logged and transmitted, a failed transmit shows the wording's
@@ -25,7 +26,7 @@ bool RunApduExchange(const ApduTexts& texts, const ExchangeWording& wording,
 bool SendCardApdu(const ApduTexts& texts, ReaderSession& session, MessageBoxes& boxes,
                   ResponseLog& log, const ApduAnswered& answered = {});
 
-// The SAM page's exchange with the SAM of reader slot `slot`, logged into the SAM's log.
+// The SAM page's exchange with the SAM of `slot`, logged into the SAM's log.
 // CardBusy is neither tested nor set.
-bool SendSamApdu(const ApduTexts& texts, SamSession& sam, int slot, MessageBoxes& boxes,
+bool SendSamApdu(const ApduTexts& texts, SamSession& sam, SamSlot& slot, MessageBoxes& boxes,
                  const ApduAnswered& answered = {});

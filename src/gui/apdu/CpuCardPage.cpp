@@ -193,7 +193,7 @@ void CpuCardPage::FocusCla() {
 }
 
 void CpuCardPage::SCardSendClick() {
-    if (session_.CardBusy) {
+    if (session_.CardBusy()) {
         return;
     }
     const ApduTexts texts = ReadApduTexts(edits_);

@@ -394,7 +394,7 @@ void TMemDataDlg::Refuse(const char* message) {
 }
 
 void TMemDataDlg::BitBtn1Click() {
-    if (session_.CardBusy) {
+    if (session_.CardBusy()) {
         Refuse("The Data Bus is busy!");
         return;
     }

@@ -81,25 +81,58 @@ void MsrPage::BitBtnMSRClearClick() {
     msrLog_.ClearLog();
 }
 
-// A press while already waiting opens again and tries a new first read; the timer,
-// already running, keeps running.
-void MsrPage::StartMsrReading() {
-    if (reading_.StartMsrReading(session_.Slot(), session_.SelectedReaderName())) {
-        timer_->start();
-    }
+MsrSlot& MsrPage::SelectedSlot() {
+    ReaderRecord* record = session_.SelectedRecord();
+    return record != nullptr ? record->Msr : noReader_;
 }
 
-void MsrPage::MsrTimerTimer() {
-    if (!reading_.PollMsr(session_.Slot())) {
+std::vector<MsrSlot*> MsrPage::WaitingSlots() {
+    std::vector<MsrSlot*> waiting;
+    for (int i = 0; ReaderRecord* record = session_.Record(i); ++i) {
+        if (record->Msr.Waiting) {
+            waiting.push_back(&record->Msr);
+        }
+    }
+    if (noReader_.Waiting) {
+        waiting.push_back(&noReader_);
+    }
+    return waiting;
+}
+
+void MsrPage::StopTimerWhenIdle() {
+    if (WaitingSlots().empty()) {
         timer_->stop();
     }
 }
 
+// A press while already waiting opens again and tries a new first read; the timer,
+// already running, keeps running.
+void MsrPage::StartMsrReading() {
+    if (reading_.StartMsrReading(SelectedSlot(), session_.SelectedReaderName())) {
+        timer_->start();
+    }
+}
+
+// Each reader waiting for a swipe is polled, wherever the re-read reader list has put it.
+void MsrPage::MsrTimerTimer() {
+    for (MsrSlot* slot : WaitingSlots()) {
+        reading_.PollMsr(*slot);
+    }
+    StopTimerWhenIdle();
+}
+
 void MsrPage::StopMsrReading() {
-    timer_->stop();
-    reading_.StopMsrReading(session_.Slot());
+    reading_.StopMsrReading(SelectedSlot());
+    StopTimerWhenIdle();
+}
+
+void MsrPage::ReaderGone(ReaderRecord& reader) {
+    if (reader.Msr.Waiting) {
+        reading_.StopMsrReading(reader.Msr);
+        StopTimerWhenIdle();
+    }
 }
 
 void MsrPage::ShowMsrData() {
-    reading_.ShowMsrData(session_.Slot());
+    reading_.ShowMsrData(SelectedSlot());
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <vector>
 
 #include "core/common/ResponseLogModel.h"
 #include "core/msr/MsrReading.h"
@@ -11,14 +12,16 @@ class ReaderSession;
 class ResponseLogEdit;
 
 // The "MSR(Pellik100)" page: starts reading the stripe reader of the selected reader,
-// polls it every 500 ms until a swipe arrives, and shows the three tracks in MsrRespon.
+// polls every reader waiting for a swipe every 500 ms until the swipe arrives, and shows the three
+// tracks in MsrRespon.
 class MsrPage : public QWidget {
     Q_OBJECT
   public:
     MsrPage(ReaderSession& session, MsrLibrary& msr, QWidget* parent = nullptr);
 
-    // MsrHandles and MsrTracks, one slot per reader.
-    const MsrReading& Reading() const { return reading_; }
+    // A reader that has gone: reading on its stripe reader is disabled as by the Disable
+    // button, with its line.
+    void ReaderGone(ReaderRecord& reader);
 
   public slots:
     void BitBtnReadMSRClick();
@@ -33,6 +36,12 @@ class MsrPage : public QWidget {
   private:
     void CreateWidgets();
     void ConnectWidgets();
+    // The selected reader's stripe slot; a slot of the page's own when none is selected.
+    MsrSlot& SelectedSlot();
+    // The stripe slots waiting for a swipe, of every reader listed.
+    std::vector<MsrSlot*> WaitingSlots();
+    // Stops the timer when no reader waits for a swipe any more.
+    void StopTimerWhenIdle();
 
     ReaderSession& session_;
     ResponseLogModel msrLog_;
@@ -42,4 +51,5 @@ class MsrPage : public QWidget {
     ResponseLogEdit* log_ = nullptr;
     QTimer* timer_ = nullptr;
     MsrReading reading_;
+    MsrSlot noReader_;
 };

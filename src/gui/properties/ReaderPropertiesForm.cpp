@@ -21,6 +21,7 @@
 #include "core/session/ReaderSession.h"
 #include "gui/MessageBoxes.h"
 #include "gui/Mnemonics.h"
+#include "gui/ReaderNameText.h"
 #include "gui/ResponseLogEdit.h"
 #include "gui/apdu/ApduEdits.h"
 #include "gui/apdu/FieldBinder.h"
@@ -143,7 +144,7 @@ void ReaderPropertiesForm::ConnectWidgets() {
 void ReaderPropertiesForm::ShowReader(const std::string& reader) {
     const bool otherReader = reader != reader_;
     reader_ = reader;
-    readerLabel_->setText(tr("Reader: %1").arg(QString::fromLocal8Bit(reader.c_str())));
+    readerLabel_->setText(tr("Reader: %1").arg(ReaderNameText(reader.c_str())));
     if (otherReader) {
         code_->clear();
     }

@@ -134,9 +134,16 @@ void SamPage::ConnectWidgets() {
     MakeCancelButton(this, disconnect_);
 }
 
+SamSlot& SamPage::SelectedSlot() {
+    ReaderRecord* record = session_.SelectedRecord();
+    return record != nullptr ? record->Sam : noReader_;
+}
+
 std::uint32_t SamPage::SAMConnectCard() {
-    const std::uint32_t code = sam_.Connect(session_.SelectedReaderName(), session_.Slot());
+    const char* reader = session_.SelectedReaderName();
+    const std::uint32_t code = sam_.Connect(reader, SelectedSlot());
     if (code == 0) {
+        shownReader_ = reader != nullptr ? reader : "";
         EnabledSAMComponent(true);
         edits_[FieldCla]->setFocus();
         ShowSamProtocol();
@@ -157,7 +164,7 @@ void SamPage::EnabledSAMComponent(bool show) {
 }
 
 void SamPage::ShowSamProtocol() {
-    const SamProtocolLayout layout = SamLayoutForProtocols(sam_.SamProtocols[session_.Slot()]);
+    const SamProtocolLayout layout = SamLayoutForProtocols(SelectedSlot().Protocols);
     protocol_->setText(QString::fromLatin1(layout.protocolCaption));
     if (layout.lcCaption) {
         fieldLabels_[FieldLc]->setText(QString::fromLatin1(*layout.lcCaption));
@@ -173,7 +180,7 @@ void SamPage::ShowSamProtocol() {
 }
 
 void SamPage::SendSamApdu() {
-    ::SendSamApdu(ReadApduTexts(edits_), sam_, session_.Slot(), boxes_,
+    ::SendSamApdu(ReadApduTexts(edits_), sam_, SelectedSlot(), boxes_,
                   [this](const ApduReply& reply) {
                       emit ExchangeStatus(ExchangeStatusText(
                           reply.code, reply.bytes.data(), std::min(reply.length, ApduBufferSize)));
@@ -181,10 +188,33 @@ void SamPage::SendSamApdu() {
 }
 
 std::uint32_t SamPage::DisconnectSam() {
-    const std::uint32_t code = sam_.Disconnect(session_.Slot());
+    const std::uint32_t code = sam_.Disconnect(SelectedSlot());
     protocol_->clear();
     AppendLogLine(samLog_, "");
     return code;
+}
+
+void SamPage::ShowSelectedReader() {
+    const ReaderRecord* record = session_.SelectedRecord();
+    const bool connected = record != nullptr && record->Sam.Connected;
+    shownReader_ = connected ? record->Name : "";
+    EnabledSAMComponent(connected);
+    if (connected) {
+        ShowSamProtocol();
+    }
+}
+
+void SamPage::ReaderGone(ReaderRecord& reader) {
+    if (!reader.Sam.Connected) {
+        return;
+    }
+    sam_.Disconnect(reader.Sam);
+    AppendLogLine(samLog_, "");
+    if (reader.Name == shownReader_) {
+        protocol_->clear();
+        EnabledSAMComponent(false);
+        shownReader_.clear();
+    }
 }
 
 QPushButton* SamPage::EnterButton(const QWidget* focus) const {
@@ -208,6 +238,7 @@ void SamPage::BitBtnSAMSendClick() {
 void SamPage::SAMDisconnectBtnClick() {
     DisconnectSam();
     EnabledSAMComponent(false);
+    shownReader_.clear();
 }
 
 void SamPage::SAMClearClick() {

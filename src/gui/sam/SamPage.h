@@ -2,6 +2,7 @@
 
 #include <QWidget>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "core/common/ResponseLogModel.h"
@@ -33,8 +34,11 @@ class SamPage : public QWidget {
     // Disconnects the selected reader's SAM; answers the library's code.
     std::uint32_t DisconnectSam();
 
-    // The per-reader SAM handles, protocol flags and protocol control records.
-    SamSession& Sam() { return sam_; }
+    // Shows the fields while the selected reader's SAM is connected, hides them otherwise.
+    void ShowSelectedReader();
+    // A reader that has gone: a SAM connected there is disconnected as by the Disconnect
+    // button, with its lines, and the fields are hidden if they were that reader's.
+    void ReaderGone(ReaderRecord& reader);
     ResponseLogEdit* SAMRespon() const { return samRespon_; }
     // The button Enter presses with the focus on `focus`: Send from a command field (Send is
     // shown only while connected); Connect SAM from anywhere else on the page while
@@ -79,6 +83,8 @@ class SamPage : public QWidget {
   private:
     void CreateWidgets();
     void ConnectWidgets();
+    // The selected reader's SAM slot; a slot of the page's own when none is selected.
+    SamSlot& SelectedSlot();
 
     ReaderSession& session_;
     MessageBoxes& boxes_;
@@ -93,4 +99,6 @@ class SamPage : public QWidget {
     QPushButton* disconnect_ = nullptr;
     QPushButton* send_ = nullptr;
     QPushButton* clear_ = nullptr;
+    SamSlot noReader_;
+    std::string shownReader_;  // the reader whose SAM the fields are shown for
 };

@@ -11,6 +11,7 @@
 #include "core/session/CardLibrary.h"
 #include "core/session/ReaderSession.h"
 #include "gui/MessageBoxes.h"
+#include "gui/ReaderNameText.h"
 #include "gui/script/ScriptResultsWindow.h"
 
 ScriptActions::ScriptActions(ReaderSession& session, ResponseLog& cardLog, MessageBoxes& boxes,
@@ -60,9 +61,9 @@ void ScriptActions::RecordScriptClick() {
     const QString header =
         QStringLiteral("# Recorded on %1 from %2\n")
             .arg(QDateTime::currentDateTime().toString(Qt::ISODate),
-                 QString::fromLocal8Bit(
-                     session_.SelectedReaderName() ? session_.SelectedReaderName() : "no reader"));
-    recording_.write(header.toLocal8Bit());
+                 session_.SelectedReaderName() ? ReaderNameText(session_.SelectedReaderName())
+                                               : QStringLiteral("no reader"));
+    recording_.write(header.toUtf8());
     recording_.flush();
     recordingIndicator_->setText(tr("Recording script to %1").arg(QFileInfo(path).fileName()));
     recordingIndicator_->show();
