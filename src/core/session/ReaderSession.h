@@ -162,6 +162,7 @@ class ReaderSession {
     bool cardPresent_ = false;
     bool cardConnected_ = false;
     bool connectFailed_ = false;
+    std::uint32_t connectFailCode_ = 0;
     bool cardBusy_ = false;
     std::int32_t connectFailCount_ = 0;
     bool readerInUse_ = false;
