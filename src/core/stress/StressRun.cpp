@@ -32,6 +32,10 @@ void StressRun::SetFinishedObserver(std::function<void(std::size_t)> observer) {
     finishedObserver_ = std::move(observer);
 }
 
+void StressRun::SetWorkerStartObserver(std::function<void()> observer) {
+    workerStartObserver_ = std::move(observer);
+}
+
 void StressRun::Start(const std::vector<std::string>& readers) {
     for (const std::string& reader : readers) {
         auto worker = std::make_unique<Worker>();
@@ -71,6 +75,9 @@ ReaderSnapshot StressRun::Snapshot(std::size_t reader) const {
 }
 
 void StressRun::RunReader(std::size_t index) {
+    if (workerStartObserver_) {
+        workerStartObserver_();
+    }
     Worker& worker = *workers_[index];
     RunEnd end{RunEnd::Kind::ConnectFailed, pcsc_codes::kInvalidParameter};
     std::unique_ptr<CardLibrary> library = libraries_ ? libraries_() : nullptr;

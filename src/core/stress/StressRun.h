@@ -54,6 +54,8 @@ class StressRun {
 
     // Called on the worker's thread after each unit, with no lock held.
     void SetExchangeObserver(std::function<void(const ExchangeRecord&)> observer);
+    // Called first on each worker's thread (e.g. to set its priority).
+    void SetWorkerStartObserver(std::function<void()> observer);
     // Called on the worker's thread when a reader's run has ended.
     void SetFinishedObserver(std::function<void(std::size_t reader)> observer);
 
@@ -92,6 +94,7 @@ class StressRun {
     StressSettings settings_;
     std::function<void(const ExchangeRecord&)> exchangeObserver_;
     std::function<void(std::size_t)> finishedObserver_;
+    std::function<void()> workerStartObserver_;
     std::vector<std::unique_ptr<Worker>> workers_;
     std::atomic<bool> stop_{false};
     std::atomic<std::size_t> running_{0};
