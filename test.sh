@@ -13,8 +13,8 @@ READER="Virtual PCD 00 00"
 SERVICE_DEADLINE=20 # seconds for the PC/SC service to list the virtual readers
 FUZZ_SECONDS=20     # seconds each fuzz target runs over its seed corpus
 PCSCD_DIR=/run/pcscd
-PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-charts-dev libgl-dev libpcsclite-dev pcscd
-    pcsc-tools libgtest-dev libgmock-dev googletest clang-format vsmartcard-vpcd
+PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-charts-dev libgl-dev libpcsclite-dev
+    pcscd pcsc-tools libgtest-dev libgmock-dev googletest clang-format vsmartcard-vpcd
     vsmartcard-vpicc python3-pycryptodome xvfb xauth clang libclang-rt-14-dev
     dpkg-dev file lintian desktop-file-utils appstream)
 
@@ -90,7 +90,7 @@ for suite in test_common test_session test_sim test_insight; do
         exit 1
     fi
 done
-pcsc_backend='^(src/pcsc/|tests/backend/|bench/PcscBench\.cpp)'
+pcsc_backend='^(src/pcsc/|tests/backend/|bench/(PcscBench|StressBench)\.cpp)'
 if grep -rlE '^\s*#\s*include\s*[<"](PCSC/)?(winscard|pcsclite)\.h[>"]' src tests tools bench |
     grep -vE "$pcsc_backend"; then
     echo "the files above include the PC/SC headers outside src/pcsc/" >&2

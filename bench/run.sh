@@ -58,7 +58,7 @@ run_quietly() {
 }
 
 note "Packages"
-scripts/install-deps.sh cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev \
+scripts/install-deps.sh cmake ninja-build g++ pkg-config qt6-base-dev qt6-charts-dev libgl-dev \
     libpcsclite-dev pcscd pcsc-tools vsmartcard-vpcd libbenchmark-dev >&2
 
 note "Build (Release)"

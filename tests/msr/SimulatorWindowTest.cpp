@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTest>
 
@@ -85,6 +86,36 @@ TEST_F(SimulatorWindowTest, RefusesTheNextThreeConnects) {
         EXPECT_NE(cards_.CardConnect(context, "Reader A", 2, 3, &card, &protocol), 0u);
     }
     EXPECT_EQ(cards_.CardConnect(context, "Reader A", 2, 3, &card, &protocol), 0u);
+}
+
+TEST_F(SimulatorWindowTest, TimingFieldsSetTheReadersLatencyAndFailures) {
+    cards_.InsertCard(1, SimCardKind::CpuT1);
+    const std::pair<const char*, const char*> typed[] = {
+        {"SimLatencySpin1", "150"}, {"SimJitterSpin1", "20"}, {"SimFailEverySpin1", "2"}};
+    for (const auto& [name, text] : typed) {
+        QTest::keyClick(Find<QSpinBox>(name), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(Find<QSpinBox>(name), QString::fromLatin1(text));
+    }
+    const SimTimingSettings timing = cards_.ReaderTiming(1);
+    EXPECT_EQ(timing.latencyUs, 150u);
+    EXPECT_EQ(timing.jitterUs, 20u);
+    EXPECT_EQ(timing.failEvery, 2u);
+    EXPECT_EQ(cards_.ReaderTiming(0).latencyUs, 0u);
+
+    std::uint32_t context = 0;
+    std::uint32_t card = 0;
+    std::uint32_t protocol = 0;
+    ASSERT_EQ(cards_.CardEstablishContext(0, nullptr, nullptr, &context), 0u);
+    ASSERT_EQ(cards_.CardConnect(context, "Reader B", 2, 3, &card, &protocol), 0u);
+    const std::uint8_t command[] = {0x00, 0x84, 0x00, 0x00, 0x08};
+    const IoRequest request{protocol, 8};
+    std::vector<std::uint32_t> codes;
+    for (int i = 0; i < 4; ++i) {
+        std::uint8_t reply[32];
+        std::uint32_t length = sizeof reply;
+        codes.push_back(cards_.CardTransmit(card, &request, command, 5, nullptr, reply, &length));
+    }
+    EXPECT_EQ(codes, (std::vector<std::uint32_t>{0, 0x80100013, 0, 0x80100013}));
 }
 
 TEST_F(SimulatorWindowTest, TakesOutAndPutsBackTheSam) {

@@ -32,6 +32,10 @@ void StressRun::SetFinishedObserver(std::function<void(std::size_t)> observer) {
     finishedObserver_ = std::move(observer);
 }
 
+void StressRun::SetWorkerStartObserver(std::function<void()> observer) {
+    workerStartObserver_ = std::move(observer);
+}
+
 void StressRun::Start(const std::vector<std::string>& readers) {
     for (const std::string& reader : readers) {
         auto worker = std::make_unique<Worker>();
@@ -67,14 +71,13 @@ bool StressRun::Finished() const {
 ReaderSnapshot StressRun::Snapshot(std::size_t reader) const {
     const Worker& worker = *workers_.at(reader);
     std::lock_guard lock(worker.mutex);
-    ReaderSnapshot snapshot = worker.state;
-    if (snapshot.started && !snapshot.end) {
-        snapshot.elapsedSeconds = MicrosBetween(worker.start, Clock::now()) / 1e6;
-    }
-    return snapshot;
+    return worker.state;
 }
 
 void StressRun::RunReader(std::size_t index) {
+    if (workerStartObserver_) {
+        workerStartObserver_();
+    }
     Worker& worker = *workers_[index];
     RunEnd end{RunEnd::Kind::ConnectFailed, pcsc_codes::kInvalidParameter};
     std::unique_ptr<CardLibrary> library = libraries_ ? libraries_() : nullptr;
@@ -133,6 +136,7 @@ RunEnd StressRun::RunUnits(std::size_t index, StressWorkload& workload,
         worker.state.started = true;
         worker.state.startUnixMicros = startUnix;
     }
+    Clock::time_point published = start;
     const Clock::time_point deadline =
         settings_.duration.count() > 0 ? start + settings_.duration : Clock::time_point::max();
     for (std::uint64_t unit = 0;; ++unit) {
@@ -156,9 +160,12 @@ RunEnd StressRun::RunUnits(std::size_t index, StressWorkload& workload,
         const ExchangeRecord record{index, unit, startUnix + MicrosBetween(start, before),
                                     static_cast<std::uint64_t>(MicrosBetween(before, after)),
                                     result};
-        {
+        worker.live.Record(result, record.micros, record.startUnixMicros);
+        if (after - published >= kPublishInterval) {
+            published = after;
             std::lock_guard lock(worker.mutex);
-            worker.state.stats.Record(result, record.micros, record.startUnixMicros);
+            worker.state.stats = worker.live;
+            worker.state.elapsedSeconds = MicrosBetween(start, after) / 1e6;
         }
         if (exchangeObserver_) {
             exchangeObserver_(record);
@@ -186,6 +193,7 @@ void StressRun::Finish(std::size_t index, const RunEnd& end) {
     Worker& worker = *workers_[index];
     {
         std::lock_guard lock(worker.mutex);
+        worker.state.stats = worker.live;
         worker.state.end = end;
         worker.state.endUnixMicros = UnixMicrosNow();
         if (worker.state.started) {

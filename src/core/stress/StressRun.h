@@ -37,10 +37,14 @@ struct ExchangeRecord {
 
 // A stress run over one reader or several: each reader runs in a thread of its own, with its
 // own card library from the factory (its own context) and its own connection. Snapshots
-// may be taken from any thread at any time; the workers hold each reader's lock only to
-// record a unit, never across a call to the card library.
+// may be taken from any thread at any time. A worker keeps its figures to itself and
+// publishes a copy every kPublishInterval and at its end, so that a reader at full speed
+// never contends for the lock with the thread that shows its figures; the lock is never
+// held across a call to the card library.
 class StressRun {
   public:
+    static constexpr std::chrono::milliseconds kPublishInterval{100};
+
     StressRun(CardLibraryFactory libraries, StressWorkloadFactory workloads,
               StressSettings settings);
     // Stops the run and waits for its workers.
@@ -50,6 +54,8 @@ class StressRun {
 
     // Called on the worker's thread after each unit, with no lock held.
     void SetExchangeObserver(std::function<void(const ExchangeRecord&)> observer);
+    // Called first on each worker's thread (e.g. to set its priority).
+    void SetWorkerStartObserver(std::function<void()> observer);
     // Called on the worker's thread when a reader's run has ended.
     void SetFinishedObserver(std::function<void(std::size_t reader)> observer);
 
@@ -67,7 +73,8 @@ class StressRun {
   private:
     struct Worker {
         mutable std::mutex mutex;
-        ReaderSnapshot state;
+        ReaderSnapshot state;  // published figures, under the lock
+        ReaderStats live;      // the worker's own figures
         std::chrono::steady_clock::time_point start;
         std::thread thread;
     };
@@ -87,6 +94,7 @@ class StressRun {
     StressSettings settings_;
     std::function<void(const ExchangeRecord&)> exchangeObserver_;
     std::function<void(std::size_t)> finishedObserver_;
+    std::function<void()> workerStartObserver_;
     std::vector<std::unique_ptr<Worker>> workers_;
     std::atomic<bool> stop_{false};
     std::atomic<std::size_t> running_{0};

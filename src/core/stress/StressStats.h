@@ -73,7 +73,7 @@ struct ReaderSnapshot {
     std::optional<RunEnd> end;  // set once the reader's run is over
     std::int64_t startUnixMicros = 0;
     std::int64_t endUnixMicros = 0;
-    double elapsedSeconds = 0;  // of running units, up to now or to the end
+    double elapsedSeconds = 0;  // of running units, up to the figures' time or to the end
 
     double UnitsPerSecond() const {
         return elapsedSeconds > 0 ? static_cast<double>(stats.done) / elapsedSeconds : 0.0;

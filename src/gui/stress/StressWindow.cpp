@@ -1,5 +1,8 @@
 #include "gui/stress/StressWindow.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <QChart>
 #include <QChartView>
 #include <QCheckBox>
@@ -34,6 +37,8 @@
 #include "insight/StressReport.h"
 
 namespace {
+
+constexpr int kWorkerNice = 10;
 
 enum Column {
     ColReader,
@@ -397,6 +402,10 @@ void StressWindow::StartBtnClick() {
     if (csv_) {
         run_->SetExchangeObserver([log = csv_.get()](const ExchangeRecord& r) { log->Write(r); });
     }
+    // Workers yield the processors to this window: a simulated reader at full speed on a
+    // small machine must not freeze the view.
+    run_->SetWorkerStartObserver(
+        [] { setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kWorkerNice); });
     run_->SetFinishedObserver([this](std::size_t) {
         QMetaObject::invokeMethod(this, &StressWindow::ReaderFinished, Qt::QueuedConnection);
     });
