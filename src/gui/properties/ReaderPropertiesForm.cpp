@@ -16,7 +16,6 @@
 #include <cstdio>
 
 #include "core/common/Conversions.h"
-#include "core/common/LogFormat.h"
 #include "core/session/ReaderControl.h"
 #include "core/session/ReaderSession.h"
 #include "gui/MessageBoxes.h"
@@ -28,10 +27,6 @@
 #include "insight/ReaderFeatures.h"
 
 namespace {
-
-QString CodeText(std::uint32_t code) {
-    return QStringLiteral("0x") + QStringLiteral("%1").arg(code, 8, 16, QLatin1Char('0')).toUpper();
-}
 
 QPushButton* MakeButton(const char* name, const QString& caption, QWidget* parent) {
     auto* button = new QPushButton(caption, parent);
@@ -187,8 +182,9 @@ void ReaderPropertiesForm::ShowReport() {
     }
     table_->resizeColumnsToContents();
     if (code_->text().isEmpty() && report_.openCode == 0) {
-        code_->setText(report_.escapeCode ? CodeText(*report_.escapeCode)
-                                          : QString::number(kCcidEscapeFunction));
+        code_->setText(report_.escapeCode
+                           ? QString::fromStdString(ControlCodeText(*report_.escapeCode))
+                           : QString::number(kCcidEscapeFunction));
     }
 }
 
@@ -237,16 +233,11 @@ void ReaderPropertiesForm::ControlSendClick() {
 
 void ReaderPropertiesForm::ShowControlExchange(const ControlExchange& exchange,
                                                const std::vector<std::uint8_t>& data) {
-    AppendLogLine(controlLog_, "Control Code : " + CodeText(exchange.code).toStdString());
-    AppendSentData(controlLog_, data.data(), static_cast<std::int32_t>(data.size()));
+    AppendControlCommand(controlLog_, exchange.code, data);
     if (exchange.result != 0) {
         boxes_.ShowError(ControlRefusalText(exchange, report_.usb));
-        AppendReturnCodeLine(controlLog_, "Control Fail, return code=0x", exchange.result);
-    } else {
-        AppendReceivedData(controlLog_, exchange.reply.data(),
-                           static_cast<std::uint32_t>(exchange.reply.size()));
     }
-    AppendSeparatorLine(controlLog_);
+    AppendControlOutcome(controlLog_, exchange);
 }
 
 void ReaderPropertiesForm::RunJob(std::function<void()> work, std::function<void()> done) {
