@@ -209,11 +209,15 @@ std::string ControlRefusalText(const ControlExchange& exchange, bool usbReader) 
     if (!exchange.opened) {
         return "The reader could not be connected: " + PcscCodeText(exchange.result) + ".";
     }
-    std::string text = "Control code " + ControlCodeText(exchange.code) +
-                       " was refused: " + PcscCodeText(exchange.result) + ".";
+    // pcsc-lite answers an unsupported feature with the value of SCARD_E_UNEXPECTED.
+    const std::string code = exchange.result == 0x8010001F
+                                 ? "SCARD_E_UNSUPPORTED_FEATURE (0x8010001F)"
+                                 : PcscCodeText(exchange.result);
+    std::string text =
+        "Control code " + ControlCodeText(exchange.code) + " was refused: " + code + ".";
     switch (exchange.result) {
         case pcsc_codes::kUnsupportedFeature:
-        case 0x8010001F:  // pcsc-lite answers an unsupported feature with this value
+        case 0x8010001F:
             text += "\nThe reader does not support this control code.";
             break;
         case 0x80100016:  // SCARD_E_NOT_TRANSACTED
