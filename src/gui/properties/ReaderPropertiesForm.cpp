@@ -86,6 +86,7 @@ void ReaderPropertiesForm::CreateWidgets() {
     table_->setHorizontalHeaderLabels({tr("Section"), tr("Item"), tr("Value")});
     table_->horizontalHeader()->setStretchLastSection(true);
     table_->verticalHeader()->hide();
+    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->setAccessibleName(tr("Reader properties"));
     refresh_ = MakeButton("RefreshBtn", tr("&Refresh"), this);
