@@ -151,6 +151,7 @@ void ReaderPropertiesForm::ShowReader(const std::string& reader) {
 
 void ReaderPropertiesForm::RefreshBtnClick() {
     if (Busy()) {
+        refreshPending_ = true;
         return;
     }
     statusLabel_->setText(tr("Reading the reader…"));
@@ -250,6 +251,10 @@ void ReaderPropertiesForm::RunJob(std::function<void()> work, std::function<void
         done();
         UpdateButtons();
         emit JobFinished();
+        if (refreshPending_) {
+            refreshPending_ = false;
+            RefreshBtnClick();
+        }
     });
     UpdateButtons();
     worker_->start();
