@@ -110,7 +110,7 @@ class ReaderSession {
     bool CardPresent = false;
     bool CardConnected = false;
     bool ConnectFailed = false;
-    std::uint32_t ConnectFailCode = 0;  // the code of the last connect that failed
+    std::uint32_t ConnectFailCode = 0;  // what the last connect answered
     bool CardBusy = false;
     std::int32_t ConnectFailCount = 0;
     // A reader has been chosen (at start, in the selection dialog, or by itself as the only
