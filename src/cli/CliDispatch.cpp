@@ -5,6 +5,8 @@
 
 #include "cli/CliCommands.h"
 #include "cli/CommandLine.h"
+#include "cli/ControlCommand.h"
+#include "cli/InfoCommand.h"
 #include "cli/StressCommand.h"
 #include "core/session/CardLibrary.h"
 #include "pcsc/PcscCardLibrary.h"
@@ -28,6 +30,16 @@ constexpr Subcommand kSubcommands[] = {
          return RunStressCommand(args.mid(1), out, err);
      },
      "Repeats a command, a script or a connect cycle on readers and measures them."},
+    {"info",
+     [](const QStringList& args, QTextStream& out, QTextStream& err) {
+         return RunInfoCommand(args.mid(1), out, err);
+     },
+     "Shows a reader's attributes, features and state; no card needed."},
+    {"control",
+     [](const QStringList& args, QTextStream& out, QTextStream& err) {
+         return RunControlCommand(args.mid(1), out, err);
+     },
+     "Sends an escape command (SCardControl) to a reader; no card needed."},
 };
 
 QString Description() {

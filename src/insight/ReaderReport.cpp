@@ -5,6 +5,8 @@
 #include <QString>
 #include <cstdio>
 
+#include "core/common/LogFormat.h"
+#include "core/common/ResponseLog.h"
 #include "core/session/PcscCodes.h"
 #include "insight/PcscCodeNames.h"
 #include "insight/ReaderAttributes.h"
@@ -14,12 +16,6 @@ namespace {
 
 constexpr const char* kSections[] = {"Attributes", "Features", "TLV properties", "PIN properties",
                                      "State"};
-
-std::string CodeText(std::uint32_t code) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08X", code);
-    return text;
-}
 
 std::string HexBytes(const std::vector<std::uint8_t>& bytes) {
     std::string text;
@@ -64,7 +60,7 @@ void ReadFeatures(ReaderControl& control, ReaderReport& report) {
     const FeatureList list = ParseFeatureList(reply.data(), reply.size());
     for (const ReaderFeature& feature : list.features) {
         report.rows.push_back(
-            {"Features", FeatureName(feature.tag), CodeText(feature.controlCode)});
+            {"Features", FeatureName(feature.tag), ControlCodeText(feature.controlCode)});
     }
     if (list.features.empty()) {
         report.rows.push_back({"Features", "", "none"});
@@ -187,15 +183,41 @@ ControlExchange RunControlExchange(ReaderControl& control, const std::string& re
     return exchange;
 }
 
+std::string ControlCodeText(std::uint32_t code) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", code);
+    return text;
+}
+
+void AppendControlCommand(ResponseLog& log, std::uint32_t code,
+                          const std::vector<std::uint8_t>& data) {
+    AppendLogLine(log, "Control Code : " + ControlCodeText(code));
+    AppendSentData(log, data.data(), static_cast<std::int32_t>(data.size()));
+}
+
+void AppendControlOutcome(ResponseLog& log, const ControlExchange& exchange) {
+    if (exchange.result == 0) {
+        AppendReceivedData(log, exchange.reply.data(),
+                           static_cast<std::uint32_t>(exchange.reply.size()));
+    } else {
+        AppendReturnCodeLine(log, "Control Fail, return code=0x", exchange.result);
+    }
+    AppendSeparatorLine(log);
+}
+
 std::string ControlRefusalText(const ControlExchange& exchange, bool usbReader) {
     if (!exchange.opened) {
         return "The reader could not be connected: " + PcscCodeText(exchange.result) + ".";
     }
-    std::string text = "Control code " + CodeText(exchange.code) +
-                       " was refused: " + PcscCodeText(exchange.result) + ".";
+    // pcsc-lite answers an unsupported feature with the value of SCARD_E_UNEXPECTED.
+    const std::string code = exchange.result == 0x8010001F
+                                 ? "SCARD_E_UNSUPPORTED_FEATURE (0x8010001F)"
+                                 : PcscCodeText(exchange.result);
+    std::string text =
+        "Control code " + ControlCodeText(exchange.code) + " was refused: " + code + ".";
     switch (exchange.result) {
         case pcsc_codes::kUnsupportedFeature:
-        case 0x8010001F:  // pcsc-lite answers an unsupported feature with this value
+        case 0x8010001F:
             text += "\nThe reader does not support this control code.";
             break;
         case 0x80100016:  // SCARD_E_NOT_TRANSACTED

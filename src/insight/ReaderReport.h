@@ -50,6 +50,18 @@ struct ControlExchange {
 ControlExchange RunControlExchange(ReaderControl& control, const std::string& reader,
                                    std::uint32_t code, const std::vector<std::uint8_t>& data);
 
+class ResponseLog;
+
+// "0x42000DAC".
+std::string ControlCodeText(std::uint32_t code);
+
+// The exchange in the program's log lines: the command ("Control Code : 0x...", then the sent
+// data's count line and bytes), and its outcome (the received data's count line and hex
+// rows, or the failure's return code) closed by the separator.
+void AppendControlCommand(ResponseLog& log, std::uint32_t code,
+                          const std::vector<std::uint8_t>& data);
+void AppendControlOutcome(ResponseLog& log, const ControlExchange& exchange);
+
 // Why a control code was refused, for the box: the code's name, what it means for a control
 // command, and for a reader on USB (a CCID reader) that its driver takes escape commands
 // only when its configuration permits them.

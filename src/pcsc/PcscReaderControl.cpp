@@ -97,15 +97,12 @@ std::uint32_t PcscReaderControl::GetAttribute(ReaderAttribute attribute,
     if (!native_ || !native_->connected || index >= kAttributeIds.size()) {
         return Code(SCARD_E_INVALID_HANDLE);
     }
-    DWORD length = 0;
-    LONG rv = SCardGetAttrib(native_->card, kAttributeIds[index], nullptr, &length);
-    if (rv != SCARD_S_SUCCESS) {
-        return Code(rv);
-    }
-    value.resize(std::min<DWORD>(length, MAX_BUFFER_SIZE_EXTENDED));
-    length = static_cast<DWORD>(value.size());
-    rv = SCardGetAttrib(native_->card, kAttributeIds[index], value.data(), &length);
-    value.resize(rv == SCARD_S_SUCCESS ? std::min<DWORD>(length, value.size()) : 0);
+    // pcsc-lite refuses a buffer larger than MAX_BUFFER_SIZE as too small, and answers a
+    // length query with that size whatever the value's length: ask with exactly that.
+    value.resize(MAX_BUFFER_SIZE);
+    DWORD length = MAX_BUFFER_SIZE;
+    const LONG rv = SCardGetAttrib(native_->card, kAttributeIds[index], value.data(), &length);
+    value.resize(rv == SCARD_S_SUCCESS ? std::min<DWORD>(length, MAX_BUFFER_SIZE) : 0);
     return Code(rv);
 }
 

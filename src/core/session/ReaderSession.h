@@ -122,7 +122,7 @@ class ReaderSession {
     bool CardPresent() const { return cardPresent_; }
     bool CardConnected() const { return cardConnected_; }
     bool ConnectFailed() const { return connectFailed_; }
-    // The code of the last connect that failed.
+    // What the last connect answered (0 when it succeeded).
     std::uint32_t ConnectFailCode() const { return connectFailCode_; }
     bool CardBusy() const { return cardBusy_; }
     std::int32_t ConnectFailCount() const { return connectFailCount_; }

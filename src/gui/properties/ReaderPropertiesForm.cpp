@@ -16,7 +16,6 @@
 #include <cstdio>
 
 #include "core/common/Conversions.h"
-#include "core/common/LogFormat.h"
 #include "core/session/ReaderControl.h"
 #include "core/session/ReaderSession.h"
 #include "gui/MessageBoxes.h"
@@ -29,10 +28,6 @@
 #include "insight/ReaderFeatures.h"
 
 namespace {
-
-QString CodeText(std::uint32_t code) {
-    return QStringLiteral("0x") + QStringLiteral("%1").arg(code, 8, 16, QLatin1Char('0')).toUpper();
-}
 
 QPushButton* MakeButton(const char* name, const QString& caption, QWidget* parent) {
     auto* button = new QPushButton(caption, parent);
@@ -92,6 +87,7 @@ void ReaderPropertiesForm::CreateWidgets() {
     table_->setHorizontalHeaderLabels({tr("Section"), tr("Item"), tr("Value")});
     table_->horizontalHeader()->setStretchLastSection(true);
     table_->verticalHeader()->hide();
+    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->setAccessibleName(tr("Reader properties"));
     refresh_ = MakeButton("RefreshBtn", tr("&Refresh"), this);
@@ -156,6 +152,7 @@ void ReaderPropertiesForm::ShowReader(const std::string& reader) {
 
 void ReaderPropertiesForm::RefreshBtnClick() {
     if (Busy()) {
+        refreshPending_ = true;
         return;
     }
     statusLabel_->setText(tr("Reading the reader…"));
@@ -188,8 +185,9 @@ void ReaderPropertiesForm::ShowReport() {
     }
     table_->resizeColumnsToContents();
     if (code_->text().isEmpty() && report_.openCode == 0) {
-        code_->setText(report_.escapeCode ? CodeText(*report_.escapeCode)
-                                          : QString::number(kCcidEscapeFunction));
+        code_->setText(report_.escapeCode
+                           ? QString::fromStdString(ControlCodeText(*report_.escapeCode))
+                           : QString::number(kCcidEscapeFunction));
     }
 }
 
@@ -238,16 +236,11 @@ void ReaderPropertiesForm::ControlSendClick() {
 
 void ReaderPropertiesForm::ShowControlExchange(const ControlExchange& exchange,
                                                const std::vector<std::uint8_t>& data) {
-    AppendLogLine(controlLog_, "Control Code : " + CodeText(exchange.code).toStdString());
-    AppendSentData(controlLog_, data.data(), static_cast<std::int32_t>(data.size()));
+    AppendControlCommand(controlLog_, exchange.code, data);
     if (exchange.result != 0) {
         boxes_.ShowError(ControlRefusalText(exchange, report_.usb));
-        AppendReturnCodeLine(controlLog_, "Control Fail, return code=0x", exchange.result);
-    } else {
-        AppendReceivedData(controlLog_, exchange.reply.data(),
-                           static_cast<std::uint32_t>(exchange.reply.size()));
     }
-    AppendSeparatorLine(controlLog_);
+    AppendControlOutcome(controlLog_, exchange);
 }
 
 void ReaderPropertiesForm::RunJob(std::function<void()> work, std::function<void()> done) {
@@ -259,6 +252,10 @@ void ReaderPropertiesForm::RunJob(std::function<void()> work, std::function<void
         done();
         UpdateButtons();
         emit JobFinished();
+        if (refreshPending_) {
+            refreshPending_ = false;
+            RefreshBtnClick();
+        }
     });
     UpdateButtons();
     worker_->start();

@@ -66,6 +66,7 @@ class ReaderPropertiesForm : public QWidget {
     ResponseLogModel controlLog_;
     LogFileChooser chooseFile_ = SaveFileDialogChooser();
     QThread* worker_ = nullptr;
+    bool refreshPending_ = false;  // another reader was asked for while a job ran
 
     QLabel* readerLabel_ = nullptr;
     QLabel* statusLabel_ = nullptr;
