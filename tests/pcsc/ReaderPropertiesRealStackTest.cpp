@@ -137,8 +137,8 @@ TEST_F(ReaderRealStack, ASecondProgramHoldingTheReaderIsNamed) {
     session.SelectReader(0);
     ASSERT_STREQ(session.SelectedReaderName(), kFirstReader);
     EXPECT_EQ(session.ConnectByButton(false), ReaderSession::ConnectResult::Failed);
-    EXPECT_EQ(session.ConnectFailCode, 0x8010000Bu);
-    InsightBar bar;
+    EXPECT_EQ(session.ConnectFailCode(), 0x8010000Bu);
+    InsightBar bar(nullptr, QString());
     bar.ShowCard(session);
     const QString named =
         QStringLiteral("%1 (%2)").arg(QFileInfo(QCoreApplication::applicationFilePath())

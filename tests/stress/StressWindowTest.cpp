@@ -1,7 +1,7 @@
 // The "Stress Test" window on the simulated reader, opened from the Reader menu and driven
 // with clicks and keys: a two-reader run with injected failures, the live table and plots,
 // the saved report and CSV log, and Stop.
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 
 #include <QAction>
 #include <QApplication>
@@ -176,18 +176,24 @@ TEST_F(StressWindowTest, StopEndsARunUntilStop) {
     EXPECT_EQ(Cell(0, 3), QStringLiteral("0"));
 }
 
-TEST_F(StressWindowTest, RefusesARunWithoutReadersOrScriptEngine) {
+TEST_F(StressWindowTest, RefusesARunWithoutReadersOrWithAFaultyScript) {
     auto* readers = Find<QListWidget>("ReaderList");
     readers->setFocus();
     readers->setCurrentRow(0);
     QTest::keyClick(readers, Qt::Key_Space);
     Click("StartBtn");
+    // A faulty script is refused with its line and column, before any reader is touched.
+    QFile script(dir_.filePath(QStringLiteral("bad.txt")));
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write("# select\n00 A4 04 00 0\n");
+    script.close();
     Click("ScriptRadio");
+    QTest::keyClicks(Find<QLineEdit>("ScriptPathEdit"), script.fileName());
     QTest::keyClick(readers, Qt::Key_Space);
     Click("StartBtn");
-    EXPECT_EQ(boxes_.Errors(),
-              (std::vector<std::string>{"Check at least one reader.",
-                                        "Script runs are not available in this build."}));
+    ASSERT_EQ(boxes_.Errors().size(), 2u);
+    EXPECT_EQ(boxes_.Errors()[0], "Check at least one reader.");
+    EXPECT_THAT(boxes_.Errors()[1], ::testing::StartsWith("line 2, column"));
     EXPECT_TRUE(Find<QPushButton>("StartBtn")->isEnabled());
 }
 
