@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/session/CardLibrary.h"
+#include "core/session/ReaderList.h"
 #include "insight/PcscCodeNames.h"
 #include "insight/ReaderReport.h"
 #include "pcsc/PcscCardLibrary.h"
@@ -43,17 +44,8 @@ std::vector<std::string> ReaderNames(CardLibrary& cards, std::uint32_t& code) {
     if (code != 0) {
         return names;
     }
-    std::uint32_t length = 0;
-    code = cards.CardListReaders(context, nullptr, nullptr, &length);
-    std::vector<char> list(length + 1, '\0');
-    if (code == 0 && length > 0) {
-        code = cards.CardListReaders(context, nullptr, list.data(), &length);
-    }
+    code = ListReaderNames(cards, context, names);
     cards.CardReleaseContext(context);
-    for (std::size_t at = 0; code == 0 && at < list.size() && list[at] != '\0';) {
-        names.emplace_back(list.data() + at);
-        at += names.back().size() + 1;
-    }
     return names;
 }
 

@@ -10,30 +10,7 @@ constexpr std::uint32_t kShareShared = 2;
 constexpr std::uint32_t kDispositionLeave = 0;
 constexpr std::uint32_t kDispositionReset = 1;
 constexpr std::uint32_t kIoRequestLength = 8;
-// Bound on the reader-name buffer whatever length the library asks for.
-constexpr std::uint32_t kMaxReaderNamesLength = 64 * 1024;
 }  // namespace
-
-std::uint32_t ListReaderNames(CardLibrary& library, std::uint32_t context,
-                              std::vector<std::string>& names) {
-    names.clear();
-    std::uint32_t length = 0;
-    if (const std::uint32_t code = library.CardListReaders(context, nullptr, nullptr, &length)) {
-        return code;
-    }
-    length = std::min(length, kMaxReaderNamesLength);
-    std::vector<char> buffer(length + 1, '\0');
-    if (const std::uint32_t code =
-            library.CardListReaders(context, nullptr, buffer.data(), &length)) {
-        return code;
-    }
-    length = std::min<std::uint32_t>(length, buffer.size() - 1);
-    for (std::size_t at = 0; at < length && buffer[at] != '\0';) {
-        names.emplace_back(buffer.data() + at);
-        at += names.back().size() + 1;
-    }
-    return 0;
-}
 
 std::uint32_t ReadCardAtr(CardLibrary& library, std::uint32_t context, const std::string& reader,
                           std::vector<std::uint8_t>& atr) {

@@ -5,12 +5,10 @@
 #include <vector>
 
 #include "core/apdu/CardExchange.h"
+#include "core/session/ReaderList.h"
 
 class CardLibrary;
 
-// The attached readers' names, read through `context`; 0 or the library's code.
-std::uint32_t ListReaderNames(CardLibrary& library, std::uint32_t context,
-                              std::vector<std::string>& names);
 // The ATR of the card in the reader, empty when there is none; 0 or the library's code.
 std::uint32_t ReadCardAtr(CardLibrary& library, std::uint32_t context, const std::string& reader,
                           std::vector<std::uint8_t>& atr);

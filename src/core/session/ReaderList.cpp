@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "core/session/CardLibrary.h"
 #include "core/session/PcscCodes.h"
 
 namespace {
@@ -56,4 +57,13 @@ ReaderList ReadReaderList(const ReaderListCall& call) {
         return list;
     }
     return list;
+}
+
+std::uint32_t ListReaderNames(CardLibrary& library, std::uint32_t context,
+                              std::vector<std::string>& names) {
+    ReaderList list = ReadReaderList([&](char* buffer, std::uint32_t* length) {
+        return library.CardListReaders(context, nullptr, buffer, length);
+    });
+    names = std::move(list.names);
+    return list.code;
 }

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+class CardLibrary;
+
 // The service's pseudo reader whose state query reports changes of the reader list.
 inline constexpr const char* kReaderChangeNotification = "\\\\?PnP?\\Notification";
 // Whether `reader` names that pseudo reader (the service compares without case).
@@ -37,3 +39,8 @@ struct ReaderList {
 // names are taken from the buffer with a zero byte beyond the length given to the library,
 // so a list without its final terminator ends there.
 ReaderList ReadReaderList(const ReaderListCall& call);
+
+// The attached readers' names, read through `context` by ReadReaderList; 0 or the code of
+// the call that failed.
+std::uint32_t ListReaderNames(CardLibrary& library, std::uint32_t context,
+                              std::vector<std::string>& names);
