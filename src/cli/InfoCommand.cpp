@@ -35,7 +35,6 @@ class SimPlatform : public ReaderCommandPlatform {
     SimReaderControlFactory controls_{cards_};
 };
 
-constexpr std::uint32_t kScopeSystem = 2;
 
 std::vector<std::string> ReaderNames(CardLibrary& cards, std::uint32_t& code) {
     std::vector<std::string> names;

@@ -25,7 +25,6 @@
 
 namespace {
 
-constexpr std::uint32_t kShareExclusive = 1;
 
 class ReaderRealStack : public ::testing::Test {
   protected:

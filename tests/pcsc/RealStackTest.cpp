@@ -14,7 +14,6 @@
 #include "support/RecordingMessageBoxes.h"
 
 namespace {
-constexpr std::uint32_t kScopeUser = 0;
 constexpr std::uint32_t kInfinite = 0xFFFFFFFF;
 constexpr std::uint32_t kShared = 2;
 constexpr std::uint32_t kT0OrT1 = 3;

@@ -5,10 +5,6 @@
 #include "core/session/CardLibrary.h"
 
 namespace {
-constexpr std::uint32_t kScopeUser = 0;
-constexpr std::uint32_t kShareShared = 2;
-constexpr std::uint32_t kDispositionLeave = 0;
-constexpr std::uint32_t kDispositionReset = 1;
 constexpr std::uint32_t kIoRequestLength = 8;
 }  // namespace
 

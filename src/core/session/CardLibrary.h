@@ -27,6 +27,16 @@ struct IoRequest {
     std::uint32_t length = 0;
 };
 
+// Context scopes of CardEstablishContext.
+inline constexpr std::uint32_t kScopeUser = 0;
+inline constexpr std::uint32_t kScopeSystem = 2;
+// Share modes of CardConnect.
+inline constexpr std::uint32_t kShareExclusive = 1;
+inline constexpr std::uint32_t kShareShared = 2;
+// Dispositions of CardDisconnect.
+inline constexpr std::uint32_t kDispositionLeave = 0;
+inline constexpr std::uint32_t kDispositionReset = 1;
+
 // Active protocol values reported by CardConnect.
 inline constexpr std::uint32_t kProtocolT0 = 1;
 inline constexpr std::uint32_t kProtocolT1 = 2;

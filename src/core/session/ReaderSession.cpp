@@ -7,12 +7,9 @@
 #include "core/session/ReaderList.h"
 
 namespace {
-constexpr std::uint32_t kScopeUser = 0;
 constexpr std::uint32_t kInfiniteTimeout = 0xFFFFFFFF;
-constexpr std::uint32_t kShareShared = 2;
 constexpr std::uint32_t kProtocolsT0OrT1 = 3;
 constexpr std::uint32_t kDispositionEject = 3;
-constexpr std::uint32_t kDispositionLeave = 0;
 constexpr std::uint32_t kStateChanged = 0x0002;
 constexpr std::uint32_t kIoRequestLength = 8;
 }  // namespace

@@ -5,8 +5,6 @@
 #include "core/session/CardLibrary.h"
 
 namespace {
-constexpr std::uint32_t kScopeUser = 0;
-constexpr std::uint32_t kDispositionLeave = 0;
 
 using Clock = std::chrono::steady_clock;
 

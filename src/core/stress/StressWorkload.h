@@ -6,12 +6,7 @@
 #include <optional>
 #include <string>
 
-class CardLibrary;
-
-// Disposition of CardDisconnect that resets the card.
-inline constexpr std::uint32_t kDispositionReset = 1;
-inline constexpr std::uint32_t kShareExclusive = 1;
-inline constexpr std::uint32_t kShareShared = 2;
+#include "core/session/CardLibrary.h"
 
 // What a workload works on: a reader of one worker's own library and context, and the
 // connection the run keeps to its card (card 0 while there is none).
