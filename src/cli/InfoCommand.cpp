@@ -35,7 +35,6 @@ class SimPlatform : public ReaderCommandPlatform {
     SimReaderControlFactory controls_{cards_};
 };
 
-
 std::vector<std::string> ReaderNames(CardLibrary& cards, std::uint32_t& code) {
     std::vector<std::string> names;
     std::uint32_t context = 0;

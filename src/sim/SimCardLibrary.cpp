@@ -19,8 +19,8 @@
 using namespace sim_codes;
 
 namespace {
-constexpr std::uint32_t kLastScope = 2;        // system
-constexpr std::uint32_t kLastDisposition = 3;  // eject
+constexpr std::uint32_t kLastScope = 2;          // system
+constexpr std::uint32_t kLastDisposition = 3;    // eject
 constexpr std::uint32_t kStateChanged = 0x0002;  // SCARD_STATE_CHANGED
 constexpr std::uint32_t kStateEmpty = 0x0010;    // SCARD_STATE_EMPTY
 constexpr std::uint32_t kStateInUse = 0x0100;    // SCARD_STATE_INUSE

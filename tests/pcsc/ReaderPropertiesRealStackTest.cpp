@@ -25,7 +25,6 @@
 
 namespace {
 
-
 class ReaderRealStack : public ::testing::Test {
   protected:
     void SetUp() override {
