@@ -3,11 +3,10 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-scripts/install-deps.sh cmake ninja-build g++ pkg-config qt6-base-dev qt6-charts-dev libgl-dev \
-    libpcsclite-dev libgtest-dev libgmock-dev pcsc-tools
+scripts/install-deps.sh build run
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
-    scripts/install-deps.sh xvfb xauth  # so that the command named below works
+    scripts/install-deps.sh display # so that the command named below works
     echo "No display to show the program on; run it under a virtual one: xvfb-run -a ./run.sh" >&2
     exit 1
 fi

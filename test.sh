@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Installs what building and testing need, checks the formatting, builds everything with
-# AddressSanitizer and UndefinedBehaviorSanitizer, starts the PC/SC service with its
-# virtual readers and runs every test suite. Run from anywhere; idempotent.
+# Installs what building and testing need (every group of scripts/packages.list), checks the
+# formatting, builds everything with AddressSanitizer and UndefinedBehaviorSanitizer (the
+# benchmarks too, which only compile here), checks that the build used no package the list
+# leaves out, starts the PC/SC service with its virtual readers and runs every test suite.
+# Run from anywhere; idempotent.
 # Under CI=true the real-stack suite (label pcsc) must run; elsewhere it is left out,
 # with a notice, when the PC/SC service cannot be started. Last, every fuzz target runs
 # for a short bounded time.
@@ -13,10 +15,6 @@ READER="Virtual PCD 00 00"
 SERVICE_DEADLINE=20 # seconds for the PC/SC service to list the virtual readers
 FUZZ_SECONDS=20     # seconds each fuzz target runs over its seed corpus
 PCSCD_DIR=/run/pcscd
-PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-charts-dev libgl-dev libpcsclite-dev
-    pcscd pcsc-tools libgtest-dev libgmock-dev googletest clang-format vsmartcard-vpcd
-    vsmartcard-vpicc python3-pycryptodome xvfb xauth clang libclang-rt-14-dev
-    dpkg-dev file lintian desktop-file-utils appstream)
 
 started_pids=()
 scratch=""
@@ -54,7 +52,7 @@ step() {
 }
 
 step "Packages"
-scripts/install-deps.sh "${PACKAGES[@]}"
+scripts/install-deps.sh all
 
 step "Formatting"
 if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
@@ -78,8 +76,12 @@ fi
 echo "${#sources[@]} files formatted"
 
 step "Build (sanitizers)"
-cmake -S . -B "$BUILD_DIR" -G Ninja -DZP_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake -S . -B "$BUILD_DIR" -G Ninja -DZP_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DZP_BENCH=ON \
+    >/dev/null
 cmake --build "$BUILD_DIR" -j2
+
+step "Dependencies"
+scripts/check-deps.sh "$BUILD_DIR"
 
 step "Layers"
 # The core, simulator and insight suites link neither the widget toolkit nor the PC/SC

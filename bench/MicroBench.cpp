@@ -231,7 +231,7 @@ void SimExchange(benchmark::State& state, ResponseLog& log, int passEvery) {
             sincePass = 0;
         }
     }
-    if (!sim.session.CardConnected || sim.boxes.errors != 0) {
+    if (!sim.session.CardConnected() || sim.boxes.errors != 0) {
         state.SkipWithError(("exchange failed: " + sim.boxes.last).c_str());
     }
     state.counters["v"] = MicrosecondsPer(1);
@@ -257,7 +257,7 @@ void SimTrackCard(benchmark::State& state) {
     for (auto _ : state) {
         benchmark::DoNotOptimize(TrackCard(sim.session));
     }
-    if (!sim.session.CardConnected) {
+    if (!sim.session.CardConnected()) {
         state.SkipWithError("the card is not connected");
     }
     state.counters["v"] = MicrosecondsPer(1);
@@ -279,7 +279,7 @@ void SimConnectTimerTimer(benchmark::State& state, bool cardInReader) {
     for (auto _ : state) {
         MainForm->ConnectTimerTimer();
     }
-    if (MainForm->Session().CardConnected != cardInReader || boxes.errors != 0) {
+    if (MainForm->Session().CardConnected() != cardInReader || boxes.errors != 0) {
         state.SkipWithError("the card is not where it should be");
     }
     state.counters["v"] = MicrosecondsPer(1);

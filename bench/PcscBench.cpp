@@ -160,7 +160,7 @@ struct ShownLog {
 };
 
 int ReaderIndex(const ReaderSession& session, const std::string& reader) {
-    for (int i = 0; i < static_cast<int>(session.ReaderCount); ++i) {
+    for (int i = 0; i < static_cast<int>(session.ReaderCount()); ++i) {
         if (reader == session.ReaderName(i)) {
             return i;
         }
@@ -281,7 +281,7 @@ std::vector<double> TrackCardTicks(const std::string& reader, bool cardExpected)
     }
     session.SelectReader(ReaderIndex(session, reader));
     TrackCard(session);  // connects the card, if there is one
-    if (session.CardConnected != cardExpected) {
+    if (session.CardConnected() != cardExpected) {
         Fail("tick: the card is not where it should be");
     }
     const auto us = TimeTicks([&session] { TrackCard(session); });
@@ -303,11 +303,11 @@ std::vector<double> ConnectTimerTimerTicks(const std::string& reader, bool cardE
     session.SelectReader(ReaderIndex(session, reader));
     MainForm->ConnectTimerTimer();
     QApplication::processEvents();
-    if (session.CardConnected != cardExpected) {
+    if (session.CardConnected() != cardExpected) {
         Fail("window tick: the card is not where it should be");
     }
     const auto us = TimeTicks([] { MainForm->ConnectTimerTimer(); });
-    if (session.CardConnected) {
+    if (session.CardConnected()) {
         session.DisconnectCard();
     }
     session.ReleaseReaders();

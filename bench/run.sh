@@ -58,8 +58,7 @@ run_quietly() {
 }
 
 note "Packages"
-scripts/install-deps.sh cmake ninja-build g++ pkg-config qt6-base-dev qt6-charts-dev libgl-dev \
-    libpcsclite-dev pcscd pcsc-tools vsmartcard-vpcd libbenchmark-dev >&2
+scripts/install-deps.sh build run service bench >&2
 
 note "Build (Release)"
 cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \

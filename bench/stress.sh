@@ -34,6 +34,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
+scripts/install-deps.sh build run service bench >&2
 cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZP_BENCH=ON \
     -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$BUILD_DIR" --target zp-bench-stress zp-vcard >&2

@@ -8,8 +8,7 @@ cd "$(dirname "$0")/.."
 
 BUILD_DIR=${1:-build-package}
 
-scripts/install-deps.sh cmake ninja-build g++ pkg-config qt6-base-dev qt6-charts-dev libgl-dev \
-    libpcsclite-dev dpkg-dev file
+scripts/install-deps.sh build package
 
 # Every hardening feature (bindnow as well); no debug information, it would only be
 # stripped again.
