@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <functional>
 
+#include "cli/CliCommands.h"
 #include "core/stress/StressWorkload.h"
 
 class QTextStream;
