@@ -5,49 +5,38 @@
 
 #include "cli/CliCommands.h"
 #include "cli/CommandLine.h"
-#include "cli/ControlCommand.h"
-#include "cli/InfoCommand.h"
-#include "cli/StressCommand.h"
 #include "core/session/CardLibrary.h"
 #include "pcsc/PcscCardLibrary.h"
 #include "sim/SimCardLibrary.h"
 
 namespace {
 
-struct Subcommand {
-    const char* word;
-    int (*run)(const QStringList&, QTextStream&, QTextStream&);
-    const char* summary;
-};
-
-constexpr Subcommand kSubcommands[] = {
-#define ZP_CLI_COMMAND(word, name, summary) {word, Run##name##Command, summary},
-#include "cli/CliCommandList.h"
-#undef ZP_CLI_COMMAND
-    // Commands whose arguments start after their word.
-    {"stress",
-     [](const QStringList& args, QTextStream& out, QTextStream& err) {
-         return RunStressCommand(args.mid(1), out, err);
-     },
+// The subcommands, one line each.
+constexpr CliCommand kCommands[] = {
+    {"list", RunListCommand, "Lists the readers, with the ATR of any card in them."},
+    {"run", RunRunCommand, "Runs a script against the card in a reader and checks the replies."},
+    {"stress", RunStressCommand,
      "Repeats a command, a script or a connect cycle on readers and measures them."},
-    {"info",
-     [](const QStringList& args, QTextStream& out, QTextStream& err) {
-         return RunInfoCommand(args.mid(1), out, err);
-     },
-     "Shows a reader's attributes, features and state; no card needed."},
-    {"control",
-     [](const QStringList& args, QTextStream& out, QTextStream& err) {
-         return RunControlCommand(args.mid(1), out, err);
-     },
+    {"info", RunInfoCommand, "Shows a reader's attributes, features and state; no card needed."},
+    {"control", RunControlCommand,
      "Sends an escape command (SCardControl) to a reader; no card needed."},
 };
+
+const CliCommand* FindCommand(const QString& word) {
+    for (const CliCommand& command : kCommands) {
+        if (word == QLatin1String(command.word)) {
+            return &command;
+        }
+    }
+    return nullptr;
+}
 
 QString Description() {
     QString text = QStringLiteral(
         "Exercises smart-card readers and cards from the command line, for test stations\n"
         "and CI. Exit status: 0 success, 1 a check failed, 2 a usage or environment error.\n"
         "\nCommands (COMMAND --help describes each):\n");
-    for (const Subcommand& command : kSubcommands) {
+    for (const CliCommand& command : kCommands) {
         text += QStringLiteral("  %1  %2\n")
                     .arg(QString::fromLatin1(command.word).leftJustified(8),
                          QString::fromLatin1(command.summary));
@@ -57,20 +46,39 @@ QString Description() {
 
 }  // namespace
 
-std::optional<int> ParseCommandArguments(QCommandLineParser& parser, const QStringList& args,
-                                         QTextStream& out, QTextStream& err) {
+std::span<const CliCommand> CliCommandTable() {
+    return kCommands;
+}
+
+std::optional<int> ParseCommandArguments(QCommandLineParser& parser, const QString& word,
+                                         const QStringList& args, QTextStream& out,
+                                         const std::function<int(const QString&)>& usage) {
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Displays help on commandline options."));
     parser.addOption(help);
-    if (!parser.parse(args)) {
-        err << "zp-readertest-cli " << args.value(0) << ": " << parser.errorText() << '\n';
-        return kExitUsage;
+    if (!parser.parse(QStringList{word} + args)) {
+        return usage(parser.errorText());
     }
-    if (parser.isSet(help)) {
-        out << parser.helpText();
-        return kExitSuccess;
+    if (!parser.isSet(help)) {
+        return std::nullopt;
     }
-    return std::nullopt;
+    if (parser.applicationDescription().isEmpty()) {
+        if (const CliCommand* command = FindCommand(word)) {
+            parser.setApplicationDescription(QString::fromLatin1(command->summary));
+        }
+    }
+    // The usage line names the subcommand after the program.
+    QString text = parser.helpText();
+    if (const auto options = text.indexOf(QLatin1String(" [options]")); options >= 0) {
+        text.insert(options, u' ' + word);
+    }
+    out << text;
+    return kExitSuccess;
+}
+
+int CommandUsageError(QTextStream& err, const QString& word, const QString& message) {
+    err << "zp-readertest-cli " << word << ": " << message << Qt::endl;
+    return kExitUsage;
 }
 
 std::unique_ptr<CardLibrary> OpenCliCardLibrary(bool simulated) {
@@ -84,13 +92,11 @@ std::unique_ptr<CardLibrary> OpenCliCardLibrary(bool simulated) {
 
 int RunCli(int argc, char** argv) {
     const QString word = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
-    for (const Subcommand& command : kSubcommands) {
-        if (word == QLatin1String(command.word)) {
-            const QCoreApplication app(argc, argv);
-            QTextStream out(stdout);
-            QTextStream err(stderr);
-            return command.run(QCoreApplication::arguments().mid(1), out, err);
-        }
+    if (const CliCommand* command = FindCommand(word)) {
+        const QCoreApplication app(argc, argv);
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        return command->run(QCoreApplication::arguments().mid(2), out, err);
     }
     QCommandLineParser parser;
     parser.setApplicationDescription(Description());

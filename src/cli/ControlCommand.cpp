@@ -1,9 +1,9 @@
-#include "cli/ControlCommand.h"
-
 #include <QCommandLineParser>
 #include <QTextStream>
 
-#include "cli/InfoCommand.h"
+#include "cli/CliCommands.h"
+#include "cli/ReaderChoice.h"
+#include "cli/ReaderCommandPlatform.h"
 #include "core/common/ResponseLogModel.h"
 #include "core/session/ReaderControl.h"
 #include "insight/ReaderFeatures.h"
@@ -12,11 +12,11 @@
 namespace {
 
 int Usage(QTextStream& err, const QString& why) {
-    err << "usage: control [--reader NAME|INDEX | --simulated] --code N HEX\n";
+    err << "usage: control [--simulated] [--reader NAME|INDEX] --code N HEX\n";
     if (!why.isEmpty()) {
         err << why << '\n';
     }
-    return 2;
+    return kExitUsage;
 }
 
 }  // namespace
@@ -32,11 +32,12 @@ int RunControlCommand(const QStringList& args, QTextStream& out, QTextStream& er
                                         QStringLiteral("Function number or full control code."),
                                         QStringLiteral("N"));
     parser.addOptions({reader, simulated, codeOption});
-    if (!parser.parse(QStringList{QStringLiteral("control")} + args)) {
-        return Usage(err, parser.errorText());
-    }
-    if (parser.isSet(reader) && parser.isSet(simulated)) {
-        return Usage(err, QStringLiteral("--reader and --simulated exclude each other."));
+    parser.addPositionalArgument(QStringLiteral("HEX"),
+                                 QStringLiteral("The data, hex pairs; blanks allowed."));
+    const QString word = QStringLiteral("control");
+    if (const auto status = ParseCommandArguments(
+            parser, word, args, out, [&err](const QString& why) { return Usage(err, why); })) {
+        return *status;
     }
     const auto number = ParseControlCodeNumber(parser.value(codeOption).toStdString());
     if (!parser.isSet(codeOption) || !number) {
@@ -49,16 +50,15 @@ int RunControlCommand(const QStringList& args, QTextStream& out, QTextStream& er
     }
 
     const auto platform = MakeReaderCommandPlatform(parser.isSet(simulated));
-    std::string error;
-    const std::string name = ChooseReader(platform->Cards(), parser.value(reader), error);
-    if (name.empty()) {
-        err << QString::fromStdString(error) << '\n';
-        return 2;
+    QString error;
+    const auto name = ChooseAttachedReader(platform->Cards(), parser.value(reader), error);
+    if (!name) {
+        return CommandUsageError(err, word, error);
     }
     const std::vector<std::uint8_t> data(bytes.begin(), bytes.end());
     const auto control = platform->Controls().Create();
     const ControlExchange exchange =
-        RunControlExchange(*control, name, ResolveControlCode(*control, *number), data);
+        RunControlExchange(*control, *name, ResolveControlCode(*control, *number), data);
 
     ResponseLogModel log;
     AppendControlCommand(log, exchange.code, data);
@@ -70,10 +70,10 @@ int RunControlCommand(const QStringList& args, QTextStream& out, QTextStream& er
         // Whether the reader is on USB decides the CCID advice; reading it needs a connection.
         bool usb = false;
         if (exchange.opened) {
-            usb = ReadReaderReport(*platform->Controls().Create(), name).usb;
+            usb = ReadReaderReport(*platform->Controls().Create(), *name).usb;
         }
         err << QString::fromStdString(ControlRefusalText(exchange, usb)) << '\n';
-        return exchange.opened ? 1 : 2;
+        return exchange.opened ? kExitCheckFailed : kExitUsage;
     }
-    return 0;
+    return kExitSuccess;
 }

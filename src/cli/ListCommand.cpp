@@ -4,8 +4,8 @@
 #include <QTextStream>
 
 #include "cli/CliCommands.h"
+#include "cli/ReaderChoice.h"
 #include "core/common/Conversions.h"
-#include "core/common/LogFormat.h"
 #include "core/script/CardConnection.h"
 #include "core/session/CardLibrary.h"
 
@@ -16,7 +16,10 @@ int RunListCommand(const QStringList& args, QTextStream& out, QTextStream& err) 
     const QCommandLineOption simulated(QStringLiteral("simulated"),
                                        QStringLiteral("Use the built-in simulated reader."));
     parser.addOption(simulated);
-    if (const auto status = ParseCommandArguments(parser, args, out, err)) {
+    const QString word = QStringLiteral("list");
+    if (const auto status = ParseCommandArguments(
+            parser, word, args, out,
+            [&](const QString& message) { return CommandUsageError(err, word, message); })) {
         return *status;
     }
     const auto library = OpenCliCardLibrary(parser.isSet(simulated));
@@ -27,12 +30,7 @@ int RunListCommand(const QStringList& args, QTextStream& out, QTextStream& err) 
         code = ListReaderNames(*library, connection.Context(), readers);
     }
     if (code != 0 || readers.empty()) {
-        err << "zp-readertest-cli list: "
-            << (code != 0
-                    ? QString::fromStdString(ReturnCodeText("no readers, return code=0x", code))
-                    : QStringLiteral("no readers attached"))
-            << '\n';
-        return kExitUsage;
+        return CommandUsageError(err, word, ReaderListErrorText(code));
     }
     for (std::size_t i = 0; i < readers.size(); ++i) {
         std::vector<std::uint8_t> atr;

@@ -6,6 +6,7 @@
 #include <QTextStream>
 
 #include "cli/CliCommands.h"
+#include "cli/ReaderChoice.h"
 #include "core/common/Conversions.h"
 #include "core/common/LogFormat.h"
 #include "core/script/CardConnection.h"
@@ -29,25 +30,6 @@ std::optional<std::uint32_t> ProtocolsNamed(const QString& name) {
     }
     if (name.compare(QStringLiteral("any"), Qt::CaseInsensitive) == 0) {
         return kProtocolT0 | kProtocolT1;
-    }
-    return std::nullopt;
-}
-
-// The reader named, or the one at that index; the first reader when none is named.
-std::optional<std::string> ChooseReader(const std::vector<std::string>& readers,
-                                        const QString& wanted) {
-    if (wanted.isEmpty()) {
-        return readers.empty() ? std::nullopt : std::optional(readers.front());
-    }
-    for (const std::string& name : readers) {
-        if (Words(name) == wanted) {
-            return name;
-        }
-    }
-    bool isIndex = false;
-    const int index = wanted.toInt(&isIndex);
-    if (isIndex && index >= 0 && static_cast<std::size_t>(index) < readers.size()) {
-        return readers[index];
     }
     return std::nullopt;
 }
@@ -77,13 +59,11 @@ int RunRunCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
         QStringLiteral("simulated"),
         QStringLiteral("Use the built-in simulated reader with its T=1 card."));
     parser.addOptions({reader, protocol, junit, keepGoing, simulated});
-    if (const auto status = ParseCommandArguments(parser, args, out, err)) {
+    const QString word = QStringLiteral("run");
+    const auto fail = [&](const QString& message) { return CommandUsageError(err, word, message); };
+    if (const auto status = ParseCommandArguments(parser, word, args, out, fail)) {
         return *status;
     }
-    const auto fail = [&](const QString& message) {
-        err << "zp-readertest-cli run: " << message << '\n';
-        return kExitUsage;
-    };
     if (parser.positionalArguments().size() != 1) {
         return fail(QStringLiteral("give one script file"));
     }
@@ -104,22 +84,10 @@ int RunRunCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
     }
 
     const auto library = OpenCliCardLibrary(parser.isSet(simulated));
-    std::optional<std::string> readerName;
-    {
-        CardConnection lister(*library);
-        std::vector<std::string> readers;
-        std::uint32_t code = lister.Establish();
-        if (code == 0) {
-            code = ListReaderNames(*library, lister.Context(), readers);
-        }
-        if (code != 0) {
-            return fail(Words(ReturnCodeText("no readers, return code=0x", code)));
-        }
-        readerName = ChooseReader(readers, parser.value(reader));
-        if (!readerName) {
-            return fail(readers.empty() ? QStringLiteral("no readers attached")
-                                        : QStringLiteral("no reader %1").arg(parser.value(reader)));
-        }
+    QString error;
+    const auto readerName = ChooseAttachedReader(*library, parser.value(reader), error);
+    if (!readerName) {
+        return fail(error);
     }
 
     ScriptRunner runner(*library, {*readerName, *protocols, parser.isSet(keepGoing)});
@@ -151,8 +119,7 @@ int RunRunCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
         }
     }
     if (summary.error) {
-        err << "zp-readertest-cli run: " << Words(*summary.error) << '\n';
-        return kExitUsage;
+        return fail(Words(*summary.error));
     }
     return summary.failures > 0 ? kExitCheckFailed : kExitSuccess;
 }

@@ -12,9 +12,10 @@
 #include <condition_variable>
 #include <mutex>
 
+#include "cli/CliCommands.h"
+#include "cli/ReaderChoice.h"
 #include "core/stress/ApduWorkload.h"
 #include "core/stress/ExchangeCsvLog.h"
-#include "core/stress/ReaderList.h"
 #include "core/stress/StressRun.h"
 #include "insight/PcscCodeNames.h"
 #include "insight/StressReport.h"
@@ -24,7 +25,6 @@
 namespace {
 
 constexpr int kExitFailures = 1;
-constexpr int kExitUsage = 2;
 constexpr auto kProgressInterval = std::chrono::milliseconds(250);
 const std::vector<std::string> kSimulatedReaders = {"ZP Simulated Reader 0",
                                                     "ZP Simulated Reader 1"};
@@ -97,24 +97,19 @@ bool ChooseReaders(const QCommandLineParser& parser, const std::vector<std::stri
         return false;
     }
     for (const QString& name : wanted) {
-        bool isIndex = false;
-        const uint index = name.toUInt(&isIndex);
-        const auto found = std::find(attached.begin(), attached.end(), name.toStdString());
-        if (found != attached.end()) {
-            chosen.push_back(*found);
-        } else if (isIndex && index < attached.size()) {
-            chosen.push_back(attached[index]);
-        } else {
-            error = QStringLiteral("no reader '%1'").arg(name);
+        const auto found = ChooseReader(attached, name, error);
+        if (!found) {
             return false;
         }
+        chosen.push_back(*found);
     }
     return true;
 }
 
-// Parses the options; answers 0 to go on, or the exit status after a message on `err`.
-int ParseOptions(const QStringList& args, const StressCommandHooks& hooks, QTextStream& err,
-                 Options& options) {
+// Parses the options; answers nothing to go on, or the exit status after its help on `out`
+// or a message on `err`.
+std::optional<int> ParseOptions(const QStringList& args, const StressCommandHooks& hooks,
+                                QTextStream& out, QTextStream& err, Options& options) {
     QCommandLineParser parser;
     parser.addOptions({
         {QStringLiteral("apdu"), QStringLiteral("Send this command APDU (hex)."),
@@ -139,12 +134,10 @@ int ParseOptions(const QStringList& args, const StressCommandHooks& hooks, QText
         {QStringLiteral("json"), QStringLiteral("Write the report here."), QStringLiteral("FILE")},
         {QStringLiteral("csv"), QStringLiteral("Log every exchange here."), QStringLiteral("FILE")},
     });
-    auto usage = [&err](const QString& text) {
-        err << "zp-readertest-cli stress: " << text << Qt::endl;
-        return kExitUsage;
-    };
-    if (!parser.parse(QStringList{QStringLiteral("zp-readertest-cli")} + args)) {
-        return usage(parser.errorText());
+    const QString word = QStringLiteral("stress");
+    auto usage = [&err, &word](const QString& text) { return CommandUsageError(err, word, text); };
+    if (const auto status = ParseCommandArguments(parser, word, args, out, usage)) {
+        return status;
     }
     if (!parser.positionalArguments().isEmpty()) {
         return usage(QStringLiteral("unexpected argument ") + parser.positionalArguments()[0]);
@@ -219,16 +212,16 @@ int ParseOptions(const QStringList& args, const StressCommandHooks& hooks, QText
     } else {
         options.libraries = [] { return std::make_unique<PcscCardLibrary>(); };
         PcscCardLibrary library;
-        if (const std::uint32_t code = ListAttachedReaders(library, attached)) {
-            err << "zp-readertest-cli stress: no reader ("
-                << QString::fromStdString(PcscCodeText(code)) << ")" << Qt::endl;
-            return kExitUsage;
+        const auto listed = AttachedReaders(library, error);
+        if (!listed) {
+            return usage(error);
         }
+        attached = *listed;
     }
     if (!ChooseReaders(parser, attached, options.readers, error)) {
         return usage(error);
     }
-    return 0;
+    return std::nullopt;
 }
 
 QString Micros(std::uint64_t value) {
@@ -293,8 +286,8 @@ void PrintProgress(const StressRun& run, QTextStream& out) {
 int RunStressCommand(const QStringList& args, QTextStream& out, QTextStream& err,
                      const StressCommandHooks& hooks) {
     Options options;
-    if (const int status = ParseOptions(args, hooks, err, options)) {
-        return status;
+    if (const auto status = ParseOptions(args, hooks, out, err, options)) {
+        return *status;
     }
     ExchangeCsvLog csv;
     std::string csvError;
@@ -367,4 +360,8 @@ int RunStressCommand(const QStringList& args, QTextStream& out, QTextStream& err
         }
     }
     return status;
+}
+
+int RunStressCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
+    return RunStressCommand(args, out, err, {});
 }

@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <functional>
 
+#include "cli/CliCommands.h"
 #include "core/stress/StressWorkload.h"
 
 class QTextStream;
@@ -17,10 +18,10 @@ struct StressCommandHooks {
     std::function<void()> started;
 };
 
-// `zp-readertest-cli stress`: stress runs over one reader or several from the command line.
-// `args` are the options after the word "stress". Prints a progress line while standard
-// output is a terminal and a summary table at the end. Answers the exit status: 0 when the
-// failures stay within --max-failures, 1 when there are more, 2 for a usage error or when
-// there is no service, reader or card.
+// `zp-readertest-cli stress`: stress runs over one reader or several from the command line,
+// with `hooks` plugged in. `args` are the options after the word "stress". Prints a progress
+// line while standard output is a terminal and a summary table at the end. Answers the exit status:
+// 0 when the failures stay within --max-failures, 1 when there are more, 2 for a usage error or
+// when there is no service, reader or card.
 int RunStressCommand(const QStringList& args, QTextStream& out, QTextStream& err,
-                     const StressCommandHooks& hooks = {});
+                     const StressCommandHooks& hooks);

@@ -15,7 +15,7 @@
 
 #include "VirtualCard.h"
 #include "app/InsightBar.h"
-#include "cli/InfoCommand.h"
+#include "cli/CliCommands.h"
 #include "core/common/ResponseLogModel.h"
 #include "core/session/ReaderSession.h"
 #include "gui/properties/ReaderPropertiesForm.h"

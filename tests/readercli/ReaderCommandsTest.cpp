@@ -4,8 +4,8 @@
 #include <QJsonObject>
 #include <QTextStream>
 
-#include "cli/ControlCommand.h"
-#include "cli/InfoCommand.h"
+#include "cli/CliCommands.h"
+#include "cli/ReaderChoice.h"
 
 namespace {
 
@@ -48,7 +48,7 @@ TEST(InfoCommand, DescribesTheSimulatedReaderWithoutACard) {
 
 TEST(ReaderCommands, RefuseWrongUsage) {
     const std::pair<bool, QStringList> cases[] = {
-        {true, {QStringLiteral("--simulated"), QStringLiteral("--reader"), QStringLiteral("0")}},
+        {true, {QStringLiteral("--simulated"), QStringLiteral("--reader")}},
         {true, {QStringLiteral("--bogus")}},
         {true, {QStringLiteral("extra")}},
         {false, {QStringLiteral("--simulated"), QStringLiteral("01")}},
@@ -90,6 +90,28 @@ TEST(ControlCommand, SendsTheEscapeCommandAndReportsARefusal) {
         RunCommand(RunControlCommand, {QStringLiteral("--simulated"), QStringLiteral("--reader"),
                                        QStringLiteral("1"), QStringLiteral("--code=1")});
     EXPECT_EQ(missing.status, 2);
+}
+
+// A name wins over an index, so that a reader named "2" is the one asked for.
+TEST(ReaderChoice, ANameBeforeAnIndex) {
+    const std::vector<std::string> attached = {"Reader A", "2", "Reader B"};
+    const std::pair<const char*, const char*> cases[] = {
+        {"", "Reader A"},  {"Reader B", "Reader B"}, {"2", "2"},      {"1", "2"},
+        {"0", "Reader A"}, {"3", nullptr},           {"-1", nullptr}, {"reader a", nullptr},
+    };
+    for (const auto& [wanted, chosen] : cases) {
+        QString error;
+        const auto reader = ChooseReader(attached, QString::fromLatin1(wanted), error);
+        if (chosen == nullptr) {
+            EXPECT_FALSE(reader) << wanted;
+            EXPECT_EQ(error, QStringLiteral("no reader '%1' among the 3 attached").arg(wanted));
+        } else {
+            EXPECT_EQ(reader, std::optional<std::string>(chosen)) << wanted;
+        }
+    }
+    QString error;
+    EXPECT_FALSE(ChooseReader({}, QString(), error));
+    EXPECT_EQ(error, QStringLiteral("no reader attached"));
 }
 
 }  // namespace

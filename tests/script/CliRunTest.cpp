@@ -1,8 +1,10 @@
-// zp-readertest-cli's commands on the built-in simulated reader.
+// zp-readertest-cli's commands on the built-in simulated reader, called in the process and
+// started as the program.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTextStream>
 
@@ -27,8 +29,9 @@ class CliRunTest : public ::testing::Test {
         err.clear();
         QTextStream outStream(&out);
         QTextStream errStream(&err);
-        return args.front() == QStringLiteral("list") ? RunListCommand(args, outStream, errStream)
-                                                      : RunRunCommand(args, outStream, errStream);
+        return args.front() == QStringLiteral("list")
+                   ? RunListCommand(args.mid(1), outStream, errStream)
+                   : RunRunCommand(args.mid(1), outStream, errStream);
     }
 
     QTemporaryDir dir;
@@ -71,7 +74,7 @@ TEST_F(CliRunTest, ExitStatusTellsWhetherEveryExpectationHeld) {
          {QStringLiteral("--reader"), QStringLiteral("1")},
          2,
          "",
-         "no reader 1"},
+         "no reader '1' among the 1 attached"},
     };
     for (const Case& c : cases) {
         const int status = Run(
@@ -91,6 +94,70 @@ TEST_F(CliRunTest, ListNamesTheReaderAndItsCardsAtr) {
     EXPECT_THAT(out.toStdString(), StartsWith("[0] ZP Simulated Reader 0: 3B "));
     EXPECT_EQ(Run({QStringLiteral("list"), QStringLiteral("--bogus")}), 2);
     EXPECT_THAT(err.toStdString(), HasSubstr("Unknown option 'bogus'"));
+}
+
+struct Program {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+Program RunProgram(const QStringList& args) {
+    QProcess cli;
+    cli.start(QStringLiteral(ZP_CLI_PATH), args);
+    Program run;
+    if (!cli.waitForFinished(60000)) {
+        cli.kill();
+        cli.waitForFinished();
+        return run;
+    }
+    run.status = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
+    run.out = cli.readAllStandardOutput().toStdString();
+    run.err = cli.readAllStandardError().toStdString();
+    return run;
+}
+
+TEST(CliProgram, EveryCommandInTheTableAnswersItsHelp) {
+    const Program overview = RunProgram({QStringLiteral("--help")});
+    EXPECT_EQ(overview.status, 0) << overview.err;
+    for (const CliCommand& command : CliCommandTable()) {
+        EXPECT_THAT(overview.out, HasSubstr(std::string("  ") + command.word)) << command.word;
+        EXPECT_THAT(overview.out, HasSubstr(command.summary));
+
+        const Program help =
+            RunProgram({QString::fromLatin1(command.word), QStringLiteral("--help")});
+        EXPECT_EQ(help.status, 0) << command.word << ": " << help.err;
+        EXPECT_THAT(help.out,
+                    HasSubstr(std::string("zp-readertest-cli ") + command.word + " [options]"));
+        EXPECT_THAT(help.out, HasSubstr("-h, --help"));
+        EXPECT_EQ(help.err, "") << command.word;
+    }
+}
+
+// The commands that take --reader choose it by one rule and say so in one message.
+TEST(CliProgram, EveryCommandRefusesAnUnknownReaderAlike) {
+    QTemporaryDir dir;
+    const QString script = dir.filePath(QStringLiteral("card.script"));
+    QFile file(script);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("00 B0 00 00 02\n");
+    file.close();
+    const QStringList reader{QStringLiteral("--simulated"), QStringLiteral("--reader"),
+                             QStringLiteral("7")};
+    const std::pair<const char*, QStringList> commands[] = {
+        {"run", {script}},
+        {"stress", {QStringLiteral("--connect-cycle")}},
+        {"info", {}},
+        {"control", {QStringLiteral("--code=1")}},
+    };
+    for (const auto& [word, args] : commands) {
+        const Program run = RunProgram(QStringList{QString::fromLatin1(word)} + args + reader);
+        EXPECT_EQ(run.status, 2) << word;
+        EXPECT_THAT(run.err, StartsWith(std::string("zp-readertest-cli ") + word +
+                                        ": no reader '7' among the "))
+            << word;
+        EXPECT_EQ(run.out, "") << word;
+    }
 }
 
 }  // namespace

@@ -67,3 +67,18 @@ std::uint32_t ListReaderNames(CardLibrary& library, std::uint32_t context,
     names = std::move(list.names);
     return list.code;
 }
+
+std::uint32_t ListAttachedReaders(CardLibrary& library, std::vector<std::string>& names) {
+    names.clear();
+    std::uint32_t context = 0;
+    if (const std::uint32_t code =
+            library.CardEstablishContext(kScopeSystem, nullptr, nullptr, &context)) {
+        return code;
+    }
+    const std::uint32_t code = ListReaderNames(library, context, names);
+    library.CardReleaseContext(context);
+    if (code != 0) {
+        return code;
+    }
+    return names.empty() ? pcsc_codes::kNoReadersAvailable : 0;
+}

@@ -44,3 +44,8 @@ ReaderList ReadReaderList(const ReaderListCall& call);
 // the call that failed.
 std::uint32_t ListReaderNames(CardLibrary& library, std::uint32_t context,
                               std::vector<std::string>& names);
+
+// The names of the attached readers, from a context of its own that is released again.
+// Answers 0, or the PC/SC code of the call that failed; an empty list answers
+// SCARD_E_NO_READERS_AVAILABLE, whatever the library said.
+std::uint32_t ListAttachedReaders(CardLibrary& library, std::vector<std::string>& names);

@@ -28,9 +28,9 @@
 #include <QVBoxLayout>
 #include <QValueAxis>
 
+#include "core/session/ReaderList.h"
 #include "core/stress/ApduWorkload.h"
 #include "core/stress/ExchangeCsvLog.h"
-#include "core/stress/ReaderList.h"
 #include "core/stress/StressRun.h"
 #include "gui/MessageBoxes.h"
 #include "insight/PcscCodeNames.h"
