@@ -60,13 +60,14 @@ void CardConnection::Disconnect(std::uint32_t disposition) {
     }
 }
 
-ApduReply CardConnection::Transmit(const std::vector<std::uint8_t>& command) {
+CardReply CardConnection::Transmit(const std::vector<std::uint8_t>& command) {
     IoRequest request{protocol_, kIoRequestLength};
-    ApduReply reply;
-    reply.length = ApduBufferSize;
+    CardReply reply;
+    reply.bytes.resize(kMaxExtendedReply);
+    auto length = kMaxExtendedReply;
     reply.code = library_.CardTransmit(card_, &request, command.data(),
                                        static_cast<std::uint32_t>(command.size()), &request,
-                                       reply.bytes.data(), &reply.length);
-    reply.length = std::min(reply.length, ApduBufferSize);
+                                       reply.bytes.data(), &length);
+    reply.bytes.resize(reply.code == 0 ? std::min(length, kMaxExtendedReply) : 0);
     return reply;
 }
