@@ -44,8 +44,9 @@ void ReadAttributes(ReaderControl& control, ReaderReport& report) {
         std::string text = kNotSupported;
         if (control.GetAttribute(attribute, value) == 0) {
             text = DescribeAttribute(attribute, value.data(), value.size());
-            if (attribute == ReaderAttribute::ChannelId && value.size() == 4) {
-                report.usb = value[2] == 0x20 && value[3] == 0;
+            if (attribute == ReaderAttribute::ChannelId) {
+                const auto channel = AttributeNumber(value.data(), value.size());
+                report.usb = channel && *channel >> 16 == 0x20;
             }
         }
         report.rows.push_back({"Attributes", std::string(AttributeLabel(attribute)), text});
