@@ -7,9 +7,9 @@
 #include "core/session/CardLibrary.h"
 #include "core/session/ReaderList.h"
 #include "insight/PcscCodeNames.h"
-#include "insight/ReaderReport.h"
 #include "pcsc/PcscCardLibrary.h"
 #include "pcsc/PcscReaderControl.h"
+#include "report/ReaderPropertiesReport.h"
 #include "sim/SimCardLibrary.h"
 #include "sim/SimReaderControl.h"
 

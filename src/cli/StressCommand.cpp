@@ -13,12 +13,12 @@
 #include <mutex>
 
 #include "core/stress/ApduWorkload.h"
-#include "core/stress/ExchangeCsvLog.h"
 #include "core/stress/ReaderList.h"
 #include "core/stress/StressRun.h"
 #include "insight/PcscCodeNames.h"
-#include "insight/StressReport.h"
 #include "pcsc/PcscCardLibrary.h"
+#include "report/ExchangeCsvLog.h"
+#include "report/StressReport.h"
 #include "sim/SimCardLibrary.h"
 
 namespace {
