@@ -62,12 +62,15 @@ void CardConnection::Disconnect(std::uint32_t disposition) {
 
 CardReply CardConnection::Transmit(const std::vector<std::uint8_t>& command) {
     IoRequest request{protocol_, kIoRequestLength};
-    CardReply reply;
-    reply.bytes.resize(kMaxExtendedReply);
+    receive_.resize(kMaxExtendedReply);
     auto length = kMaxExtendedReply;
+    CardReply reply;
     reply.code = library_.CardTransmit(card_, &request, command.data(),
                                        static_cast<std::uint32_t>(command.size()), &request,
-                                       reply.bytes.data(), &length);
-    reply.bytes.resize(reply.code == 0 ? std::min(length, kMaxExtendedReply) : 0);
+                                       receive_.data(), &length);
+    if (reply.code == 0) {
+        reply.bytes.assign(receive_.begin(),
+                           receive_.begin() + std::min(length, kMaxExtendedReply));
+    }
     return reply;
 }

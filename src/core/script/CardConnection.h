@@ -47,4 +47,5 @@ class CardConnection {
     std::uint32_t protocol_ = 0;
     std::string reader_;
     std::uint32_t protocols_ = 0;
+    std::vector<std::uint8_t> receive_;  // kMaxExtendedReply bytes once the first transmit ran
 };
