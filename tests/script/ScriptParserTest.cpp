@@ -109,22 +109,24 @@ TEST(ScriptParser, NamesLineAndColumnOfBadInput) {
 TEST(ScriptParser, KeepsACommandWhoseLcDisagreesWithItsData) {
     struct Case {
         const char* text;
+        int line;
         std::size_t commandLength;
         const char* warning;
     };
     const Case cases[] = {
-        {"00 A4 00 00 05 3F 00", 7, "Lc announces 5 data bytes, but 2 bytes follow it"},
-        {"00 A4 00 00 01 3F 00 00", 8, "Lc announces 1 data bytes, but 3 bytes follow it"},
-        {"00 D6 00 00 00 01", 6, "an extended Lc has 3 bytes, 00 and the length"},
-        {"00 D6 00 00 00 00 02 AA", 8, "Lc announces 2 data bytes, but 1 bytes follow it"},
-        {"# c\n00 A4 00 00 \\\n 02 3F", 6, "Lc announces 2 data bytes, but 1 bytes follow it"},
-        {"00 A4 00 00 02 3F 00 00", 8, ""},
-        {"00 D6 00 00 00 00 02 AA BB 01 00", 11, ""},
+        {"00 A4 00 00 05 3F 00", 1, 7, "Lc announces 5 data bytes, but 2 bytes follow it"},
+        {"00 A4 00 00 01 3F 00 00", 1, 8, "Lc announces 1 data bytes, but 3 bytes follow it"},
+        {"00 D6 00 00 00 01", 1, 6, "an extended Lc has 3 bytes, 00 and the length"},
+        {"00 D6 00 00 00 00 02 AA", 1, 8, "Lc announces 2 data bytes, but 1 bytes follow it"},
+        {"# c\n00 A4 00 00 \\\n 02 3F", 2, 6, "Lc announces 2 data bytes, but 1 bytes follow it"},
+        {"00 A4 00 00 02 3F 00 00", 1, 8, ""},
+        {"00 D6 00 00 00 00 02 AA BB 01 00", 1, 11, ""},
     };
     for (const Case& c : cases) {
         const ParsedScript parsed = ParseScript(c.text);
         ASSERT_FALSE(parsed.error) << c.text << ": " << ScriptErrorText(*parsed.error);
         ASSERT_EQ(parsed.script.steps.size(), 1u) << c.text;
+        EXPECT_EQ(parsed.script.steps[0].line, c.line) << c.text;
         EXPECT_EQ(parsed.script.steps[0].command.size(), c.commandLength) << c.text;
         EXPECT_EQ(parsed.script.steps[0].warning, c.warning) << c.text;
     }

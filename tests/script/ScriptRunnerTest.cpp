@@ -160,6 +160,20 @@ TEST_F(ScriptRunnerTest, AFailedTransmitEndsTheRunUnlessToldToContinue) {
     ExpectAllReleased(2);
 }
 
+TEST_F(ScriptRunnerTest, AFailedResetEndsTheRunWithItsCode) {
+    const Script script = Parsed("00 B0 00 00 01\nreset\n00 B0 00 00 01\n");
+    ScriptRunner runner(sim, {SimCardLibrary::DefaultReaderName, 3, true});
+    const ScriptRunSummary summary = runner.Run(script, [&](const StepResult& r) {
+        results.push_back(r);
+        sim.FailNext("CardConnect", 0x80100069);
+    });
+    ASSERT_EQ(results.size(), 2u);
+    EXPECT_EQ(results[1].logLines.front(), "Reset Fail, return code=0x0000000080100069");
+    EXPECT_EQ(summary.error, "Reset Fail, return code=0x0000000080100069");
+    EXPECT_EQ(summary.commands, 1);
+    ExpectAllReleased(1);
+}
+
 TEST_F(ScriptRunnerTest, StopsBetweenCommandsWhenAsked) {
     const Script script = Parsed("00 B0 00 00 01\n00 B0 00 00 01\n00 B0 00 00 01\n");
     ScriptRunner runner(sim, {SimCardLibrary::DefaultReaderName, 3, false});
