@@ -4,8 +4,7 @@
 // its log, lets the view take them in as the event loop would, and prints the growth of the
 // heap in use (mallinfo2) and of the resident memory (/proc/self/statm) per line.
 //
-//   cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DZP_BENCH=ON \
-//         -DBUILD_TESTING=OFF
+//   cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DZP_BENCH=ON -DBUILD_TESTING=OFF
 //   cmake --build build-bench --target zp-bench-logmemory
 //   build-bench/bench/zp-bench-logmemory [--lines N]     (N = 100000 when not given)
 #include <unistd.h>

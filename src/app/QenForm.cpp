@@ -30,7 +30,7 @@
 #include "gui/sam/SamPage.h"
 #include "gui/script/ScriptActions.h"
 #include "gui/stress/StressWindow.h"
-#include "insight/StressReport.h"
+#include "report/StressReport.h"
 
 namespace {
 

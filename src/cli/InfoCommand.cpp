@@ -5,7 +5,7 @@
 #include "cli/ReaderChoice.h"
 #include "cli/ReaderCommandPlatform.h"
 #include "insight/PcscCodeNames.h"
-#include "insight/ReaderReport.h"
+#include "report/ReaderPropertiesReport.h"
 
 int RunInfoCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
     QCommandLineParser parser;

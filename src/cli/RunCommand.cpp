@@ -11,9 +11,9 @@
 #include "core/common/LogFormat.h"
 #include "core/script/CardConnection.h"
 #include "core/script/ScriptParser.h"
-#include "core/script/ScriptReport.h"
 #include "core/script/ScriptRunner.h"
 #include "core/session/CardLibrary.h"
+#include "report/ScriptReport.h"
 
 namespace {
 

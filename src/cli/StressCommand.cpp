@@ -15,11 +15,11 @@
 #include "cli/CliCommands.h"
 #include "cli/ReaderChoice.h"
 #include "core/stress/ApduWorkload.h"
-#include "core/stress/ExchangeCsvLog.h"
 #include "core/stress/StressRun.h"
 #include "insight/PcscCodeNames.h"
-#include "insight/StressReport.h"
 #include "pcsc/PcscCardLibrary.h"
+#include "report/ExchangeCsvLog.h"
+#include "report/StressReport.h"
 #include "sim/SimCardLibrary.h"
 
 namespace {

@@ -1,5 +1,6 @@
 #include "insight/ReaderAttributes.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <optional>
@@ -77,17 +78,6 @@ std::string PlainText(const std::uint8_t* bytes, std::size_t length) {
     return text;
 }
 
-std::optional<std::uint32_t> Number(const std::uint8_t* bytes, std::size_t length) {
-    if (length == 0 || length > 4) {
-        return std::nullopt;
-    }
-    std::uint32_t value = 0;
-    for (std::size_t i = length; i-- > 0;) {
-        value = value << 8 | bytes[i];
-    }
-    return value;
-}
-
 std::string NumberText(Shape shape, std::uint32_t value) {
     switch (shape) {
         case Shape::Version:
@@ -147,10 +137,25 @@ std::string DescribeAttribute(ReaderAttribute attribute, const std::uint8_t* val
     if (shape == Shape::Hex) {
         return HexText(value, length);
     }
-    if (const auto number = Number(value, length)) {
+    if (const auto number = AttributeNumber(value, length)) {
         return NumberText(shape, *number);
     }
     return Format("%zu bytes: ", length) + HexText(value, length);
+}
+
+std::optional<std::uint32_t> AttributeNumber(const std::uint8_t* bytes, std::size_t length) {
+    // A DWORD of 64-bit Linux has 8 bytes; its upper half must then be zero.
+    if (length == 8 && std::all_of(bytes + 4, bytes + 8, [](std::uint8_t b) { return b == 0; })) {
+        length = 4;
+    }
+    if (length == 0 || length > 4) {
+        return std::nullopt;
+    }
+    std::uint32_t value = 0;
+    for (std::size_t i = length; i-- > 0;) {
+        value = value << 8 | bytes[i];
+    }
+    return value;
 }
 
 std::string IfdVersionText(std::uint32_t version) {
@@ -181,7 +186,7 @@ std::string ChannelIdText(std::uint32_t channel) {
             name = "USB";
             break;
         default:
-            name = (bus & 0xFF0F) == 0xF000 ? Format("vendor-defined bus %u", (bus >> 4) & 0xF)
+            name = (bus & 0xFFF0) == 0x00F0 ? Format("vendor-defined bus %u", bus & 0xF)
                                             : Format("unknown bus 0x%04X", bus);
     }
     return name + Format(", channel 0x%04X", number);

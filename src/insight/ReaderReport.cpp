@@ -1,8 +1,5 @@
 #include "insight/ReaderReport.h"
 
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QString>
 #include <cstdio>
 
 #include "core/common/LogFormat.h"
@@ -13,9 +10,6 @@
 #include "insight/ReaderFeatures.h"
 
 namespace {
-
-constexpr const char* kSections[] = {"Attributes", "Features", "TLV properties", "PIN properties",
-                                     "State"};
 
 std::string HexBytes(const std::vector<std::uint8_t>& bytes) {
     std::string text;
@@ -44,8 +38,9 @@ void ReadAttributes(ReaderControl& control, ReaderReport& report) {
         std::string text = kNotSupported;
         if (control.GetAttribute(attribute, value) == 0) {
             text = DescribeAttribute(attribute, value.data(), value.size());
-            if (attribute == ReaderAttribute::ChannelId && value.size() == 4) {
-                report.usb = value[2] == 0x20 && value[3] == 0;
+            if (attribute == ReaderAttribute::ChannelId) {
+                const auto channel = AttributeNumber(value.data(), value.size());
+                report.usb = channel && *channel >> 16 == 0x20;
             }
         }
         report.rows.push_back({"Attributes", std::string(AttributeLabel(attribute)), text});
@@ -124,48 +119,6 @@ ReaderReport ReadReaderReport(ReaderControl& control, const std::string& reader)
     ReadState(control, report);
     control.Close();
     return report;
-}
-
-std::string ReaderReportText(const ReaderReport& report) {
-    std::string text = "Reader: " + report.reader + "\n";
-    if (report.openCode != 0) {
-        return text + "Connect failed: " + PcscCodeText(report.openCode) + "\n";
-    }
-    for (const char* section : kSections) {
-        bool first = true;
-        for (const ReaderReportRow& row : report.rows) {
-            if (row.section != section) {
-                continue;
-            }
-            if (first) {
-                text += std::string("\n") + section + "\n";
-                first = false;
-            }
-            text += "  " + (row.name.empty() ? std::string() : row.name + ": ") + row.value + "\n";
-        }
-    }
-    return text;
-}
-
-std::string ReaderReportJson(const ReaderReport& report) {
-    QJsonObject root;
-    root.insert(QStringLiteral("reader"), QString::fromStdString(report.reader));
-    if (report.openCode != 0) {
-        root.insert(QStringLiteral("error"), QString::fromStdString(PcscCodeText(report.openCode)));
-    }
-    for (const char* section : kSections) {
-        QJsonObject object;
-        for (const ReaderReportRow& row : report.rows) {
-            if (row.section == section) {
-                object.insert(QString::fromStdString(row.name.empty() ? "value" : row.name),
-                              QString::fromStdString(row.value));
-            }
-        }
-        if (!object.isEmpty()) {
-            root.insert(QString::fromLatin1(section), object);
-        }
-    }
-    return QJsonDocument(root).toJson(QJsonDocument::Indented).toStdString();
 }
 
 ControlExchange RunControlExchange(ReaderControl& control, const std::string& reader,

@@ -34,12 +34,6 @@ struct ReaderReport {
 // Opens the reader, reads it and closes it again.
 ReaderReport ReadReaderReport(ReaderControl& control, const std::string& reader);
 
-// The table as text: the reader's name, then per section its name and one "name: value"
-// line per row.
-std::string ReaderReportText(const ReaderReport& report);
-// The same as a JSON object: reader, access, and per section an object of name to value.
-std::string ReaderReportJson(const ReaderReport& report);
-
 // One control exchange on a connection of its own.
 struct ControlExchange {
     std::uint32_t code = 0;    // the control code sent

@@ -1,9 +1,11 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "insight/ReaderAttributes.h"
 #include "insight/ReaderFeatures.h"
+#include "insight/ReaderReport.h"
 
 namespace {
 
@@ -23,8 +25,12 @@ TEST(ReaderAttributes, DecodeEachValueByItsKind) {
         {ReaderAttribute::ChannelId, {0x05, 0x03, 0x20, 0x00}, "USB, channel 0x0305"},
         {ReaderAttribute::ChannelId, {0x00, 0x00, 0x01, 0x00}, "serial, channel 0x0000"},
         {ReaderAttribute::ChannelId,
-         {0x01, 0x00, 0x30, 0xF0},
+         {0x01, 0x00, 0xF3, 0x00},
          "vendor-defined bus 3, channel 0x0001"},
+        {ReaderAttribute::ChannelId,
+         {0x01, 0x00, 0x30, 0xF0},
+         "unknown bus 0xF030, channel 0x0001"},
+        {ReaderAttribute::ChannelId, {0x05, 0x03, 0x20, 0x00, 0, 0, 0, 0}, "USB, channel 0x0305"},
         {ReaderAttribute::ChannelId,
          {0x00, 0x00, 0x40, 0x00},
          "unknown bus 0x0040, channel 0x0000"},
@@ -44,6 +50,10 @@ TEST(ReaderAttributes, DecodeEachValueByItsKind) {
         {ReaderAttribute::MaxClock, {}, "(empty)"},
         {ReaderAttribute::VendorIfdType, {0, 0}, "(empty)"},
         {ReaderAttribute::MaxClock, {1, 2, 3, 4, 5}, "5 bytes: 01 02 03 04 05"},
+        {ReaderAttribute::DefaultClock, {0xA0, 0x0F, 0, 0, 0, 0, 0, 0}, "4000 kHz"},
+        {ReaderAttribute::DefaultClock,
+         {0xA0, 0x0F, 0, 0, 0, 0, 0, 1},
+         "8 bytes: A0 0F 00 00 00 00 00 01"},
     };
     for (const AttributeCase& c : cases) {
         EXPECT_EQ(DescribeAttribute(c.attribute, c.value.data(), c.value.size()), c.text)
@@ -52,6 +62,40 @@ TEST(ReaderAttributes, DecodeEachValueByItsKind) {
     EXPECT_EQ(AttributeConstantName(ReaderAttribute::DeviceFriendlyName),
               "SCARD_ATTR_DEVICE_FRIENDLY_NAME");
     EXPECT_EQ(AttributeLabel(ReaderAttribute::MaxIfsd), "Maximum IFSD");
+}
+
+class ChannelOnlyReader : public ReaderControl {
+  public:
+    MOCK_METHOD(std::uint32_t, GetAttribute, (ReaderAttribute, std::vector<std::uint8_t>&),
+                (override));
+    std::uint32_t Open(const std::string&, ReaderAccess&) override { return 0; }
+    std::uint32_t Control(std::uint32_t, const std::vector<std::uint8_t>&,
+                          std::vector<std::uint8_t>&) override {
+        return 0x80100016;
+    }
+    std::uint32_t Status(ReaderStatusFacts&) override { return 0x80100016; }
+    std::uint32_t Close() override { return 0; }
+    std::uint32_t ControlCode(std::uint32_t function) const override { return function; }
+    std::uint32_t FeatureRequestCode() const override { return 1; }
+};
+
+// The USB check reads the channel as the table shows it, a DWORD of 4 or 8 bytes.
+TEST(ReaderReport, FindsTheUsbChannelInEitherDwordSize) {
+    const std::pair<Bytes, bool> cases[] = {
+        {{0x05, 0x03, 0x20, 0x00}, true},
+        {{0x05, 0x03, 0x20, 0x00, 0, 0, 0, 0}, true},
+        {{0x05, 0x03, 0x20, 0x00, 0, 0, 1, 0}, false},
+        {{0x05, 0x03, 0x01, 0x00}, false},
+        {{0x05, 0x03, 0x20, 0x01}, false},
+    };
+    for (const auto& [channel, usb] : cases) {
+        ChannelOnlyReader reader;
+        EXPECT_CALL(reader, GetAttribute(::testing::_, ::testing::_))
+            .WillRepeatedly(::testing::Return(0x80100016));
+        EXPECT_CALL(reader, GetAttribute(ReaderAttribute::ChannelId, ::testing::_))
+            .WillOnce(::testing::DoAll(::testing::SetArgReferee<1>(channel), ::testing::Return(0)));
+        EXPECT_EQ(ReadReaderReport(reader, "reader").usb, usb) << channel.size();
+    }
 }
 
 TEST(ReaderAttributes, SpellOutTheStateFlags) {

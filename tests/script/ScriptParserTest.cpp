@@ -49,6 +49,10 @@ TEST(ScriptParser, ReadsExpectations) {
         {"00 A4 00 00 \\\n  02 3F 00 [] \\\n (90 00)", 7, "[] (90 00)"},
         {"00 D6 00 00 00 00 02 AA BB", 9, ""},
         {"00 B0 00 00 00 01 00", 7, ""},
+        {"00 B0 00 00 02 (90 00,61 XX)", 5, "(90 00, 61 XX)"},
+        {"00 B0 00 00 02 (9000,6A82)", 5, "(90 00, 6A 82)"},
+        {"00 B0 00 00 02 ( 9000 , 6A82 ,61XX )", 5, "(90 00, 6A 82, 61 XX)"},
+        {"00 A4 00 00 \\\n# the file\n\n  02 3F 00 \\\n   # expected\n (90 00)", 7, "(90 00)"},
     };
     for (const Case& c : cases) {
         const ParsedScript parsed = ParseScript(c.text);
@@ -67,16 +71,15 @@ TEST(ScriptParser, NamesLineAndColumnOfBadInput) {
         const char* message;
     };
     const std::string tooLong = "00 D6 00 00 00 04 01" + std::string(1025 * 2, 'A');
+    const std::string longest = "00 D6 00 00 00 03 F9" + std::string(1017 * 2, 'A');
     const Case cases[] = {
         {"00 A4 0", 1, 7, "odd number of hex digits (1)"},
         {"00A40", 1, 1, "odd number of hex digits (5)"},
         {"00 G4 00 00", 1, 4, "'G' is not a hex digit"},
         {"00 A4 00", 1, 1, "a command has at least 4 bytes (CLA INS P1 P2), this one has 3"},
         {"[90 00]", 1, 1, "a command has at least 4 bytes (CLA INS P1 P2), this one has 0"},
-        {"00 A4 00 00 03 3F 00", 1, 13, "Lc announces 3 data bytes, but 2 bytes follow it"},
-        {"00 A4 00 00 01 3F 00 00", 1, 13, "Lc announces 1 data bytes, but 3 bytes follow it"},
-        {"00 D6 00 00 00 01", 1, 13, "an extended Lc has 3 bytes, 00 and the length"},
-        {"# c\n00 A4 00 00 \\\n 02 3F", 3, 2, "Lc announces 2 data bytes, but 1 bytes follow it"},
+        {"00 B0 00 00 02 (90 00,6)", 1, 23, "odd number of hex digits"},
+        {"00 B0 00 00 02 (90 00,)", 1, 23, "a status word has 2 bytes, this one has 0"},
         {"00 B0 00 00 02 [01 02", 1, 16, "'[' without its closing ']'"},
         {"00 B0 00 00 02 (90 00, 61", 1, 16, "'(' without its closing ')'"},
         {"00 B0 00 00 02 (90)", 1, 17, "a status word has 2 bytes, this one has 1"},
@@ -87,6 +90,7 @@ TEST(ScriptParser, NamesLineAndColumnOfBadInput) {
         {"00 B0 00 00 02 (90 00) x", 1, 24, "'x' where [data] or (SW1 SW2) may follow"},
         {tooLong, 1, 1, "the command has 1032 bytes, more than the transmit buffer of 1024"},
         {"00 B0 00 00\nexit\n00 B0 00", 0, 0, nullptr},  // nothing after exit is read
+        {longest, 0, 0, nullptr},                        // 1024 bytes fill the transmit buffer
     };
     for (const Case& c : cases) {
         const ParsedScript parsed = ParseScript(c.text);
@@ -98,6 +102,33 @@ TEST(ScriptParser, NamesLineAndColumnOfBadInput) {
         EXPECT_EQ(parsed.error->line, c.line) << c.text;
         EXPECT_EQ(parsed.error->column, c.column) << c.text;
         EXPECT_EQ(parsed.error->message, c.message) << c.text;
+    }
+}
+
+// A command that disagrees with its own Lc is sent as written, with a warning on the step.
+TEST(ScriptParser, KeepsACommandWhoseLcDisagreesWithItsData) {
+    struct Case {
+        const char* text;
+        int line;
+        std::size_t commandLength;
+        const char* warning;
+    };
+    const Case cases[] = {
+        {"00 A4 00 00 05 3F 00", 1, 7, "Lc announces 5 data bytes, but 2 bytes follow it"},
+        {"00 A4 00 00 01 3F 00 00", 1, 8, "Lc announces 1 data bytes, but 3 bytes follow it"},
+        {"00 D6 00 00 00 01", 1, 6, "an extended Lc has 3 bytes, 00 and the length"},
+        {"00 D6 00 00 00 00 02 AA", 1, 8, "Lc announces 2 data bytes, but 1 bytes follow it"},
+        {"# c\n00 A4 00 00 \\\n 02 3F", 2, 6, "Lc announces 2 data bytes, but 1 bytes follow it"},
+        {"00 A4 00 00 02 3F 00 00", 1, 8, ""},
+        {"00 D6 00 00 00 00 02 AA BB 01 00", 1, 11, ""},
+    };
+    for (const Case& c : cases) {
+        const ParsedScript parsed = ParseScript(c.text);
+        ASSERT_FALSE(parsed.error) << c.text << ": " << ScriptErrorText(*parsed.error);
+        ASSERT_EQ(parsed.script.steps.size(), 1u) << c.text;
+        EXPECT_EQ(parsed.script.steps[0].line, c.line) << c.text;
+        EXPECT_EQ(parsed.script.steps[0].command.size(), c.commandLength) << c.text;
+        EXPECT_EQ(parsed.script.steps[0].warning, c.warning) << c.text;
     }
 }
 

@@ -1,11 +1,14 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <string>
 
 #include "core/script/ScriptParser.h"
-#include "core/script/ScriptReport.h"
 #include "core/script/ScriptRunner.h"
+#include "report/ScriptReport.h"
 #include "sim/SimCardLibrary.h"
 
 using ::testing::ElementsAre;
@@ -97,6 +100,52 @@ TEST_F(ScriptRunnerTest, ReportsEachExchangeWithTheCardPageLines) {
                           "  got:      5A 50 90 00\n  FAIL, "));
 }
 
+TEST_F(ScriptRunnerTest, ReceivesRepliesUpToTheExtendedMaximum) {
+    std::vector<std::uint8_t> longReply(3000, 0xA5);
+    longReply.insert(longReply.end(), {0x90, 0x00});
+    sim.SetNextTransmitReply(longReply);
+    const Script script = Parsed("00 B0 00 00 00 0B B8 (90 00)\n");
+    EXPECT_EQ(Run(script).passes, 1);
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].reply, longReply);
+    EXPECT_EQ(results[0].logLines[3], "Receive Data : (0x0BBA bytes) : ");
+    ExpectAllReleased(1);
+}
+
+// CI parsers reject a whole report over one byte that is not UTF-8: a script saved as
+// Latin-1 still gives well-formed XML, checked by xmllint.
+TEST_F(ScriptRunnerTest, JunitReportIsWellFormedForALatin1Script) {
+    const Script script = Parsed(
+        "# S\xE9lection & <EF> \"2F00\"\n"
+        "00 A4 00 0C 02 2F 00 (90 00)\n"
+        "# \xC3\xA9tape \x01 UTF-8\n"
+        "00 B0 00 00 02 [5A 51]\n"
+        "00 A4 00 0C 05 2F 00\n");
+    const ScriptRunSummary summary = Run(script);
+    const std::string junit = JunitReport("carte \xE9", script, results, summary);
+    EXPECT_THAT(junit,
+                HasSubstr("name=\"line 2: S\xC3\xA9lection &amp; &lt;EF&gt; &quot;2F00&quot;\""));
+    EXPECT_THAT(junit, HasSubstr("name=\"line 4: \xC3\xA9tape   UTF-8\""));
+    EXPECT_THAT(junit, HasSubstr("<testsuite name=\"carte \xC3\xA9\" tests=\"3\" failures=\"1\""));
+    EXPECT_EQ(QByteArray::fromStdString(junit).count("<failure "), 1);  // none without expectation
+
+    QTemporaryDir dir;
+    QFile file(dir.filePath("junit.xml"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(junit.data(), static_cast<qint64>(junit.size()));
+    file.close();
+    QProcess xmllint;
+    xmllint.start("xmllint", {"--noout", file.fileName()});
+    ASSERT_TRUE(xmllint.waitForFinished(10000)) << "xmllint (libxml2-utils) is needed";
+    EXPECT_EQ(xmllint.exitCode(), 0) << xmllint.readAllStandardError().toStdString();
+
+    // The command sent against its own Lc carries its warning into the text report.
+    EXPECT_THAT(TextReport(script, results, summary),
+                HasSubstr("line 5: 00 A4 00 0C 05 2F 00\n  expected: -\n  got:      "));
+    EXPECT_THAT(TextReport(script, results, summary),
+                HasSubstr("\n  warning:  Lc announces 5 data bytes, but 2 bytes follow it\n"));
+}
+
 TEST_F(ScriptRunnerTest, AFailedTransmitEndsTheRunUnlessToldToContinue) {
     const Script script = Parsed("00 B0 00 00 01\n00 B0 00 00 01\n");
     for (const bool continueAfterFailure : {false, true}) {
@@ -111,6 +160,20 @@ TEST_F(ScriptRunnerTest, AFailedTransmitEndsTheRunUnlessToldToContinue) {
     ExpectAllReleased(2);
 }
 
+TEST_F(ScriptRunnerTest, AFailedResetEndsTheRunWithItsCode) {
+    const Script script = Parsed("00 B0 00 00 01\nreset\n00 B0 00 00 01\n");
+    ScriptRunner runner(sim, {SimCardLibrary::DefaultReaderName, 3, true});
+    const ScriptRunSummary summary = runner.Run(script, [&](const StepResult& r) {
+        results.push_back(r);
+        sim.FailNext("CardConnect", 0x80100069);
+    });
+    ASSERT_EQ(results.size(), 2u);
+    EXPECT_EQ(results[1].logLines.front(), "Reset Fail, return code=0x0000000080100069");
+    EXPECT_EQ(summary.error, "Reset Fail, return code=0x0000000080100069");
+    EXPECT_EQ(summary.commands, 1);
+    ExpectAllReleased(1);
+}
+
 TEST_F(ScriptRunnerTest, StopsBetweenCommandsWhenAsked) {
     const Script script = Parsed("00 B0 00 00 01\n00 B0 00 00 01\n00 B0 00 00 01\n");
     ScriptRunner runner(sim, {SimCardLibrary::DefaultReaderName, 3, false});
@@ -118,6 +181,9 @@ TEST_F(ScriptRunnerTest, StopsBetweenCommandsWhenAsked) {
     EXPECT_TRUE(summary.stopped);
     EXPECT_EQ(summary.commands, 1);
     EXPECT_THAT(SummaryText(summary), HasSubstr("1 commands, 0 passed, 0 failed, "));
+    const QByteArray junit = QByteArray::fromStdString(JunitReport("card", script, {}, summary));
+    EXPECT_TRUE(junit.contains("tests=\"3\" failures=\"0\" errors=\"0\" skipped=\"3\""));
+    EXPECT_EQ(junit.count("<skipped/>"), 3);
     ExpectAllReleased(1);
 }
 

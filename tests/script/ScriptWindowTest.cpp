@@ -149,4 +149,24 @@ TEST_F(ScriptWindowTest, ARecordingReplaysOnTheSameCardAndShowsWhatDiffersOnAnot
     EXPECT_EQ(junit.readAll().count("<testcase "), 3);
 }
 
+// The CPU card page sends a wrong Lc as typed, on purpose; its recording replays it as
+// written and the results warn on its line.
+TEST_F(ScriptWindowTest, ARecordedCommandWithAWrongLcReplaysWithAWarning) {
+    Find<QAction>("RecordScript")->trigger();
+    Send({"00", "A4", "00", "0C", "05", "2F00", ""});
+    Send({"00", "B0", "00", "00", "", "", "02"});
+    Find<QAction>("StopRecording")->trigger();
+
+    ScriptResultsWindow* results = RunRecording(false);
+    QTableWidget* table = results->findChild<QTableWidget*>("ScriptResults");
+    ASSERT_EQ(table->rowCount(), 2);
+    EXPECT_EQ(Cell(results, 0, 1), "00 A4 00 0C 05 2F 00");
+    EXPECT_EQ(table->item(0, 0)->toolTip(), "Lc announces 5 data bytes, but 2 bytes follow it");
+    EXPECT_FALSE(table->item(0, 0)->icon().isNull());
+    EXPECT_TRUE(table->item(1, 0)->toolTip().isEmpty());
+    EXPECT_TRUE(table->item(1, 0)->icon().isNull());
+    EXPECT_EQ(Cell(results, 0, 4), "pass");
+    EXPECT_TRUE(boxes.Boxes().empty());
+}
+
 }  // namespace

@@ -9,9 +9,9 @@
 
 #include "core/session/LockedCardLibrary.h"
 #include "core/stress/ApduWorkload.h"
-#include "core/stress/ExchangeCsvLog.h"
 #include "core/stress/ScriptWorkload.h"
 #include "core/stress/StressRun.h"
+#include "report/ExchangeCsvLog.h"
 #include "sim/SimCardLibrary.h"
 
 namespace {

@@ -16,12 +16,17 @@ std::optional<std::string> PrepareApduCommand(const ApduTexts& texts, ResponseLo
 }
 
 void LogApduReply(const ApduReply& reply, const ExchangeWording& wording, ResponseLog& log) {
-    if (reply.code == 0) {
+    const auto shown = std::min<std::uint32_t>(reply.length, reply.bytes.size());
+    LogExchangeOutcome(reply.code, reply.bytes.data(), shown, wording, log);
+}
+
+void LogExchangeOutcome(std::uint32_t code, const std::uint8_t* bytes, std::uint32_t length,
+                        const ExchangeWording& wording, ResponseLog& log) {
+    if (code == 0) {
         AppendLogLine(log, wording.successLine);
-        const auto shown = std::min<std::uint32_t>(reply.length, reply.bytes.size());
-        AppendReceivedData(log, reply.bytes.data(), shown);
+        AppendReceivedData(log, bytes, length);
     } else {
-        AppendReturnCodeLine(log, wording.failureWords, reply.code);
+        AppendReturnCodeLine(log, wording.failureWords, code);
     }
     AppendSeparatorLine(log);
 }

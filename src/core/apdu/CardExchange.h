@@ -37,6 +37,9 @@ std::optional<std::string> PrepareApduCommand(const ApduTexts& texts, ResponseLo
 // `wording.errorBox`. The separator line closes both. A reply length beyond the receive
 // buffer is bounded to it.
 void LogApduReply(const ApduReply& reply, const ExchangeWording& wording, ResponseLog& log);
+// The same for a reply of `length` bytes in `bytes`, whatever the size of its buffer.
+void LogExchangeOutcome(std::uint32_t code, const std::uint8_t* bytes, std::uint32_t length,
+                        const ExchangeWording& wording, ResponseLog& log);
 
 // One transmit of `command` to the card in the selected reader, with its protocol control
 // record; logs nothing.

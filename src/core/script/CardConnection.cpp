@@ -60,13 +60,17 @@ void CardConnection::Disconnect(std::uint32_t disposition) {
     }
 }
 
-ApduReply CardConnection::Transmit(const std::vector<std::uint8_t>& command) {
+CardReply CardConnection::Transmit(const std::vector<std::uint8_t>& command) {
     IoRequest request{protocol_, kIoRequestLength};
-    ApduReply reply;
-    reply.length = ApduBufferSize;
+    receive_.resize(kMaxExtendedReply);
+    auto length = kMaxExtendedReply;
+    CardReply reply;
     reply.code = library_.CardTransmit(card_, &request, command.data(),
                                        static_cast<std::uint32_t>(command.size()), &request,
-                                       reply.bytes.data(), &reply.length);
-    reply.length = std::min(reply.length, ApduBufferSize);
+                                       receive_.data(), &length);
+    if (reply.code == 0) {
+        reply.bytes.assign(receive_.begin(),
+                           receive_.begin() + std::min(length, kMaxExtendedReply));
+    }
     return reply;
 }

@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "core/apdu/CardExchange.h"
 #include "core/session/ReaderList.h"
 
 class CardLibrary;
@@ -12,6 +11,12 @@ class CardLibrary;
 // The ATR of the card in the reader, empty when there is none; 0 or the library's code.
 std::uint32_t ReadCardAtr(CardLibrary& library, std::uint32_t context, const std::string& reader,
                           std::vector<std::uint8_t>& atr);
+
+// What a transmit answered: the library's code and, on 0, the reply (data and status word).
+struct CardReply {
+    std::uint32_t code = 0;
+    std::vector<std::uint8_t> bytes;
+};
 
 // A context of its own and one card connected through it, both released on destruction.
 class CardConnection {
@@ -29,8 +34,9 @@ class CardConnection {
     // Disconnects with a reset of the card and connects again.
     std::uint32_t Reset();
     std::uint32_t ActiveProtocol() const { return protocol_; }
-    // One transmit with the active protocol's control record; logs nothing.
-    ApduReply Transmit(const std::vector<std::uint8_t>& command);
+    // One transmit with the active protocol's control record, into a receive buffer that
+    // holds the longest extended reply; logs nothing.
+    CardReply Transmit(const std::vector<std::uint8_t>& command);
 
   private:
     void Disconnect(std::uint32_t disposition);
@@ -41,4 +47,5 @@ class CardConnection {
     std::uint32_t protocol_ = 0;
     std::string reader_;
     std::uint32_t protocols_ = 0;
+    std::vector<std::uint8_t> receive_;  // kMaxExtendedReply bytes once the first transmit ran
 };

@@ -20,6 +20,7 @@ struct ScriptStep {
     bool expectsData = false;  // `[...]` given; `[]` expects no data
     BytePattern expectedData;
     std::vector<BytePattern> expectedStatus;  // `(SW1 SW2, ...)`: two bytes each; any of them
+    std::string warning;  // what is odd about the command as written, sent all the same
 };
 
 struct Script {

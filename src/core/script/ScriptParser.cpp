@@ -97,6 +97,7 @@ class CommandReader {
                     return At(open, "a second [data] expectation");
                 }
                 step_.expectsData = true;
+                ++pos_;
                 if (auto fault = ReadGroup(open, ']', step_.expectedData)) {
                     return fault;
                 }
@@ -114,15 +115,18 @@ class CommandReader {
         return std::nullopt;
     }
 
+    // From the `(` at `pos_`: status words up to the `)`, separated by commas.
     std::optional<ScriptError> ReadStatusWords(const Placed& open) {
+        ++pos_;
         for (;;) {
+            SkipBlanks();
             const std::size_t groupStart = pos_;
             BytePattern word;
             if (auto fault = ReadGroup(open, ')', word, true)) {
                 return fault;
             }
             if (word.size() != 2) {
-                return At(text_[groupStart + 1],
+                return At(text_[groupStart],
                           "a status word has 2 bytes, this one has " + std::to_string(word.size()));
             }
             step_.expectedStatus.push_back(word);
@@ -132,11 +136,10 @@ class CommandReader {
         }
     }
 
-    // Reads from the character after `pos_` (an opening bracket or a comma) up to and
-    // including `close` (or a comma, inside a status-word list): bytes and `XX`.
+    // Reads from `pos_` (just after an opening bracket or a comma) up to and including
+    // `close` (or a comma, inside a status-word list): bytes and `XX`.
     std::optional<ScriptError> ReadGroup(const Placed& open, char close, BytePattern& pattern,
                                          bool commaEnds = false) {
-        ++pos_;
         for (;;) {
             SkipBlanks();
             if (pos_ >= text_.size()) {
@@ -174,9 +177,10 @@ class CommandReader {
         }
     }
 
-    // At least CLA INS P1 P2, within the transmit buffer, and an Lc that agrees with the
-    // data that follows it (short or extended lengths).
-    std::optional<ScriptError> CheckCommand(const std::vector<Placed>& places) const {
+    // At least CLA INS P1 P2 and within the transmit buffer. An Lc that disagrees with the
+    // data that follows it (short or extended lengths) is sent as written, on purpose or
+    // not, so it is a warning on the step rather than a fault.
+    std::optional<ScriptError> CheckCommand(const std::vector<Placed>& places) {
         const std::vector<std::uint8_t>& c = step_.command;
         const std::size_t n = c.size();
         if (n < 4) {
@@ -195,7 +199,8 @@ class CommandReader {
         }
         const bool extended = c[4] == 0;
         if (extended && n < 7) {
-            return At(places[4], "an extended Lc has 3 bytes, 00 and the length");
+            step_.warning = "an extended Lc has 3 bytes, 00 and the length";
+            return std::nullopt;
         }
         if (extended && n == 7) {
             return std::nullopt;  // extended Le alone
@@ -205,8 +210,8 @@ class CommandReader {
         const std::size_t leBytes = extended ? 2 : 1;
         const std::size_t follow = n - 4 - lcBytes;
         if (follow != lc && follow != lc + leBytes) {
-            return At(places[4], "Lc announces " + std::to_string(lc) + " data bytes, but " +
-                                     std::to_string(follow) + " bytes follow it");
+            step_.warning = "Lc announces " + std::to_string(lc) + " data bytes, but " +
+                            std::to_string(follow) + " bytes follow it";
         }
         return std::nullopt;
     }
@@ -305,6 +310,9 @@ ParsedScript ParseScript(std::string_view text) {
         const bool continues = !code.empty() && code.back() == '\\';
         if (continues) {
             code.remove_suffix(1);
+        }
+        if (!command.empty() && Trimmed(code).empty() && !continues) {
+            continue;  // a comment or blank line inside a continued command
         }
         if (command.empty() && Trimmed(code).empty() && !continues) {
             if (hash != std::string_view::npos) {

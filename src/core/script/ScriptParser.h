@@ -24,7 +24,8 @@ struct ParsedScript {
 // Reads a script in scriptor's format: one command APDU a line as hex bytes (separated by
 // blanks, or a run of digits), `reset`, `#` comments, blank lines, `exit` ending the script.
 // A command may carry an expectation: `[data]` (`[]` for none) and `(SW1 SW2, ...)`, with
-// `XX` for any byte; a `\` at the end of a line continues the command on the next one.
-// Each command is checked: whole bytes of hex digits, at least CLA INS P1 P2, an Lc that
-// agrees with the data that follows, and no more bytes than the transmit buffer holds.
+// `XX` for any byte; a `\` at the end of a line continues the command on the next one, over
+// comment and blank lines. Each command is checked: whole bytes of hex digits, at least CLA
+// INS P1 P2, and no more bytes than the transmit buffer holds. An Lc that disagrees with the
+// data that follows is sent as written, with a warning on the step.
 ParsedScript ParseScript(std::string_view text);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "core/apdu/CardExchange.h"
 #include "core/common/LogFormat.h"
 #include "core/common/MemoryResponseLog.h"
 #include "core/script/CardConnection.h"
@@ -29,16 +30,17 @@ StepResult RunCommand(CardConnection& connection, const ScriptStep& step) {
     MemoryResponseLog log;
     AppendSentData(log, step.command.data(), static_cast<std::int32_t>(step.command.size()));
     const auto start = std::chrono::steady_clock::now();
-    const ApduReply reply = connection.Transmit(step.command);
+    CardReply reply = connection.Transmit(step.command);
     result.micros = MicrosSince(start);
-    LogApduReply(reply, kCardExchangeWording, log);
+    LogExchangeOutcome(reply.code, reply.bytes.data(),
+                       static_cast<std::uint32_t>(reply.bytes.size()), kCardExchangeWording, log);
     result.logLines = log.Lines();
     result.code = reply.code;
     if (reply.code != 0) {
         result.verdict = Verdict::Fail;
         return result;
     }
-    result.reply.assign(reply.bytes.begin(), reply.bytes.begin() + reply.length);
+    result.reply = std::move(reply.bytes);
     result.verdict = CompareReply(step, result.reply, result.differing);
     return result;
 }

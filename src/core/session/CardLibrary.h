@@ -41,6 +41,7 @@ inline constexpr std::uint32_t kDispositionReset = 1;
 inline constexpr std::uint32_t kProtocolT0 = 1;
 inline constexpr std::uint32_t kProtocolT1 = 2;
 inline constexpr std::uint32_t kProtocolMemoryCard = 16;
+inline constexpr std::uint32_t kMaxExtendedReply = 65536 + 2;  // extended Le's data and SW1 SW2
 
 // Answer of an operation that the card or the backend cannot carry out.
 using pcsc_codes::kUnsupportedFeature;

@@ -26,6 +26,7 @@
 #include "gui/apdu/FieldBinder.h"
 #include "insight/PcscCodeNames.h"
 #include "insight/ReaderFeatures.h"
+#include "report/ReaderPropertiesReport.h"
 
 namespace {
 

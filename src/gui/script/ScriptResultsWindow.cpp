@@ -7,15 +7,16 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QStyle>
 #include <QTableWidget>
 #include <QThread>
 
 #include "core/common/Conversions.h"
 #include "core/common/ResponseLog.h"
-#include "core/script/ScriptReport.h"
 #include "core/session/CardLibrary.h"
 #include "gui/MessageBoxes.h"
 #include "gui/script/ScriptRunWorker.h"
+#include "report/ScriptReport.h"
 
 namespace {
 
@@ -159,7 +160,13 @@ void ScriptResultsWindow::StepDone(const StepResult& result) {
     const ScriptStep& step = script_.steps[result.index];
     const int row = table_->rowCount();
     table_->insertRow(row);
-    table_->setItem(row, ColLine, Cell(QString::number(result.line)));
+    QTableWidgetItem* line = Cell(QString::number(result.line));
+    if (!step.warning.empty()) {
+        // Sent as written all the same; the line says what is odd about it.
+        line->setIcon(style()->standardIcon(QStyle::SP_MessageBoxWarning));
+        line->setToolTip(QString::fromStdString(step.warning));
+    }
+    table_->setItem(row, ColLine, line);
     table_->setItem(row, ColCommand, Cell(Hex(result.command)));
     table_->setItem(row, ColExpected, Cell(QString::fromStdString(ExpectationText(step))));
     QTableWidgetItem* got =

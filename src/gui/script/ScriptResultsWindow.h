@@ -21,9 +21,10 @@ class ResponseLog;
 class ScriptRunWorker;
 
 // The "Script Results" window: one row per command of a run (line, command, expected, got,
-// verdict, microseconds), the bytes that differ highlighted, a summary, a progress bar and
-// Stop. The run goes on in a worker thread with a card library of its own; every step's
-// lines go into the card log as they arrive. Shown without a parent, beside the main window.
+// verdict, microseconds), the bytes that differ highlighted, a warning sign on the line of
+// a command sent against its own Lc, a summary, a progress bar and Stop. The run goes on in a
+// worker thread with a card library of its own; every step's lines go into the card log as they
+// arrive. Shown without a parent, beside the main window.
 class ScriptResultsWindow : public QWidget {
     Q_OBJECT
   public:

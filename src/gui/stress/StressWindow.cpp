@@ -30,11 +30,11 @@
 
 #include "core/session/ReaderList.h"
 #include "core/stress/ApduWorkload.h"
-#include "core/stress/ExchangeCsvLog.h"
 #include "core/stress/StressRun.h"
 #include "gui/MessageBoxes.h"
 #include "insight/PcscCodeNames.h"
-#include "insight/StressReport.h"
+#include "report/ExchangeCsvLog.h"
+#include "report/StressReport.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "core/stress/ExchangeCsvLog.h"
+#include "report/ExchangeCsvLog.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,10 +1,16 @@
-#include "core/script/ScriptReport.h"
+#include "report/ScriptReport.h"
 
+#include <QByteArray>
+#include <QString>
+#include <QStringDecoder>
+#include <QXmlStreamWriter>
 #include <cstdio>
 #include <map>
 
 #include "core/common/Conversions.h"
 #include "core/common/LogFormat.h"
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -20,28 +26,21 @@ std::string GotText(const StepResult& result) {
     return result.code == 0 ? Hex(result.reply) : ReturnCodeText("return code=0x", result.code);
 }
 
-std::string XmlEscaped(std::string_view text) {
-    std::string out;
-    for (const char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                // Control characters have no place in XML 1.0.
-                out += static_cast<unsigned char>(c) < 0x20 && c != '\t' ? ' ' : c;
+// Script text as characters: UTF-8, or Latin-1 where the bytes are not valid UTF-8 (a
+// script saved in an older editor). Control characters have no place in XML 1.0 and read
+// as blanks.
+QString ScriptText(std::string_view bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    if (utf8.hasError()) {
+        text = QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    }
+    for (QChar& c : text) {
+        if (c.unicode() < 0x20 && c != u'\t') {
+            c = u' ';
         }
     }
-    return out;
+    return text;
 }
 
 std::string Seconds(std::int64_t micros) {
@@ -94,6 +93,9 @@ std::string TextReport(const Script& script, const std::vector<StepResult>& resu
         const std::string expected = ExpectationText(step);
         text += "\n  expected: " + (expected.empty() ? std::string("-") : expected);
         text += "\n  got:      " + GotText(result);
+        if (!step.warning.empty()) {
+            text += "\n  warning:  " + step.warning;
+        }
         text += "\n  " + std::string(VerdictText(result.verdict)) + ", " +
                 std::to_string(result.micros) + " us\n";
     }
@@ -106,34 +108,58 @@ std::string JunitReport(std::string_view suiteName, const Script& script,
     for (const StepResult& result : results) {
         ran[result.index] = &result;
     }
-    std::string cases;
     int count = 0;
     int skipped = 0;
+    for (std::size_t i = 0; i < script.steps.size(); ++i) {
+        if (script.steps[i].kind == ScriptStep::Kind::Command) {
+            ++count;
+            skipped += ran.contains(i) ? 0 : 1;
+        }
+    }
+    const QString suite = ScriptText(suiteName);
+    QByteArray xml;
+    QXmlStreamWriter writer(&xml);
+    writer.setAutoFormatting(true);
+    writer.setAutoFormattingIndent(2);
+    writer.writeStartDocument();
+    writer.writeStartElement(u"testsuites"_s);
+    writer.writeStartElement(u"testsuite"_s);
+    writer.writeAttribute(u"name"_s, suite);
+    writer.writeAttribute(u"tests"_s, QString::number(count));
+    writer.writeAttribute(u"failures"_s, QString::number(summary.failures));
+    writer.writeAttribute(u"errors"_s, summary.error ? u"1"_s : u"0"_s);
+    writer.writeAttribute(u"skipped"_s, QString::number(skipped));
+    writer.writeAttribute(u"time"_s, QString::fromStdString(Seconds(summary.micros)));
     for (std::size_t i = 0; i < script.steps.size(); ++i) {
         const ScriptStep& step = script.steps[i];
         if (step.kind != ScriptStep::Kind::Command) {
             continue;
         }
-        ++count;
         const auto it = ran.find(i);
-        const std::int64_t micros = it == ran.end() ? 0 : it->second->micros;
-        cases += "    <testcase classname=\"" + XmlEscaped(suiteName) + "\" name=\"" +
-                 XmlEscaped(CaseName(step)) + "\" time=\"" + Seconds(micros) + "\"";
-        if (it == ran.end()) {
-            ++skipped;
-            cases += ">\n      <skipped/>\n    </testcase>\n";
-        } else if (it->second->verdict == Verdict::Fail) {
-            const std::string message = "sent " + Hex(step.command) + ", expected " +
-                                        ExpectationText(step) + ", got " + GotText(*it->second);
-            cases +=
-                ">\n      <failure message=\"" + XmlEscaped(message) + "\"/>\n    </testcase>\n";
+        const bool failed = it != ran.end() && it->second->verdict == Verdict::Fail;
+        const bool hasChild = it == ran.end() || failed;
+        if (hasChild) {
+            writer.writeStartElement(u"testcase"_s);
         } else {
-            cases += "/>\n";
+            writer.writeEmptyElement(u"testcase"_s);
+        }
+        writer.writeAttribute(u"classname"_s, suite);
+        writer.writeAttribute(u"name"_s, ScriptText(CaseName(step)));
+        writer.writeAttribute(
+            u"time"_s, QString::fromStdString(Seconds(it == ran.end() ? 0 : it->second->micros)));
+        if (it == ran.end()) {
+            writer.writeEmptyElement(u"skipped"_s);
+        } else if (failed) {
+            writer.writeEmptyElement(u"failure"_s);
+            writer.writeAttribute(
+                u"message"_s,
+                QString::fromStdString("sent " + Hex(step.command) + ", expected " +
+                                       ExpectationText(step) + ", got " + GotText(*it->second)));
+        }
+        if (hasChild) {
+            writer.writeEndElement();
         }
     }
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites>\n  <testsuite name=\"" +
-           XmlEscaped(suiteName) + "\" tests=\"" + std::to_string(count) + "\" failures=\"" +
-           std::to_string(summary.failures) + "\" errors=\"" + (summary.error ? "1" : "0") +
-           "\" skipped=\"" + std::to_string(skipped) + "\" time=\"" + Seconds(summary.micros) +
-           "\">\n" + cases + "  </testsuite>\n</testsuites>\n";
+    writer.writeEndDocument();
+    return xml.toStdString();
 }

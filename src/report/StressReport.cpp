@@ -1,4 +1,4 @@
-#include "insight/StressReport.h"
+#include "report/StressReport.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -7,10 +7,10 @@
 #include <algorithm>
 #include <climits>
 
-#include "core/stress/ExchangeCsvLog.h"
 #include "core/stress/ScriptWorkload.h"
 #include "insight/PcscCodeNames.h"
 #include "insight/StatusWords.h"
+#include "report/ExchangeCsvLog.h"
 
 namespace {
 QString HexBytes(const std::vector<std::uint8_t>& bytes) {
