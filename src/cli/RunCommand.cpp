@@ -96,9 +96,12 @@ int RunRunCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
         for (const std::string& line : result.logLines) {
             out << Words(line) << '\n';
         }
+        const ScriptStep& step = parsed.script.steps[result.index];
+        if (!step.warning.empty()) {
+            out << "line " << result.line << ": warning, " << Words(step.warning) << '\n';
+        }
         if (result.kind == ScriptStep::Kind::Command && result.verdict == Verdict::Fail &&
             result.code == 0) {
-            const ScriptStep& step = parsed.script.steps[result.index];
             std::string got =
                 BytesToHexText(result.reply.data(), static_cast<std::int32_t>(result.reply.size()));
             out << "line " << result.line << ": FAIL, expected " << Words(ExpectationText(step))

@@ -59,6 +59,11 @@ TEST_F(CliRunTest, ExitStatusTellsWhetherEveryExpectationHeld) {
          "line 2: FAIL, expected [5A 51] (90 00), got 5A 50 90 00\n"
          "2 commands, 0 passed, 1 failed, ",
          ""},
+        {"00 B0 00 00 02\n00 A4 00 0C 05 2F 00\n",
+         {},
+         0,
+         "line 2: warning, Lc announces 5 data bytes, but 2 bytes follow it\n",
+         ""},
         {"00 B0 00 00 02\n00 A4 0\n", {}, 2, "", "line 2, column 7: odd number of hex digits (1)"},
         {"00 B0 00 00 02\n",
          {QStringLiteral("--protocol"), QStringLiteral("T0")},
