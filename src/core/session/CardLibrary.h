@@ -41,6 +41,7 @@ inline constexpr std::uint32_t kDispositionReset = 1;
 inline constexpr std::uint32_t kProtocolT0 = 1;
 inline constexpr std::uint32_t kProtocolT1 = 2;
 inline constexpr std::uint32_t kProtocolMemoryCard = 16;
+inline constexpr std::uint32_t kMaxExtendedReply = 65536 + 2;  // extended Le's data and SW1 SW2
 
 // Answer of an operation that the card or the backend cannot carry out.
 using pcsc_codes::kUnsupportedFeature;
@@ -63,6 +64,12 @@ class CardLibrary {
                                       std::uint32_t shareMode, std::uint32_t preferredProtocols,
                                       std::uint32_t* card, std::uint32_t* activeProtocol) = 0;
     virtual std::uint32_t CardDisconnect(std::uint32_t card, std::uint32_t disposition) = 0;
+    // Renews a connection in place; `initialization` is a disposition (leave, reset,
+    // unpower). It also clears the reset mark that another handle's reset left on it.
+    virtual std::uint32_t CardReconnect(std::uint32_t card, std::uint32_t shareMode,
+                                        std::uint32_t preferredProtocols,
+                                        std::uint32_t initialization,
+                                        std::uint32_t* activeProtocol) = 0;
     virtual std::uint32_t CardTransmit(std::uint32_t card, const IoRequest* sendPci,
                                        const std::uint8_t* sendBuffer, std::uint32_t sendLength,
                                        IoRequest* recvPci, std::uint8_t* recvBuffer,
