@@ -265,10 +265,14 @@ void PrintSummary(const std::vector<ReaderSnapshot>& readers, QTextStream& out) 
             for (const FailureSample& sample : tally.first) {
                 first.append(QStringLiteral("#%1").arg(sample.index));
             }
-            out << QStringLiteral("    %1: %2 (first %3)\n")
+            out << QStringLiteral("    %1: %2 (first %3)")
                        .arg(FailureCauseText(cause))
                        .arg(tally.count)
                        .arg(first.join(QLatin1Char(' ')));
+            if (tally.firstMismatch) {
+                out << "; " << MismatchDetailText(*tally.firstMismatch);
+            }
+            out << '\n';
         }
     }
     out.flush();

@@ -11,13 +11,16 @@
 
 // "SCARD_F_COMM_ERROR", "6A 82 File or application not found" or "reply without status word".
 QString FailureCauseText(const FailureCause& cause);
+// "expected 6A 82, received 90 00"
+QString MismatchDetailText(const ReplyMismatch& mismatch);
 // "completed", "card removed (SCARD_W_REMOVED_CARD)", ...
 QString RunEndDescription(const RunEnd& end);
 // "2026-12-08T17:26:30.123456Z"
 QString UtcTimeText(std::int64_t unixMicros);
 
 // One reader: name, ATR, how its run ended, counts, rate, latency figures, the non-empty
-// histogram buckets and the failures by cause with their first occurrences.
+// histogram buckets and the failures by cause with their first occurrences (for an unmet
+// expectation, also the bytes expected and received the first time).
 QJsonObject ReaderReportJson(const ReaderSnapshot& reader);
 
 // The whole run: the program and its version, the settings as given, start and end times

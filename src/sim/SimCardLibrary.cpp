@@ -160,7 +160,7 @@ std::optional<std::size_t> SimCardLibrary::FindReader(const char* name) const {
 }
 
 std::uint32_t SimCardLibrary::FindCard(std::uint32_t handle, SimCard*& card,
-                                        bool resetAllowed) const {
+                                       bool resetAllowed) const {
     const auto it = connections_.find(handle);
     if (it == connections_.end()) {
         return kInvalidHandle;
