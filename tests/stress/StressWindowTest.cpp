@@ -176,6 +176,32 @@ TEST_F(StressWindowTest, StopEndsARunUntilStop) {
     EXPECT_EQ(Cell(0, 3), QStringLiteral("0"));
 }
 
+TEST_F(StressWindowTest, CancellingTheCsvDialogKeepsTheFinishedRun) {
+    Click("ConnectCycleRadio");
+    EXPECT_EQ(Find<QSpinBox>("CountSpin")->suffix(), QStringLiteral(" cycles"));
+    Type(Find<QSpinBox>("CountSpin"), QStringLiteral("5"));
+    Click("StartBtn");
+    ASSERT_TRUE(WaitUntilIdle());
+    window_->SetSaveFileChooser([this](const QString& caption, const QString&) {
+        return caption.contains(QStringLiteral("CSV")) ? QString()
+                                                       : dir_.filePath(QStringLiteral("r.json"));
+    });
+    Click("CsvLogCheck");
+    Click("StartBtn");
+    EXPECT_TRUE(Find<QPushButton>("StartBtn")->isEnabled());
+    Click("SaveReportBtn");
+    EXPECT_TRUE(boxes_.Boxes().empty()) << boxes_.Errors().front();
+    QFile file(dir_.filePath(QStringLiteral("r.json")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QJsonObject report = QJsonDocument::fromJson(file.readAll()).object();
+    EXPECT_EQ(report[QStringLiteral("readers")][0][QStringLiteral("done")].toInt(), 5);
+    // With a script, the count, the resets and the pauses count passes.
+    Click("ScriptRadio");
+    EXPECT_EQ(Find<QSpinBox>("CountSpin")->suffix(), QStringLiteral(" passes"));
+    EXPECT_EQ(Find<QSpinBox>("ResetEverySpin")->suffix(), QStringLiteral(" passes"));
+    EXPECT_EQ(Find<QSpinBox>("PauseSpin")->suffix(), QStringLiteral(" between passes"));
+}
+
 TEST_F(StressWindowTest, RefusesARunWithoutReadersOrWithAFaultyScript) {
     auto* readers = Find<QListWidget>("ReaderList");
     readers->setFocus();
