@@ -1,6 +1,7 @@
 #include "insight/StressReport.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSaveFile>
@@ -152,6 +153,21 @@ bool SaveStressReport(const QString& path, const QJsonObject& report, QString& e
         error = file.errorString();
         return false;
     }
+    return true;
+}
+
+bool CanSaveReport(const QString& path, QString& error) {
+    if (QFileInfo(path).isDir()) {
+        error = QStringLiteral("it is a directory");
+        return false;
+    }
+    // The same temporary file the save writes, given up again: nothing is left behind.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        error = file.errorString();
+        return false;
+    }
+    file.cancelWriting();
     return true;
 }
 

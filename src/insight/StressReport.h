@@ -30,6 +30,9 @@ QJsonObject StressReportJson(const QString& programVersion, const QJsonObject& s
 
 // Writes the report atomically (a failed save leaves no partial file); false with the reason.
 bool SaveStressReport(const QString& path, const QJsonObject& report, QString& error);
+// Whether a report can be saved at `path`, checked before a run and writing nothing; false
+// with the reason.
+bool CanSaveReport(const QString& path, QString& error);
 
 // The workload of the script file at `path`; an empty factory and the reason (the file
 // cannot be read, or the parser's error with its line and column) otherwise.
