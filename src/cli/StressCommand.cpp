@@ -14,6 +14,7 @@
 
 #include "cli/CliCommands.h"
 #include "cli/ReaderChoice.h"
+#include "core/session/LockedCardLibrary.h"
 #include "core/stress/ApduWorkload.h"
 #include "core/stress/StressRun.h"
 #include "insight/PcscCodeNames.h"
@@ -35,13 +36,15 @@ void OnInterrupt(int) {
     interrupted = true;
 }
 
-// SIGINT sets the flag while the run goes; the previous handler comes back afterwards.
+// SIGINT sets the flag while the run goes; the previous handler comes back afterwards. The
+// handler serves once: a second SIGINT ends the program at once.
 class InterruptGuard {
   public:
     InterruptGuard() {
         interrupted = false;
         struct sigaction action {};
         action.sa_handler = OnInterrupt;
+        action.sa_flags = SA_RESETHAND;
         sigemptyset(&action.sa_mask);
         sigaction(SIGINT, &action, &previous_);
     }
@@ -57,6 +60,7 @@ struct Options {
     StressSettings settings;
     std::vector<std::string> readers;
     CardLibraryFactory libraries;
+    std::shared_ptr<SimCardLibrary> simulated;  // one library for every worker, as the service
     std::uint64_t maxFailures = 0;
     QString jsonPath;
     QString csvPath;
@@ -121,12 +125,19 @@ std::optional<int> ParseOptions(const QStringList& args, const StressCommandHook
          QStringLiteral("NAME|INDEX")},
         {QStringLiteral("all-readers"), QStringLiteral("Every attached reader.")},
         {QStringLiteral("simulated"), QStringLiteral("The built-in simulated readers.")},
-        {QStringLiteral("count"), QStringLiteral("Commands per reader."), QStringLiteral("N")},
+        {QStringLiteral("simulated-latency-ms"),
+         QStringLiteral("Each simulated reader's latency per connect and command."),
+         QStringLiteral("MS")},
+        {QStringLiteral("count"),
+         QStringLiteral("Commands per reader (with --script: passes of the script)."),
+         QStringLiteral("N")},
         {QStringLiteral("duration"), QStringLiteral("Seconds per reader."),
          QStringLiteral("SECONDS")},
-        {QStringLiteral("reset-every"), QStringLiteral("Reset the card every K commands."),
+        {QStringLiteral("reset-every"),
+         QStringLiteral("Reset the card every K commands (with --script: every K passes)."),
          QStringLiteral("K")},
-        {QStringLiteral("pause-ms"), QStringLiteral("Pause between commands."),
+        {QStringLiteral("pause-ms"),
+         QStringLiteral("Pause between commands (with --script: between passes)."),
          QStringLiteral("N")},
         {QStringLiteral("max-failures"), QStringLiteral("Failures allowed (default 0)."),
          QStringLiteral("N")},
@@ -174,15 +185,22 @@ std::optional<int> ParseOptions(const QStringList& args, const StressCommandHook
     std::uint64_t durationSeconds = 0;
     std::uint64_t resetEvery = 0;
     std::uint64_t pauseMs = 0;
+    std::uint64_t latencyMs = 0;
     if (!ParseCount(parser, QStringLiteral("count"), options.settings.count, false, error) ||
+        !ParseCount(parser, QStringLiteral("simulated-latency-ms"), latencyMs, true, error) ||
         !ParseCount(parser, QStringLiteral("duration"), durationSeconds, false, error) ||
         !ParseCount(parser, QStringLiteral("reset-every"), resetEvery, true, error) ||
         !ParseCount(parser, QStringLiteral("pause-ms"), pauseMs, true, error) ||
         !ParseCount(parser, QStringLiteral("max-failures"), options.maxFailures, true, error)) {
         return usage(error);
     }
-    if (resetEvery > UINT32_MAX || pauseMs > UINT32_MAX || durationSeconds > UINT32_MAX) {
+    if (resetEvery > UINT32_MAX || pauseMs > UINT32_MAX || durationSeconds > UINT32_MAX ||
+        latencyMs > UINT32_MAX / 1000) {
         return usage(QStringLiteral("a number is too large"));
+    }
+    if (parser.isSet(QStringLiteral("simulated-latency-ms")) &&
+        !parser.isSet(QStringLiteral("simulated"))) {
+        return usage(QStringLiteral("--simulated-latency-ms needs --simulated"));
     }
     options.settings.duration = std::chrono::seconds(durationSeconds);
     options.settings.resetEvery = static_cast<std::uint32_t>(resetEvery);
@@ -201,14 +219,21 @@ std::optional<int> ParseOptions(const QStringList& args, const StressCommandHook
     std::vector<std::string> attached;
     if (parser.isSet(QStringLiteral("simulated"))) {
         attached = kSimulatedReaders;
-        options.libraries = [] {
-            auto library = std::make_unique<SimCardLibrary>(kSimulatedReaders);
-            for (std::size_t i = 0; i < kSimulatedReaders.size(); ++i) {
-                library->InsertCard(static_cast<int>(i), SimCardKind::CpuT1);
-            }
-            return library;
+        options.simulated = std::make_shared<SimCardLibrary>(kSimulatedReaders);
+        for (std::size_t i = 0; i < kSimulatedReaders.size(); ++i) {
+            const int reader = static_cast<int>(i);
+            options.simulated->InsertCard(reader, SimCardKind::CpuT1);
+            options.simulated->SetReaderTiming(
+                reader, {.latencyUs = static_cast<std::uint32_t>(latencyMs * 1000)});
+        }
+        if (hooks.simulated) {
+            hooks.simulated(*options.simulated);
+        }
+        options.libraries = [library = options.simulated] {
+            return std::make_unique<LockedCardLibrary>(*library, library->SharedLock());
         };
         options.settingsJson[QStringLiteral("simulated")] = true;
+        options.settingsJson[QStringLiteral("simulatedLatencyMs")] = static_cast<double>(latencyMs);
     } else {
         options.libraries = [] { return std::make_unique<PcscCardLibrary>(); };
         PcscCardLibrary library;
@@ -258,10 +283,14 @@ void PrintSummary(const std::vector<ReaderSnapshot>& readers, QTextStream& out) 
             for (const FailureSample& sample : tally.first) {
                 first.append(QStringLiteral("#%1").arg(sample.index));
             }
-            out << QStringLiteral("    %1: %2 (first %3)\n")
+            out << QStringLiteral("    %1: %2 (first %3)")
                        .arg(FailureCauseText(cause))
                        .arg(tally.count)
                        .arg(first.join(QLatin1Char(' ')));
+            if (tally.firstMismatch) {
+                out << "; " << MismatchDetailText(*tally.firstMismatch);
+            }
+            out << '\n';
         }
     }
     out.flush();
@@ -288,6 +317,12 @@ int RunStressCommand(const QStringList& args, QTextStream& out, QTextStream& err
     Options options;
     if (const auto status = ParseOptions(args, hooks, out, err, options)) {
         return *status;
+    }
+    // A report that could not be saved at the end of a long run is known now.
+    if (QString error; !options.jsonPath.isEmpty() && !CanSaveReport(options.jsonPath, error)) {
+        err << "zp-readertest-cli stress: cannot write " << options.jsonPath << ": " << error
+            << Qt::endl;
+        return kExitUsage;
     }
     ExchangeCsvLog csv;
     std::string csvError;
@@ -337,14 +372,18 @@ int RunStressCommand(const QStringList& args, QTextStream& out, QTextStream& err
     std::vector<ReaderSnapshot> readers;
     std::uint64_t failures = 0;
     bool noConnection = false;
+    bool cardFailed = false;  // a card that did not answer its reset ended a reader's run
     for (std::size_t i = 0; i < run.ReaderCount(); ++i) {
         readers.push_back(run.Snapshot(i));
         failures += readers.back().stats.failed;
         noConnection |= readers.back().end->kind == RunEnd::Kind::ConnectFailed;
+        cardFailed |= readers.back().end->kind == RunEnd::Kind::ResetFailed;
     }
     PrintSummary(readers, out);
 
-    int status = noConnection ? kExitUsage : failures > options.maxFailures ? kExitFailures : 0;
+    int status = noConnection                                   ? kExitUsage
+                 : cardFailed || failures > options.maxFailures ? kExitFailures
+                                                                : 0;
     if (!csv.Close(csvError)) {
         err << "zp-readertest-cli stress: writing " << options.csvPath << " failed" << Qt::endl;
         status = kExitUsage;

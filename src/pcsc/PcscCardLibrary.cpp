@@ -295,6 +295,29 @@ std::uint32_t PcscCardLibrary::CardDisconnect(std::uint32_t card, std::uint32_t 
     return Code(rv);
 }
 
+std::uint32_t PcscCardLibrary::CardReconnect(std::uint32_t card, std::uint32_t shareMode,
+                                             std::uint32_t preferredProtocols,
+                                             std::uint32_t initialization,
+                                             std::uint32_t* activeProtocol) {
+    if (activeProtocol == nullptr) {
+        return kInvalidParameter;
+    }
+    PcscHandles::Card* entry = handles_->FindCard(card);
+    if (entry == nullptr) {
+        return kInvalidHandle;
+    }
+    DWORD protocol = 0;
+    const LONG rv =
+        SCardReconnect(entry->native, shareMode, preferredProtocols, initialization, &protocol);
+    if (rv != SCARD_S_SUCCESS) {
+        return Code(rv);
+    }
+    entry->protocol = protocol;
+    *activeProtocol =
+        entry->storageCard ? kProtocolMemoryCard : static_cast<std::uint32_t>(entry->protocol);
+    return 0;
+}
+
 std::uint32_t PcscCardLibrary::CardTransmit(std::uint32_t card, const IoRequest* sendPci,
                                             const std::uint8_t* sendBuffer,
                                             std::uint32_t sendLength, IoRequest*,

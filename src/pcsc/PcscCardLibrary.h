@@ -42,6 +42,9 @@ class PcscCardLibrary : public CardLibrary {
                               std::uint32_t preferredProtocols, std::uint32_t* card,
                               std::uint32_t* activeProtocol) override;
     std::uint32_t CardDisconnect(std::uint32_t card, std::uint32_t disposition) override;
+    std::uint32_t CardReconnect(std::uint32_t card, std::uint32_t shareMode,
+                                std::uint32_t preferredProtocols, std::uint32_t initialization,
+                                std::uint32_t* activeProtocol) override;
     std::uint32_t CardTransmit(std::uint32_t card, const IoRequest* sendPci,
                                const std::uint8_t* sendBuffer, std::uint32_t sendLength,
                                IoRequest* recvPci, std::uint8_t* recvBuffer,

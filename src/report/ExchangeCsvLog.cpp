@@ -27,6 +27,8 @@ void ExchangeCsvLog::Write(const ExchangeRecord& record) {
     std::string outcome;
     if (record.result.code != 0) {
         outcome = codeName_ ? codeName_(record.result.code) : std::to_string(record.result.code);
+    } else if (record.result.mismatch) {
+        outcome = MismatchText(record.result.mismatch->kind);
     } else if (record.result.statusWord) {
         char sw[8];
         std::snprintf(sw, sizeof sw, "%02X %02X", *record.result.statusWord >> 8,

@@ -9,8 +9,9 @@
 #include "core/stress/StressRun.h"
 
 // Streams one CSV row per unit of a stress run to a file while the run goes: reader, index,
-// start time (UTC, µs), microseconds, and the status word or the failing call's code. Rows
-// go straight to the file; none are kept. Safe to write from several workers.
+// start time (UTC, µs), microseconds, and the status word, the failing call's code or the
+// unmet expectation ("data differs", "status word differs"). Rows go straight to the file;
+// none are kept. Safe to write from several workers.
 class ExchangeCsvLog {
   public:
     using CodeNamer = std::function<std::string(std::uint32_t)>;

@@ -1,6 +1,7 @@
 #include "report/StressReport.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSaveFile>
@@ -29,6 +30,9 @@ QString CauseKind(FailureCause::Kind kind) {
             return QStringLiteral("status word");
         case FailureCause::Kind::NoStatusWord:
             return QStringLiteral("no status word");
+        case FailureCause::Kind::DataDiffers:
+        case FailureCause::Kind::StatusWordDiffers:
+            return QStringLiteral("expectation");
     }
     return {};
 }
@@ -49,8 +53,17 @@ QString FailureCauseText(const FailureCause& cause) {
                                static_cast<std::uint8_t>(cause.value)));
         case FailureCause::Kind::NoStatusWord:
             return QStringLiteral("reply without status word");
+        case FailureCause::Kind::DataDiffers:
+            return QString::fromLatin1(MismatchText(ReplyMismatch::Kind::Data));
+        case FailureCause::Kind::StatusWordDiffers:
+            return QString::fromLatin1(MismatchText(ReplyMismatch::Kind::StatusWord));
     }
     return {};
+}
+
+QString MismatchDetailText(const ReplyMismatch& mismatch) {
+    return QStringLiteral("expected %1, received %2")
+        .arg(QString::fromStdString(mismatch.expected), HexBytes(mismatch.received));
 }
 
 QString RunEndDescription(const RunEnd& end) {
@@ -74,11 +87,17 @@ QJsonObject ReaderReportJson(const ReaderSnapshot& reader) {
             first.append(QJsonObject{{QStringLiteral("index"), Count(sample.index)},
                                      {QStringLiteral("time"), UtcTimeText(sample.unixMicros)}});
         }
-        causes.append(QJsonObject{{QStringLiteral("cause"), FailureCauseText(cause)},
-                                  {QStringLiteral("kind"), CauseKind(cause.kind)},
-                                  {QStringLiteral("value"), Count(cause.value)},
-                                  {QStringLiteral("count"), Count(tally.count)},
-                                  {QStringLiteral("first"), first}});
+        QJsonObject entry{{QStringLiteral("cause"), FailureCauseText(cause)},
+                          {QStringLiteral("kind"), CauseKind(cause.kind)},
+                          {QStringLiteral("value"), Count(cause.value)},
+                          {QStringLiteral("count"), Count(tally.count)},
+                          {QStringLiteral("first"), first}};
+        if (tally.firstMismatch) {
+            entry[QStringLiteral("expected")] =
+                QString::fromStdString(tally.firstMismatch->expected);
+            entry[QStringLiteral("received")] = HexBytes(tally.firstMismatch->received);
+        }
+        causes.append(entry);
     }
     return QJsonObject{
         {QStringLiteral("name"), QString::fromStdString(reader.reader)},
@@ -134,6 +153,21 @@ bool SaveStressReport(const QString& path, const QJsonObject& report, QString& e
         error = file.errorString();
         return false;
     }
+    return true;
+}
+
+bool CanSaveReport(const QString& path, QString& error) {
+    if (QFileInfo(path).isDir()) {
+        error = QStringLiteral("it is a directory");
+        return false;
+    }
+    // The same temporary file the save writes, given up again: nothing is left behind.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        error = file.errorString();
+        return false;
+    }
+    file.cancelWriting();
     return true;
 }
 

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <span>
 #include <string_view>
+#include <thread>
 
 #include "core/session/ReaderList.h"
 #include "sim/SimCardFactory.h"
@@ -158,7 +159,8 @@ std::optional<std::size_t> SimCardLibrary::FindReader(const char* name) const {
     return static_cast<std::size_t>(it - readerNames_.begin());
 }
 
-std::uint32_t SimCardLibrary::FindCard(std::uint32_t handle, SimCard*& card) const {
+std::uint32_t SimCardLibrary::FindCard(std::uint32_t handle, SimCard*& card,
+                                       bool resetAllowed) const {
     const auto it = connections_.find(handle);
     if (it == connections_.end()) {
         return kInvalidHandle;
@@ -170,8 +172,28 @@ std::uint32_t SimCardLibrary::FindCard(std::uint32_t handle, SimCard*& card) con
     if (!slot.card || slot.insertion != it->second.insertion) {
         return kRemovedCard;
     }
+    if (it->second.reset && !resetAllowed) {
+        return kResetCard;
+    }
     card = slot.card.get();
     return kSuccess;
+}
+
+void SimCardLibrary::WaitLatency(std::size_t reader) {
+    const std::chrono::microseconds latency = slots_[reader].timing.NextLatency();
+    if (latency.count() > 0) {
+        sharedLock_.ReleasedDuring([latency] { std::this_thread::sleep_for(latency); });
+    }
+}
+
+void SimCardLibrary::MarkOthersReset(std::uint32_t handle) {
+    const Connection& resetting = connections_.at(handle);
+    for (auto& [other, connection] : connections_) {
+        if (other != handle && connection.reader == resetting.reader &&
+            connection.insertion == resetting.insertion) {
+            connection.reset = true;
+        }
+    }
 }
 
 void SimCardLibrary::ApplyDeliveredLength(const char* operation, std::uint32_t& length) {
@@ -370,15 +392,22 @@ std::uint32_t SimCardLibrary::CardConnect(std::uint32_t context, const char* rea
     if (!index) {
         return kUnknownReader;
     }
-    const Slot& slot = slots_[*index];
-    if (!slot.card) {
+    if (!slots_[*index].card) {
         return kNoSmartcard;
     }
     if (refusedConnects_ > 0) {
         --refusedConnects_;
         return refuseCode_;
     }
-    slots_[*index].timing.Wait();
+    WaitLatency(*index);
+    // The card may have gone while the lock was given up.
+    const Slot& slot = slots_[*index];
+    if (!slot.attached) {
+        return kReaderUnavailable;
+    }
+    if (!slot.card) {
+        return kNoSmartcard;
+    }
     const std::uint32_t protocol = slot.card->Protocol();
     const bool memoryCard = protocol == kProtocolMemoryCard;
     if (!memoryCard && (preferredProtocols & protocol) == 0) {
@@ -404,12 +433,47 @@ std::uint32_t SimCardLibrary::CardDisconnect(std::uint32_t card, std::uint32_t d
         return kInvalidValue;
     }
     SimCard* model = nullptr;
-    const std::uint32_t code = FindCard(card, model);
-    connections_.erase(card);
+    const std::uint32_t code = FindCard(card, model, true);
     if (code == kSuccess && disposition != kDispositionLeave) {
         model->PowerDown();
+        MarkOthersReset(card);
     }
+    connections_.erase(card);
     return code;
+}
+
+std::uint32_t SimCardLibrary::CardReconnect(std::uint32_t card, std::uint32_t,
+                                            std::uint32_t preferredProtocols,
+                                            std::uint32_t initialization,
+                                            std::uint32_t* activeProtocol) {
+    if (const auto failure = faults_.Enter("CardReconnect")) {
+        return *failure;
+    }
+    SimCard* model = nullptr;
+    if (const std::uint32_t refusal = FindCard(card, model, true)) {
+        return refusal;
+    }
+    if (activeProtocol == nullptr) {
+        return kInvalidParameter;
+    }
+    if (initialization > kLastDisposition) {
+        return kInvalidValue;
+    }
+    const std::uint32_t protocol = model->Protocol();
+    if (protocol != kProtocolMemoryCard && (preferredProtocols & protocol) == 0) {
+        return kProtoMismatch;
+    }
+    WaitLatency(connections_.at(card).reader);
+    if (const std::uint32_t refusal = FindCard(card, model, true)) {
+        return refusal;
+    }
+    if (initialization != kDispositionLeave) {
+        model->PowerDown();
+        MarkOthersReset(card);
+    }
+    connections_.at(card).reset = false;
+    *activeProtocol = protocol;
+    return kSuccess;
 }
 
 std::uint32_t SimCardLibrary::CardTransmit(std::uint32_t card, const IoRequest* sendPci,
@@ -430,7 +494,13 @@ std::uint32_t SimCardLibrary::CardTransmit(std::uint32_t card, const IoRequest* 
     if (sendPci->protocol != model->Protocol()) {
         return kProtoMismatch;
     }
-    if (slots_[connections_.at(card).reader].timing.Exchange()) {
+    const std::size_t reader = connections_.at(card).reader;
+    WaitLatency(reader);
+    // The card may have gone while the lock was given up.
+    if (const std::uint32_t refusal = FindCard(card, model)) {
+        return refusal;
+    }
+    if (slots_[reader].timing.CountExchange()) {
         return kCommError;
     }
     std::vector<std::uint8_t> reply;

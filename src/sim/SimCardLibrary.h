@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/session/CardLibrary.h"
+#include "core/session/SharedCallLock.h"
 #include "sim/SimCard.h"
 #include "sim/SimFaultPlan.h"
 #include "sim/SimReaderTiming.h"
@@ -75,7 +76,9 @@ class SimCardLibrary : public CardLibrary {
     SimTimingSettings ReaderTiming(int reader) const;
 
     // The library is not thread-safe: threads that share it hold this lock around every call.
-    std::recursive_mutex& SharedLock() { return sharedLock_; }
+    // A connect's or a transmit's latency is waited with the lock given up, as a card answers
+    // on its own reader while the service serves the others.
+    SharedCallLock& SharedLock() { return sharedLock_; }
 
     // Reader operations.
     std::uint32_t CardEstablishContext(std::uint32_t scope, const void* reserved1,
@@ -89,6 +92,10 @@ class SimCardLibrary : public CardLibrary {
                               std::uint32_t preferredProtocols, std::uint32_t* card,
                               std::uint32_t* activeProtocol) override;
     std::uint32_t CardDisconnect(std::uint32_t card, std::uint32_t disposition) override;
+    // Refusable through FailNext("CardReconnect", code): a card that does not answer again.
+    std::uint32_t CardReconnect(std::uint32_t card, std::uint32_t shareMode,
+                                std::uint32_t preferredProtocols, std::uint32_t initialization,
+                                std::uint32_t* activeProtocol) override;
     std::uint32_t CardTransmit(std::uint32_t card, const IoRequest* sendPci,
                                const std::uint8_t* sendBuffer, std::uint32_t sendLength,
                                IoRequest* recvPci, std::uint8_t* recvBuffer,
@@ -175,6 +182,8 @@ class SimCardLibrary : public CardLibrary {
         std::size_t reader = 0;
         std::uint32_t context = 0;
         std::uint32_t insertion = 0;
+        // Another handle reset the card: calls answer "reset card" until this one reconnects.
+        bool reset = false;
     };
     struct RawList {
         std::string bytes;
@@ -183,8 +192,13 @@ class SimCardLibrary : public CardLibrary {
 
     std::uint32_t CheckContext(std::uint32_t context) const;
     std::optional<std::size_t> FindReader(const char* name) const;
-    // The card behind a handle, or the code refusing the handle.
-    std::uint32_t FindCard(std::uint32_t handle, SimCard*& card) const;
+    // The card behind a handle, or the code refusing the handle; a handle left reset by
+    // another one is refused unless `resetAllowed`.
+    std::uint32_t FindCard(std::uint32_t handle, SimCard*& card, bool resetAllowed = false) const;
+    // The reader's next latency, waited with the shared lock given up.
+    void WaitLatency(std::size_t reader);
+    // A reset through one handle, seen by every other handle on that card.
+    void MarkOthersReset(std::uint32_t handle);
     void ApplyDeliveredLength(const char* operation, std::uint32_t& length);
 
     // One call of a family's operation: failure injection, handle, family check.
@@ -219,5 +233,5 @@ class SimCardLibrary : public CardLibrary {
     std::optional<RawList> rawList_;
     std::optional<std::vector<std::uint8_t>> nextReply_;
     std::string readerTypeText_ = "ZP-SIM Reader";
-    std::recursive_mutex sharedLock_;
+    SharedCallLock sharedLock_;
 };

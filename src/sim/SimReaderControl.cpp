@@ -1,6 +1,7 @@
 #include "sim/SimReaderControl.h"
 
 #include <cstring>
+#include <mutex>
 
 #include "core/session/PcscCodes.h"
 #include "sim/SimCardLibrary.h"
@@ -207,6 +208,8 @@ std::uint32_t SimReaderControl::FeatureRequestCode() const {
 }
 
 std::unique_ptr<ReaderControl> SimReaderControlFactory::Create() {
+    // The snapshot reads the library that stress and script workers drive meanwhile.
+    std::lock_guard lock(library_.SharedLock());
     std::vector<SimReaderSnapshot> readers;
     std::uint32_t context = 0;
     library_.CardEstablishContext(2, nullptr, nullptr, &context);

@@ -48,8 +48,8 @@ class SimReaderControl : public ReaderControl {
     const SimReaderSnapshot* open_ = nullptr;
 };
 
-// Makes connections to the readers of a simulated library, as they are at the time: call
-// Create on the thread that drives the library.
+// Makes connections to the readers of a simulated library, as they are at the time. Create
+// takes the library's shared lock, so it may run beside workers that use the library.
 class SimReaderControlFactory : public ReaderControlFactory {
   public:
     explicit SimReaderControlFactory(SimCardLibrary& library) : library_(library) {}

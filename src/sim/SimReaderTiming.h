@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <random>
 
@@ -26,6 +27,10 @@ class SimReaderTiming {
     void Wait();
     // Waits a transmit's latency and answers whether this transmit fails.
     bool Exchange();
+    // The next latency, for a caller that waits it itself.
+    std::chrono::microseconds NextLatency();
+    // Counts a transmit and answers whether it fails.
+    bool CountExchange();
 
   private:
     SimTimingSettings settings_;

@@ -57,6 +57,8 @@ TEST(PcscCardLibraryRefusals, UnknownCardHandle) {
     std::uint32_t length = 16;
     for (std::uint32_t card : {0u, 1u, 12345u}) {
         EXPECT_EQ(library.CardDisconnect(card, 3), kInvalidHandle);
+        std::uint32_t protocol = 0;
+        EXPECT_EQ(library.CardReconnect(card, 2, 3, 1, &protocol), kInvalidHandle);
         length = 16;
         EXPECT_EQ(library.CardTransmit(card, &pci, command, 5, &recvPci, buffer.data(), &length),
                   kInvalidHandle);

@@ -93,6 +93,10 @@ class FuzzCardLibrary : public CardLibrary {
     std::uint32_t CardDisconnect(std::uint32_t card, std::uint32_t) override {
         return Answer(card);
     }
+    std::uint32_t CardReconnect(std::uint32_t card, std::uint32_t, std::uint32_t, std::uint32_t,
+                                std::uint32_t*) override {
+        return Answer(card);
+    }
     std::uint32_t CardTransmit(std::uint32_t card, const IoRequest*, const std::uint8_t* send,
                                std::uint32_t sendLength, IoRequest*, std::uint8_t* recv,
                                std::uint32_t* recvLength) override;

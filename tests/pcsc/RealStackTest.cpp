@@ -182,6 +182,23 @@ TEST_F(RealStack, RemovedCardFailsItsExchange) {
     library_.CardDisconnect(handle, kLeaveCard);
 }
 
+// pcsc-lite marks the other handles on a card that one handle resets: they answer
+// SCARD_W_RESET_CARD until they reconnect.
+TEST_F(RealStack, AResetThroughOneHandleMarksTheOtherUntilItReconnects) {
+    InsertCard(first_, kFirstReader);
+    std::uint32_t mine = 0, other = 0, protocol = 0;
+    ASSERT_EQ(library_.CardConnect(context_, kFirstReader, kShared, kT0OrT1, &mine, &protocol), 0u);
+    ASSERT_EQ(library_.CardConnect(context_, kFirstReader, kShared, kT0OrT1, &other, &protocol),
+              0u);
+    EXPECT_EQ(library_.CardReconnect(other, kShared, kT0OrT1, kDispositionReset, &protocol), 0u);
+    std::vector<std::uint8_t> answer;
+    EXPECT_EQ(GetChallenge(mine, protocol, answer), pcsc_codes::kResetCard);
+    EXPECT_EQ(library_.CardReconnect(mine, kShared, kT0OrT1, kDispositionLeave, &protocol), 0u);
+    EXPECT_EQ(GetChallenge(mine, protocol, answer), 0u);
+    EXPECT_EQ(library_.CardDisconnect(other, kLeaveCard), 0u);
+    EXPECT_EQ(library_.CardDisconnect(mine, kLeaveCard), 0u);
+}
+
 TEST_F(RealStack, ReceiveLengthIsNeverExceeded) {
     InsertCard(first_, kFirstReader);
     std::uint32_t handle = 0;

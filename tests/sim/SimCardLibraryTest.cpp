@@ -339,6 +339,38 @@ TEST_F(SimCardLibraryTest, DisconnectWithEjectPowersTheCardDown) {
     EXPECT_EQ(kInvalidValue, library_.CardDisconnect(handle, 7));
 }
 
+// As pcsc-lite does: a reset through one handle leaves every other handle on that card
+// answering "reset card" until it reconnects; a reset of its own clears the mark too.
+TEST_F(SimCardLibraryTest, AResetMarksTheOtherHandlesUntilTheyReconnect) {
+    const std::uint32_t context = Context();
+    library_.InsertCard(0, SimCardKind::CpuT1);
+    const std::uint32_t mine = Connect(context);
+    const std::uint32_t other = Connect(context);
+    const std::uint32_t third = Connect(context);
+    std::vector<std::uint8_t> reply;
+    std::uint32_t protocol = 0;
+
+    ASSERT_EQ(kSuccess, library_.CardReconnect(other, kShared, kT0OrT1, 0, &protocol));
+    EXPECT_EQ(kSuccess, Transmit(mine, kGetChallenge8, reply)) << "leave resets nothing";
+    ASSERT_EQ(kSuccess, library_.CardReconnect(other, kShared, kT0OrT1, 1, &protocol));
+    EXPECT_EQ(protocol, 2u);
+    EXPECT_EQ(kSuccess, Transmit(other, kGetChallenge8, reply)) << "its own reset";
+    EXPECT_EQ(kResetCard, Transmit(mine, kGetChallenge8, reply));
+    EXPECT_EQ(kResetCard, Transmit(mine, kGetChallenge8, reply)) << "until it reconnects";
+    ASSERT_EQ(kSuccess, library_.CardReconnect(mine, kShared, kT0OrT1, 0, &protocol));
+    EXPECT_EQ(kSuccess, Transmit(mine, kGetChallenge8, reply));
+    ASSERT_EQ(kSuccess, library_.CardReconnect(third, kShared, kT0OrT1, 1, &protocol))
+        << "a reset handle may reset the card itself";
+    EXPECT_EQ(kSuccess, Transmit(third, kGetChallenge8, reply));
+
+    ASSERT_EQ(kSuccess, library_.CardDisconnect(other, 1));
+    EXPECT_EQ(kResetCard, Transmit(mine, kGetChallenge8, reply)) << "a disconnect with reset";
+    EXPECT_EQ(kSuccess, library_.CardDisconnect(mine, 0)) << "a reset handle disconnects";
+    EXPECT_EQ(kInvalidHandle, library_.CardReconnect(mine, kShared, kT0OrT1, 0, &protocol));
+    library_.RemoveCard(0);
+    EXPECT_EQ(kRemovedCard, library_.CardReconnect(third, kShared, kT0OrT1, 1, &protocol));
+}
+
 TEST_F(SimCardLibraryTest, TransmitChecksItsArguments) {
     const std::uint32_t context = Context();
     library_.InsertCard(0, SimCardKind::CpuT0);

@@ -4,6 +4,7 @@
 
 #include <signal.h>
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -12,6 +13,7 @@
 #include <QTextStream>
 
 #include "cli/StressCommand.h"
+#include "sim/SimCardLibrary.h"
 
 namespace {
 
@@ -58,6 +60,21 @@ TEST(StressCommand, RefusesWhatItCannotRun) {
         {{QStringLiteral("--connect-cycle"), QStringLiteral("--simulated"),
           QStringLiteral("--bogus")},
          "Unknown option 'bogus'"},
+        {{QStringLiteral("--connect-cycle"), QStringLiteral("--simulated-latency-ms"),
+          QStringLiteral("20")},
+         "--simulated-latency-ms needs --simulated"},
+        // Reports that could not be written at the end are refused before the run.
+        {{QStringLiteral("--connect-cycle"), QStringLiteral("--simulated"),
+          QStringLiteral("--all-readers"), QStringLiteral("--json"),
+          QStringLiteral("/nonexistent/r.json")},
+         "cannot write /nonexistent/r.json: "},
+        {{QStringLiteral("--connect-cycle"), QStringLiteral("--simulated"),
+          QStringLiteral("--all-readers"), QStringLiteral("--json"), QDir::tempPath()},
+         "it is a directory"},
+        {{QStringLiteral("--connect-cycle"), QStringLiteral("--simulated"),
+          QStringLiteral("--all-readers"), QStringLiteral("--csv"),
+          QStringLiteral("/nonexistent/log.csv")},
+         "cannot write /nonexistent/log.csv: "},
     };
     for (const Case& c : cases) {
         const Outcome outcome = RunCommand(c.args);
@@ -104,6 +121,28 @@ TEST(StressCommand, RunsEveryChosenReaderAndWritesTheReports) {
     EXPECT_EQ(log.readAll().count('\n'), 51);
 }
 
+TEST(StressCommand, ACardThatDoesNotAnswerItsResetFailsTheRun) {
+    QTemporaryDir dir;
+    const QString json = dir.filePath(QStringLiteral("report.json"));
+    StressCommandHooks hooks;
+    hooks.simulated = [](SimCardLibrary& sim) { sim.FailNext("CardReconnect", 0x80100066); };
+    const Outcome outcome = RunCommand(
+        {QStringLiteral("--apdu"), QStringLiteral("0084000008"), QStringLiteral("--simulated"),
+         QStringLiteral("--reader"), QStringLiteral("0"), QStringLiteral("--count"),
+         QStringLiteral("10"), QStringLiteral("--reset-every"), QStringLiteral("3"),
+         QStringLiteral("--max-failures"), QStringLiteral("5"), QStringLiteral("--json"), json},
+        hooks);
+    EXPECT_EQ(outcome.status, 1) << outcome.err.toStdString();
+    EXPECT_TRUE(outcome.out.contains(QStringLiteral("no answer after a reset (")))
+        << outcome.out.toStdString();
+    QFile file(json);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QJsonObject reader =
+        QJsonDocument::fromJson(file.readAll()).object()[QStringLiteral("readers")][0].toObject();
+    EXPECT_EQ(reader[QStringLiteral("done")].toInt(), 4);
+    EXPECT_EQ(reader[QStringLiteral("failed")].toInt(), 1);
+}
+
 TEST(StressCommand, SigintStopsTheRunAndPrintsTheSummary) {
     StressCommandHooks hooks;
     hooks.started = [] { raise(SIGINT); };
@@ -113,6 +152,19 @@ TEST(StressCommand, SigintStopsTheRunAndPrintsTheSummary) {
         hooks);
     EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();
     EXPECT_EQ(outcome.out.count(QStringLiteral("  stopped\n")), 2) << outcome.out.toStdString();
+}
+
+TEST(StressCommandDeathTest, ASecondSigintEndsTheProgramAtOnce) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    StressCommandHooks hooks;
+    hooks.started = [] {
+        raise(SIGINT);
+        raise(SIGINT);
+    };
+    EXPECT_EXIT(RunCommand({QStringLiteral("--connect-cycle"), QStringLiteral("--simulated"),
+                            QStringLiteral("--all-readers")},
+                           hooks),
+                ::testing::KilledBySignal(SIGINT), "");
 }
 
 }  // namespace

@@ -3,6 +3,9 @@
 // and the exchange log.
 #include <gtest/gtest.h>
 
+#include <QJsonArray>
+#include <QJsonObject>
+
 #include <chrono>
 #include <fstream>
 #include <mutex>
@@ -12,6 +15,7 @@
 #include "core/stress/ScriptWorkload.h"
 #include "core/stress/StressRun.h"
 #include "report/ExchangeCsvLog.h"
+#include "report/StressReport.h"
 #include "sim/SimCardLibrary.h"
 
 namespace {
@@ -62,6 +66,9 @@ TEST_F(StressRunTest, CountsAndCausesAreExact) {
         RunEnd::Kind end;
         FailureCause cause;  // the only cause expected when `failed` > 0
         std::vector<std::uint64_t> firstIndices;
+        const char* expected = nullptr;  // an unmet expectation's bytes, first time
+        std::size_t receivedLength = 0;  // and how many bytes it met instead
+        bool longReply = false;          // the card answers 2048 bytes and 90 00 first
     };
     const FailureCause comm{FailureCause::Kind::Code, 0x80100013};
     const FailureCause notFound{FailureCause::Kind::StatusWord, 0x6A82};
@@ -119,8 +126,33 @@ TEST_F(StressRunTest, CountsAndCausesAreExact) {
          3,
          3,
          RunEnd::Kind::Completed,
-         {FailureCause::Kind::StatusWord, 0x9000},
-         {0, 1, 2}},
+         {FailureCause::Kind::StatusWordDiffers, 0},
+         {0, 1, 2},
+         "6A 82",
+         2},
+        {"a script whose data differs",
+         Script("00 84 00 00 08 [XX XX XX XX] (90 00)"),
+         {.count = 2},
+         0,
+         2,
+         2,
+         RunEnd::Kind::Completed,
+         {FailureCause::Kind::DataDiffers, 0},
+         {0, 1},
+         "XX XX XX XX",
+         8},
+        {"a reply longer than 1024 bytes",
+         Apdu({0x00, 0xB0, 0x00, 0x00, 0x00, 0x08, 0x00}),
+         {.count = 1},
+         0,
+         1,
+         0,
+         RunEnd::Kind::Completed,
+         {},
+         {},
+         nullptr,
+         0,
+         true},
         {"connect cycles",
          ConnectCycle(),
          {.count = 12, .exclusive = true},
@@ -134,6 +166,11 @@ TEST_F(StressRunTest, CountsAndCausesAreExact) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         sim_.SetReaderTiming(1, {.failEvery = c.failEvery});
+        if (c.longReply) {
+            std::vector<std::uint8_t> reply(2048, 0x5A);
+            reply.insert(reply.end(), {0x90, 0x00});
+            sim_.SetNextTransmitReply(reply);
+        }
         StressRun run(Libraries(), c.workload, c.settings);
         run.Start({"Sim B"});
         run.Wait();
@@ -153,6 +190,11 @@ TEST_F(StressRunTest, CountsAndCausesAreExact) {
                 EXPECT_GE(sample.unixMicros, snapshot.startUnixMicros);
             }
             EXPECT_EQ(indices, c.firstIndices);
+            EXPECT_EQ(tally.firstMismatch.has_value(), c.expected != nullptr);
+            if (tally.firstMismatch && c.expected) {
+                EXPECT_EQ(tally.firstMismatch->expected, c.expected);
+                EXPECT_EQ(tally.firstMismatch->received.size(), c.receivedLength);
+            }
         }
         EXPECT_TRUE(run.Finished());
     }
@@ -166,23 +208,110 @@ TEST_F(StressRunTest, ResetsReconnectEveryKCommandsAndEveryHandleIsReleased) {
         EXPECT_EQ(run.Snapshot(r).stats.done, 10u);
         EXPECT_EQ(run.Snapshot(r).atr, sim_.CardIn(0)->Atr());
     }
-    // Per reader: the first connect and three resets (after 3, 6 and 9 commands).
-    EXPECT_EQ(sim_.CallCount("CardConnect"), 8);
-    EXPECT_EQ(sim_.CallCount("CardDisconnect"), 8);
+    // Per reader: one connect, three resets in place (after 3, 6 and 9 commands), and
+    // neither reader's reset disturbs the other's card.
+    EXPECT_EQ(sim_.CallCount("CardConnect"), 2);
+    EXPECT_EQ(sim_.CallCount("CardReconnect"), 6);
+    EXPECT_EQ(sim_.CallCount("CardDisconnect"), 2);
+    EXPECT_EQ(run.Snapshot(0).stats.failed + run.Snapshot(1).stats.failed, 0u);
     EXPECT_EQ(sim_.CallCount("CardEstablishContext"), 2);
     EXPECT_EQ(sim_.CallCount("CardReleaseContext"), 2);
 }
 
-TEST_F(StressRunTest, LatenciesLieInTheInjectedRange) {
-    sim_.SetReaderTiming(0, {.latencyUs = 4000, .jitterUs = 4000});
-    StressRun run(Libraries(), Apdu(kGetChallenge), {.count = 40});
+TEST_F(StressRunTest, AResetByAnotherProgramFailsOneUnitThenTheRunReconnects) {
+    StressRun run(Libraries(), Apdu(kGetChallenge), {.count = 20});
+    run.SetExchangeObserver([&](const ExchangeRecord& record) {
+        if (record.index == 4) {
+            // Another program on the same reader disconnects with a reset.
+            std::lock_guard lock(sim_.SharedLock());
+            std::uint32_t context = 0, card = 0, protocol = 0;
+            sim_.CardEstablishContext(kScopeUser, nullptr, nullptr, &context);
+            sim_.CardConnect(context, "Sim A", kShareShared, kProtocolT1, &card, &protocol);
+            sim_.CardDisconnect(card, kDispositionReset);
+            sim_.CardReleaseContext(context);
+        }
+    });
     run.Start({"Sim A"});
     run.Wait();
-    const LatencyHistogram& latency = run.Snapshot(0).stats.latency;
-    EXPECT_GE(latency.Min(), 4000u);
-    EXPECT_GE(latency.Percentile(50), 4000u);
-    EXPECT_LE(latency.Percentile(50), 8000u);
-    EXPECT_GT(latency.Max(), latency.Min());
+    const ReaderSnapshot snapshot = run.Snapshot(0);
+    EXPECT_EQ(snapshot.end->kind, RunEnd::Kind::Completed);
+    EXPECT_EQ(snapshot.stats.done, 20u);
+    EXPECT_EQ(snapshot.stats.failed, 1u);
+    const FailureCause reset{FailureCause::Kind::Code, 0x80100068};
+    ASSERT_TRUE(snapshot.stats.causes.contains(reset));
+    EXPECT_EQ(snapshot.stats.causes.at(reset).first.at(0).index, 5u);
+    EXPECT_EQ(sim_.CallCount("CardReconnect"), 1);
+}
+
+TEST_F(StressRunTest, ACardThatDoesNotAnswerItsResetEndsTheRunAsItsFailure) {
+    struct Case {
+        const char* name;
+        StressWorkloadFactory workload;
+        StressSettings settings;
+        std::uint64_t done;
+    };
+    const Case cases[] = {
+        {"every K commands", Apdu(kGetChallenge), {.count = 10, .resetEvery = 3}, 4},
+        {"a script's reset", Script("00 84 00 00 08\nreset\n00 84 00 00 08"), {.count = 5}, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim_.FailNext("CardReconnect", 0x80100066);
+        const int disconnects = sim_.CallCount("CardDisconnect");
+        StressRun run(Libraries(), c.workload, c.settings);
+        run.Start({"Sim A"});
+        run.Wait();
+        const ReaderSnapshot snapshot = run.Snapshot(0);
+        EXPECT_EQ(snapshot.end->kind, RunEnd::Kind::ResetFailed);
+        EXPECT_EQ(snapshot.end->code, 0x80100066u);
+        EXPECT_EQ(snapshot.stats.done, c.done);
+        EXPECT_EQ(snapshot.stats.failed, 1u);
+        EXPECT_EQ(snapshot.stats.causes.at({FailureCause::Kind::Code, 0x80100066}).count, 1u);
+        // The handle the card did not answer on is still released.
+        EXPECT_EQ(sim_.CallCount("CardDisconnect"), disconnects + 1);
+    }
+}
+
+TEST_F(StressRunTest, StopEndsAScriptPassWithinOneCommand) {
+    std::string text;
+    for (int i = 0; i < 500; ++i) {
+        text += "00 84 00 00 08\n";
+    }
+    sim_.SetReaderTiming(0, {.latencyUs = 2000});
+    StressRun run(Libraries(), Script(text.c_str()), {});
+    run.Start({"Sim A"});
+    for (;;) {
+        std::lock_guard lock(sim_.SharedLock());
+        if (sim_.CallCount("CardTransmit") >= 3) {
+            break;
+        }
+    }
+    run.Stop();
+    run.Wait();
+    // Half a second of commands would be a whole pass; the pass cut short is not counted.
+    std::lock_guard lock(sim_.SharedLock());
+    EXPECT_LT(sim_.CallCount("CardTransmit"), 50);
+    EXPECT_EQ(run.Snapshot(0).stats.done, 0u);
+    EXPECT_EQ(run.Snapshot(0).end->kind, RunEnd::Kind::Stopped);
+}
+
+// Two slow readers side by side: each answers in its own latency, neither waits for the
+// other (sleeping under the shared lock made them take turns, at twice the time).
+TEST_F(StressRunTest, LatenciesLieInTheInjectedRangeOnEachReader) {
+    sim_.SetReaderTiming(0, {.latencyUs = 8000, .jitterUs = 4000});
+    sim_.SetReaderTiming(1, {.latencyUs = 8000, .jitterUs = 4000});
+    StressRun run(Libraries(), Apdu(kGetChallenge), {.count = 20});
+    const auto started = std::chrono::steady_clock::now();
+    run.Start({"Sim A", "Sim B"});
+    run.Wait();
+    // A connect and 20 commands of 8 to 12 ms: at most 252 ms.
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 330ms);
+    for (std::size_t r = 0; r < 2; ++r) {
+        const LatencyHistogram& latency = run.Snapshot(r).stats.latency;
+        EXPECT_GE(latency.Min(), 8000u);
+        EXPECT_LE(latency.Percentile(50), 12'500u) << "reader " << r;
+        EXPECT_GT(latency.Max(), latency.Min());
+    }
 }
 
 TEST_F(StressRunTest, StopEndsEveryReaderWithinOneCommand) {
@@ -261,6 +390,37 @@ TEST_F(StressRunTest, APulledCardEndsThatReaderOnlyAndTheLogStreamsEveryUnit) {
     EXPECT_EQ(rows, 56);
     EXPECT_EQ(removed, 1);
     EXPECT_EQ(ok, 55);
+}
+
+TEST_F(StressRunTest, AnUnmetExpectationIsNamedInTheLogAndTheReport) {
+    const std::string path = ::testing::TempDir() + "stress-expectations.csv";
+    ExchangeCsvLog log;
+    std::string error;
+    ASSERT_TRUE(log.Open(path, {"Sim A"}, {}, error));
+    StressRun run(Libraries(), Script("00 84 00 00 08 (90 00)\n00 84 00 00 08 (6A 82, 6A XX)"),
+                  {.count = 2});
+    run.SetExchangeObserver([&](const ExchangeRecord& record) { log.Write(record); });
+    run.Start({"Sim A"});
+    run.Wait();
+    ASSERT_TRUE(log.Close(error)) << error;
+    std::ifstream file(path);
+    std::string line;
+    std::getline(file, line);
+    int rows = 0;
+    while (std::getline(file, line)) {
+        ++rows;
+        EXPECT_TRUE(line.ends_with(",status word differs")) << line;
+    }
+    EXPECT_EQ(rows, 2);
+
+    const QJsonArray failures =
+        ReaderReportJson(run.Snapshot(0))[QStringLiteral("failures")].toArray();
+    ASSERT_EQ(failures.size(), 1);
+    const QJsonObject cause = failures[0].toObject();
+    EXPECT_EQ(cause[QStringLiteral("cause")].toString(), QStringLiteral("status word differs"));
+    EXPECT_EQ(cause[QStringLiteral("count")].toInt(), 2);
+    EXPECT_EQ(cause[QStringLiteral("expected")].toString(), QStringLiteral("6A 82, 6A XX"));
+    EXPECT_EQ(cause[QStringLiteral("received")].toString(), QStringLiteral("90 00"));
 }
 
 TEST(ParseHexApdu, FollowsTheCommandRules) {

@@ -16,6 +16,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -26,9 +27,11 @@
 #include "app/StartUp.h"
 #include "core/session/LockedCardLibrary.h"
 #include "gui/SelectForm.h"
+#include "gui/properties/ReaderPropertiesForm.h"
 #include "gui/stress/StressWindow.h"
 #include "sim/SimCardLibrary.h"
 #include "sim/SimMsrLibrary.h"
+#include "sim/SimReaderControl.h"
 #include "sim/SimSamLibrary.h"
 #include "support/RecordingMessageBoxes.h"
 
@@ -77,6 +80,14 @@ class StressWindowTest : public ::testing::Test {
         QTest::mouseClick(Find<QAbstractButton>(button), Qt::LeftButton);
     }
 
+    // A radio button reacts to clicks on its circle and text only, not on the rest of a
+    // wide row: click on the circle.
+    void Choose(const char* radio) {
+        auto* button = Find<QRadioButton>(radio);
+        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(5, button->height() / 2));
+        EXPECT_TRUE(button->isChecked()) << radio;
+    }
+
     void Type(QWidget* field, const QString& text) {
         field->setFocus();
         QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
@@ -111,7 +122,8 @@ class StressWindowTest : public ::testing::Test {
     SimSamLibrary sam_;
     SimMsrLibrary msr_;
     RecordingMessageBoxes boxes_;
-    const Platform platform_{shared_, sam_, msr_, boxes_, QString(), nullptr, [this] {
+    SimReaderControlFactory controls_{card_};
+    const Platform platform_{shared_, sam_, msr_, boxes_, QString(), &controls_, [this] {
                                  return std::make_unique<LockedCardLibrary>(card_,
                                                                             card_.SharedLock());
                              }};
@@ -167,13 +179,62 @@ TEST_F(StressWindowTest, RunsTwoReadersShowsTheirFiguresAndSavesTheReport) {
 TEST_F(StressWindowTest, StopEndsARunUntilStop) {
     card_.SetReaderTiming(0, {.latencyUs = 500});
     Click("ConnectCycleRadio");
-    Click("UntilStopRadio");
+    Choose("UntilStopRadio");
     Click("StartBtn");
     ASSERT_TRUE(QTest::qWaitFor([this] { return Cell(0, 2).toInt() > 0; }, kDeadlineMs));
     Click("StopBtn");
     ASSERT_TRUE(WaitUntilIdle());
     EXPECT_EQ(Cell(0, 10), QStringLiteral("stopped"));
     EXPECT_EQ(Cell(0, 3), QStringLiteral("0"));
+}
+
+TEST_F(StressWindowTest, CancellingTheCsvDialogKeepsTheFinishedRun) {
+    Click("ConnectCycleRadio");
+    EXPECT_EQ(Find<QSpinBox>("CountSpin")->suffix(), QStringLiteral(" cycles"));
+    Type(Find<QSpinBox>("CountSpin"), QStringLiteral("5"));
+    Click("StartBtn");
+    ASSERT_TRUE(WaitUntilIdle());
+    window_->SetSaveFileChooser([this](const QString& caption, const QString&) {
+        return caption.contains(QStringLiteral("CSV")) ? QString()
+                                                       : dir_.filePath(QStringLiteral("r.json"));
+    });
+    Click("CsvLogCheck");
+    Click("StartBtn");
+    EXPECT_TRUE(Find<QPushButton>("StartBtn")->isEnabled());
+    Click("SaveReportBtn");
+    EXPECT_TRUE(boxes_.Boxes().empty()) << boxes_.Errors().front();
+    QFile file(dir_.filePath(QStringLiteral("r.json")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QJsonObject report = QJsonDocument::fromJson(file.readAll()).object();
+    EXPECT_EQ(report[QStringLiteral("readers")][0][QStringLiteral("done")].toInt(), 5);
+    // With a script, the count, the resets and the pauses count passes.
+    Click("ScriptRadio");
+    EXPECT_EQ(Find<QSpinBox>("CountSpin")->suffix(), QStringLiteral(" passes"));
+    EXPECT_EQ(Find<QSpinBox>("ResetEverySpin")->suffix(), QStringLiteral(" passes"));
+    EXPECT_EQ(Find<QSpinBox>("PauseSpin")->suffix(), QStringLiteral(" between passes"));
+}
+
+// Reader Properties reads the simulated library on the window's thread while the workers
+// connect and disconnect on theirs; the sanitizer build catches the two meeting.
+TEST_F(StressWindowTest, PropertiesRefreshBesideARun) {
+    Click("ConnectCycleRadio");
+    Choose("UntilStopRadio");
+    Click("StartBtn");
+    ASSERT_TRUE(QTest::qWaitFor([this] { return Cell(0, 2).toInt() > 0; }, kDeadlineMs));
+    windows_->mainForm->findChild<QAction*>(QStringLiteral("PropertiesItem"))->trigger();
+    ReaderPropertiesForm* form = windows_->mainForm->Properties();
+    ASSERT_NE(form, nullptr);
+    auto* refresh = form->findChild<QPushButton*>(QStringLiteral("RefreshBtn"));
+    for (int i = 0; i < 150; ++i) {
+        if (form->Busy()) {
+            ASSERT_TRUE(QSignalSpy(form, &ReaderPropertiesForm::JobFinished).wait(kDeadlineMs));
+        }
+        QTest::mouseClick(refresh, Qt::LeftButton);
+    }
+    Click("StopBtn");
+    ASSERT_TRUE(WaitUntilIdle());
+    EXPECT_EQ(Cell(0, 10), QStringLiteral("stopped"));
+    EXPECT_TRUE(boxes_.Errors().empty()) << boxes_.Errors().front();
 }
 
 TEST_F(StressWindowTest, RefusesARunWithoutReadersOrWithAFaultyScript) {

@@ -20,6 +20,9 @@ class MockCardLibrary : public CardLibrary {
                  std::uint32_t*),
                 (override));
     MOCK_METHOD(std::uint32_t, CardDisconnect, (std::uint32_t, std::uint32_t), (override));
+    MOCK_METHOD(std::uint32_t, CardReconnect,
+                (std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t*),
+                (override));
     MOCK_METHOD(std::uint32_t, CardTransmit,
                 (std::uint32_t, const IoRequest*, const std::uint8_t*, std::uint32_t, IoRequest*,
                  std::uint8_t*, std::uint32_t*),

@@ -64,6 +64,12 @@ class CardLibrary {
                                       std::uint32_t shareMode, std::uint32_t preferredProtocols,
                                       std::uint32_t* card, std::uint32_t* activeProtocol) = 0;
     virtual std::uint32_t CardDisconnect(std::uint32_t card, std::uint32_t disposition) = 0;
+    // Renews a connection in place; `initialization` is a disposition (leave, reset,
+    // unpower). It also clears the reset mark that another handle's reset left on it.
+    virtual std::uint32_t CardReconnect(std::uint32_t card, std::uint32_t shareMode,
+                                        std::uint32_t preferredProtocols,
+                                        std::uint32_t initialization,
+                                        std::uint32_t* activeProtocol) = 0;
     virtual std::uint32_t CardTransmit(std::uint32_t card, const IoRequest* sendPci,
                                        const std::uint8_t* sendBuffer, std::uint32_t sendLength,
                                        IoRequest* recvPci, std::uint8_t* recvBuffer,

@@ -3,13 +3,14 @@
 #include <mutex>
 
 #include "core/session/CardLibrary.h"
+#include "core/session/SharedCallLock.h"
 
 // A card library shared between threads: every call holds the given lock, so that a library
 // that is not thread-safe (the simulated reader) serves several workers and the windows one
 // call at a time.
 class LockedCardLibrary : public CardLibrary {
   public:
-    LockedCardLibrary(CardLibrary& library, std::recursive_mutex& mutex)
+    LockedCardLibrary(CardLibrary& library, SharedCallLock& mutex)
         : library_(library), mutex_(mutex) {}
 
     std::uint32_t CardEstablishContext(std::uint32_t scope, const void* reserved1,
@@ -41,6 +42,13 @@ class LockedCardLibrary : public CardLibrary {
     std::uint32_t CardDisconnect(std::uint32_t card, std::uint32_t disposition) override {
         std::lock_guard lock(mutex_);
         return library_.CardDisconnect(card, disposition);
+    }
+    std::uint32_t CardReconnect(std::uint32_t card, std::uint32_t shareMode,
+                                std::uint32_t preferredProtocols, std::uint32_t initialization,
+                                std::uint32_t* activeProtocol) override {
+        std::lock_guard lock(mutex_);
+        return library_.CardReconnect(card, shareMode, preferredProtocols, initialization,
+                                      activeProtocol);
     }
     std::uint32_t CardTransmit(std::uint32_t card, const IoRequest* sendPci,
                                const std::uint8_t* sendBuffer, std::uint32_t sendLength,
@@ -200,5 +208,5 @@ class LockedCardLibrary : public CardLibrary {
 
   private:
     CardLibrary& library_;
-    std::recursive_mutex& mutex_;
+    SharedCallLock& mutex_;
 };

@@ -25,6 +25,7 @@ inline constexpr std::uint32_t kNoReadersAvailable = 0x8010002E;
 inline constexpr std::uint32_t kReaderUnsupported = 0x8010001A;
 inline constexpr std::uint32_t kCommError = 0x80100013;
 inline constexpr std::uint32_t kUnresponsiveCard = 0x80100066;
+inline constexpr std::uint32_t kResetCard = 0x80100068;
 inline constexpr std::uint32_t kRemovedCard = 0x80100069;
 inline constexpr std::uint32_t kSecurityViolation = 0x8010006A;
 inline constexpr std::uint32_t kWrongChv = 0x8010006B;

@@ -26,7 +26,7 @@ class ApduWorkload : public StressWorkload {
 
   private:
     std::vector<std::uint8_t> command_;
-    std::array<std::uint8_t, ApduBufferSize> reply_{};
+    std::array<std::uint8_t, kMaxExtendedReply> reply_{};
 };
 
 // Connects to the card and disconnects with a reset: the card's power-up and the reader's

@@ -1,5 +1,6 @@
 #include "core/stress/ScriptWorkload.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "core/script/ScriptParser.h"
@@ -7,26 +8,51 @@
 #include "core/session/CardLibrary.h"
 
 namespace {
-// Disconnect with reset and connect again; the connection then holds the new card handle.
+// The card's reset on the run's own handle; a card that does not answer it leaves the
+// handle open for the run to release.
 std::uint32_t Reset(StressConnection& connection) {
-    const std::uint32_t gone =
-        connection.library.CardDisconnect(connection.card, kDispositionReset);
-    connection.card = 0;
-    if (gone != 0) {
-        return gone;
+    return connection.library.CardReconnect(connection.card, connection.shareMode,
+                                            kProtocolT0 | kProtocolT1, kDispositionReset,
+                                            &connection.protocol);
+}
+
+std::string StatusPatternsText(const std::vector<BytePattern>& words) {
+    std::string text;
+    for (const BytePattern& word : words) {
+        text += (text.empty() ? "" : ", ") + PatternText(word);
     }
-    return connection.library.CardConnect(connection.context, connection.reader.c_str(),
-                                          connection.shareMode, kProtocolT0 | kProtocolT1,
-                                          &connection.card, &connection.protocol);
+    return text;
+}
+
+// What of the reply the step did not expect: the status word when none of the expected
+// ones came, else the data.
+ReplyMismatch MismatchOf(const ScriptStep& step, const std::vector<std::uint8_t>& reply) {
+    const auto dataEnd = reply.end() - 2;
+    const std::vector<std::uint8_t> sw(dataEnd, reply.end());
+    const bool swMet = step.expectedStatus.empty() ||
+                       std::ranges::any_of(step.expectedStatus, [&](const BytePattern& word) {
+                           return word.size() == 2 && (word[0] == kAnyByte || word[0] == sw[0]) &&
+                                  (word[1] == kAnyByte || word[1] == sw[1]);
+                       });
+    if (!swMet) {
+        return {ReplyMismatch::Kind::StatusWord, StatusPatternsText(step.expectedStatus), sw};
+    }
+    return {ReplyMismatch::Kind::Data, PatternText(step.expectedData),
+            std::vector<std::uint8_t>(reply.begin(), dataEnd)};
 }
 }  // namespace
 
 UnitResult ScriptWorkload::RunUnit(StressConnection& connection) {
     UnitResult result;
     for (const ScriptStep& step : script_.steps) {
+        if (connection.Stopping()) {
+            result.interrupted = true;
+            return result;
+        }
         if (step.kind == ScriptStep::Kind::Reset) {
             result.code = Reset(connection);
             if (result.code != 0) {
+                result.resetFailed = true;
                 return result;
             }
             continue;
@@ -49,7 +75,7 @@ UnitResult ScriptWorkload::RunUnit(StressConnection& connection) {
         std::vector<std::size_t> differing;
         const std::vector<std::uint8_t> reply(reply_.begin(), reply_.begin() + length);
         if (CompareReply(step, reply, differing) == Verdict::Fail) {
-            result.unexpectedStatus = true;
+            result.mismatch = MismatchOf(step, reply);
             return result;
         }
     }

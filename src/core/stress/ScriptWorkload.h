@@ -9,8 +9,9 @@
 #include "core/stress/StressWorkload.h"
 
 // Runs a whole script per unit on the run's connection: its commands exactly as written,
-// each reply checked against its expectation, `reset` as a disconnect with reset and a new
-// connect. The unit fails at the first failed transmit or unmet expectation.
+// each reply checked against its expectation, `reset` as a reconnect with reset. The unit
+// fails at the first failed transmit, failed reset or unmet expectation, and ends early,
+// uncounted, when the run is stopped between two commands.
 class ScriptWorkload : public StressWorkload {
   public:
     explicit ScriptWorkload(Script script) : script_(std::move(script)) {}
@@ -19,7 +20,7 @@ class ScriptWorkload : public StressWorkload {
 
   private:
     Script script_;
-    std::array<std::uint8_t, ApduBufferSize> reply_{};
+    std::array<std::uint8_t, kMaxExtendedReply> reply_{};
 };
 
 // The workload of a script's text, one instance per worker; an empty factory and the

@@ -85,6 +85,7 @@ void StressRun::RunReader(std::size_t index) {
         (end.code = library->CardEstablishContext(kScopeUser, nullptr, nullptr, &context)) == 0) {
         StressConnection connection{*library, context, worker.state.reader,
                                     settings_.exclusive ? kShareExclusive : kShareShared};
+        connection.stop = &stop_;
         end.code = CheckCard(index, connection);
         if (end.code == 0 && workload->NeedsConnection()) {
             end.code = Connect(connection);
@@ -123,18 +124,41 @@ std::uint32_t StressRun::Connect(StressConnection& connection) {
                                           &connection.card, &connection.protocol);
 }
 
+std::uint32_t StressRun::Reconnect(StressConnection& connection, std::uint32_t initialization) {
+    return connection.library.CardReconnect(connection.card, connection.shareMode,
+                                            kProtocolT0 | kProtocolT1, initialization,
+                                            &connection.protocol);
+}
+
+void StressRun::Record(std::size_t index, std::uint64_t unit, const UnitResult& result,
+                       Clock::time_point before, Clock::time_point after) {
+    Worker& worker = *workers_[index];
+    const ExchangeRecord record{index, unit,
+                                worker.state.startUnixMicros + MicrosBetween(worker.start, before),
+                                static_cast<std::uint64_t>(MicrosBetween(before, after)), result};
+    worker.live.Record(result, record.micros, record.startUnixMicros);
+    if (after - worker.published >= kPublishInterval) {
+        worker.published = after;
+        std::lock_guard lock(worker.mutex);
+        worker.state.stats = worker.live;
+        worker.state.elapsedSeconds = MicrosBetween(worker.start, after) / 1e6;
+    }
+    if (exchangeObserver_) {
+        exchangeObserver_(record);
+    }
+}
+
 RunEnd StressRun::RunUnits(std::size_t index, StressWorkload& workload,
                            StressConnection& connection) {
     Worker& worker = *workers_[index];
     const Clock::time_point start = Clock::now();
-    const std::int64_t startUnix = UnixMicrosNow();
     {
         std::lock_guard lock(worker.mutex);
         worker.start = start;
+        worker.published = start;
         worker.state.started = true;
-        worker.state.startUnixMicros = startUnix;
+        worker.state.startUnixMicros = UnixMicrosNow();
     }
-    Clock::time_point published = start;
     const Clock::time_point deadline =
         settings_.duration.count() > 0 ? start + settings_.duration : Clock::time_point::max();
     for (std::uint64_t unit = 0;; ++unit) {
@@ -146,31 +170,33 @@ RunEnd StressRun::RunUnits(std::size_t index, StressWorkload& workload,
         }
         if (unit > 0 && settings_.resetEvery != 0 && unit % settings_.resetEvery == 0 &&
             connection.card != 0) {
-            connection.library.CardDisconnect(connection.card, kDispositionReset);
-            connection.card = 0;
-            if (const std::uint32_t code = Connect(connection)) {
-                return {EndingKindOf(code).value_or(RunEnd::Kind::ConnectFailed), code};
+            // A card that does not answer its reset fails this unit and ends the run.
+            const Clock::time_point before = Clock::now();
+            if (const std::uint32_t code = Reconnect(connection, kDispositionReset)) {
+                Record(index, unit, UnitResult{.code = code}, before, Clock::now());
+                return {EndingKindOf(code).value_or(RunEnd::Kind::ResetFailed), code};
             }
         }
         const Clock::time_point before = Clock::now();
         const UnitResult result = workload.RunUnit(connection);
         const Clock::time_point after = Clock::now();
-        const ExchangeRecord record{index, unit, startUnix + MicrosBetween(start, before),
-                                    static_cast<std::uint64_t>(MicrosBetween(before, after)),
-                                    result};
-        worker.live.Record(result, record.micros, record.startUnixMicros);
-        if (after - published >= kPublishInterval) {
-            published = after;
-            std::lock_guard lock(worker.mutex);
-            worker.state.stats = worker.live;
-            worker.state.elapsedSeconds = MicrosBetween(start, after) / 1e6;
+        if (result.interrupted) {
+            return {RunEnd::Kind::Stopped, 0};
         }
-        if (exchangeObserver_) {
-            exchangeObserver_(record);
-        }
+        Record(index, unit, result, before, after);
         if (result.code != 0) {
             if (const auto ending = EndingKindOf(result.code)) {
                 return {*ending, result.code};
+            }
+        }
+        if (result.resetFailed) {
+            return {RunEnd::Kind::ResetFailed, result.code};
+        }
+        // Another program reset the card: this unit failed under that cause, and the
+        // connection is renewed for the next.
+        if (result.code == pcsc_codes::kResetCard && connection.card != 0) {
+            if (const std::uint32_t code = Reconnect(connection, kDispositionLeave)) {
+                return {EndingKindOf(code).value_or(RunEnd::Kind::ResetFailed), code};
             }
         }
         if (result.Failed() && settings_.stopAtFirstFailure) {

@@ -60,7 +60,8 @@ class StressRun {
     void SetFinishedObserver(std::function<void(std::size_t reader)> observer);
 
     void Start(const std::vector<std::string>& readers);
-    // Every reader ends after the unit in progress; pauses are cut short.
+    // Every reader ends after the command in progress (a script pass cut short is not
+    // counted); pauses are cut short.
     void Stop();
     // Waits until every reader's run has ended.
     void Wait();
@@ -76,6 +77,7 @@ class StressRun {
         ReaderSnapshot state;  // published figures, under the lock
         ReaderStats live;      // the worker's own figures
         std::chrono::steady_clock::time_point start;
+        std::chrono::steady_clock::time_point published;  // when the figures were last copied
         std::thread thread;
     };
 
@@ -85,6 +87,11 @@ class StressRun {
     // Reads the card's ATR; answers the code refusing the reader, or "no card".
     std::uint32_t CheckCard(std::size_t index, StressConnection& connection);
     std::uint32_t Connect(StressConnection& connection);
+    std::uint32_t Reconnect(StressConnection& connection, std::uint32_t initialization);
+    // Counts one unit, publishes the figures when their interval is up, and streams it.
+    void Record(std::size_t index, std::uint64_t unit, const UnitResult& result,
+                std::chrono::steady_clock::time_point before,
+                std::chrono::steady_clock::time_point after);
     // Waits `ms` or until stopped; false when stopped.
     bool PauseFor(std::chrono::milliseconds ms);
     void Finish(std::size_t index, const RunEnd& end);

@@ -9,6 +9,11 @@ FailureCause FailureCause::Of(const UnitResult& result) {
     if (result.noStatusWord) {
         return {Kind::NoStatusWord, 0};
     }
+    if (result.mismatch) {
+        return {result.mismatch->kind == ReplyMismatch::Kind::Data ? Kind::DataDiffers
+                                                                   : Kind::StatusWordDiffers,
+                0};
+    }
     return {Kind::StatusWord, result.statusWord.value_or(0)};
 }
 
@@ -24,6 +29,9 @@ void ReaderStats::Record(const UnitResult& result, std::uint64_t micros,
     ++tally.count;
     if (tally.first.size() < CauseTally::kKeptSamples) {
         tally.first.push_back({done, startUnixMicros});
+    }
+    if (!tally.firstMismatch && result.mismatch) {
+        tally.firstMismatch = result.mismatch;
     }
     ++done;
     ++failed;
@@ -60,8 +68,14 @@ std::string RunEndText(const RunEnd& end, const std::string& codeName) {
             return "reader unavailable (" + codeName + ")";
         case RunEnd::Kind::ConnectFailed:
             return "no connection (" + codeName + ")";
+        case RunEnd::Kind::ResetFailed:
+            return "no answer after a reset (" + codeName + ")";
     }
     return {};
+}
+
+const char* MismatchText(ReplyMismatch::Kind kind) {
+    return kind == ReplyMismatch::Kind::Data ? "data differs" : "status word differs";
 }
 
 std::int64_t UnixMicrosNow() {

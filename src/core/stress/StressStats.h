@@ -10,10 +10,10 @@
 #include "core/stats/LatencyHistogram.h"
 #include "core/stress/StressWorkload.h"
 
-// Why units failed: a PC/SC code, a status word other than normal processing, or a reply
-// too short to hold one.
+// Why units failed: a PC/SC code, a status word other than normal processing, a reply
+// too short to hold one, or a reply whose data or status word a script did not expect.
 struct FailureCause {
-    enum class Kind { Code, StatusWord, NoStatusWord };
+    enum class Kind { Code, StatusWord, NoStatusWord, DataDiffers, StatusWordDiffers };
     Kind kind = Kind::Code;
     std::uint32_t value = 0;
 
@@ -27,11 +27,13 @@ struct FailureSample {
     std::int64_t unixMicros = 0;
 };
 
-// The failures of one cause: how many, and the first few of them.
+// The failures of one cause: how many, the first few of them, and for a script's unmet
+// expectation, what was expected and received the first time.
 struct CauseTally {
     static constexpr std::size_t kKeptSamples = 10;
     std::uint64_t count = 0;
     std::vector<FailureSample> first;
+    std::optional<ReplyMismatch> firstMismatch;
 };
 
 // The figures of one reader's run; their size does not depend on the run's length.
@@ -48,12 +50,13 @@ struct ReaderStats {
 // How a reader's run ended.
 struct RunEnd {
     enum class Kind {
-        Completed,     // count or duration reached
-        Stopped,       // asked to stop
-        FirstFailure,  // stopped at the first failure
-        CardRemoved,   // the card was pulled (code)
-        ReaderGone,    // the reader was unplugged or the service went away (code)
-        ConnectFailed  // no context or no connection to the card (code)
+        Completed,      // count or duration reached
+        Stopped,        // asked to stop
+        FirstFailure,   // stopped at the first failure
+        CardRemoved,    // the card was pulled (code)
+        ReaderGone,     // the reader was unplugged or the service went away (code)
+        ConnectFailed,  // no context or no connection to the card (code)
+        ResetFailed     // the card did not answer after a reset (code)
     };
     Kind kind = Kind::Completed;
     std::uint32_t code = 0;

@@ -1,15 +1,18 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/session/CardLibrary.h"
 
 // What a workload works on: a reader of one worker's own library and context, and the
-// connection the run keeps to its card (card 0 while there is none).
+// connection the run keeps to its card (card 0 while there is none). A workload of several
+// commands looks at `stop` between them.
 struct StressConnection {
     CardLibrary& library;
     std::uint32_t context = 0;
@@ -17,7 +20,22 @@ struct StressConnection {
     std::uint32_t shareMode = kShareShared;
     std::uint32_t card = 0;
     std::uint32_t protocol = 0;
+    const std::atomic<bool>* stop = nullptr;
+
+    bool Stopping() const { return stop != nullptr && stop->load(); }
 };
+
+// A reply that does not meet the script's expectation: what was expected (the script's
+// bytes, `XX` for any byte) and what came (the reply's data, or its status word).
+struct ReplyMismatch {
+    enum class Kind { Data, StatusWord };
+    Kind kind = Kind::Data;
+    std::string expected;
+    std::vector<std::uint8_t> received;
+};
+
+// "data differs", "status word differs"
+const char* MismatchText(ReplyMismatch::Kind kind);
 
 // The outcome of one unit of work (one command, one script pass, one connect cycle).
 struct UnitResult {
@@ -25,9 +43,12 @@ struct UnitResult {
     std::optional<std::uint16_t> statusWord;  // the last reply's SW1 SW2, if one came
     bool unexpectedStatus = false;            // the unit failed on its status word
     bool noStatusWord = false;                // a reply shorter than a status word
-    std::uint32_t exchanges = 0;              // commands sent to the card
+    std::optional<ReplyMismatch> mismatch;    // the unit failed on a script's expectation
+    bool resetFailed = false;     // the card did not answer a reset: `code` ends the run
+    bool interrupted = false;     // stopped between two commands: the unit does not count
+    std::uint32_t exchanges = 0;  // commands sent to the card
 
-    bool Failed() const { return code != 0 || unexpectedStatus || noStatusWord; }
+    bool Failed() const { return code != 0 || unexpectedStatus || noStatusWord || mismatch; }
 };
 
 // One kind of work a stress run repeats. An instance belongs to one worker thread.

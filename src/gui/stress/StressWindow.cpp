@@ -262,6 +262,19 @@ void StressWindow::ConnectWidgets() {
     connect(saveReport_, &QPushButton::clicked, this, &StressWindow::SaveReportBtnClick);
     connect(refreshTimer_, &QTimer::timeout, this, &StressWindow::RefreshTimerTimer);
     connect(results_, &QTableWidget::itemSelectionChanged, this, &StressWindow::ShowCharts);
+    for (QRadioButton* radio : {commandRadio_, scriptRadio_, connectCycleRadio_}) {
+        connect(radio, &QRadioButton::toggled, this, &StressWindow::ShowUnits);
+    }
+    ShowUnits();
+}
+
+void StressWindow::ShowUnits() {
+    const QString units = scriptRadio_->isChecked()         ? tr("passes")
+                          : connectCycleRadio_->isChecked() ? tr("cycles")
+                                                            : tr("commands");
+    count_->setSuffix(QLatin1Char(' ') + units);
+    resetEvery_->setSuffix(QLatin1Char(' ') + units);
+    pause_->setSuffix(tr(" between %1").arg(units));
 }
 
 void StressWindow::showEvent(QShowEvent* event) {
@@ -380,23 +393,24 @@ void StressWindow::StartBtnClick() {
     settingsJson[QStringLiteral("shareMode")] =
         settings.exclusive ? QStringLiteral("exclusive") : QStringLiteral("shared");
 
-    run_.reset();
-    csv_.reset();
+    // The finished run stays, for Save Report, until a new one really starts.
+    std::unique_ptr<ExchangeCsvLog> csv;
     if (csvLog_->isChecked()) {
         const QString path = chooseSaveFile_(tr("Log every exchange to CSV"), tr("CSV (*.csv)"));
         if (path.isEmpty()) {
             return;
         }
-        csv_ = std::make_unique<ExchangeCsvLog>();
+        csv = std::make_unique<ExchangeCsvLog>();
         std::string reason;
-        if (!csv_->Open(
+        if (!csv->Open(
                 path.toStdString(), readers, [](std::uint32_t code) { return PcscCodeText(code); },
                 reason)) {
-            csv_.reset();
             boxes_.ShowError("Cannot write " + path.toStdString() + ": " + reason);
             return;
         }
     }
+    run_.reset();
+    csv_ = std::move(csv);
     runSettings_ = settingsJson;
     run_ = std::make_unique<StressRun>(sources_.libraries, workload, settings);
     if (csv_) {

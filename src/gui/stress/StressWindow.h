@@ -81,6 +81,9 @@ class StressWindow : public QWidget {
     void ShowRow(int row, const ReaderSnapshot& reader);
     void ShowCharts();
     void SetRunning(bool running);
+    // The count, the reset interval and the pause count what the chosen work repeats:
+    // commands, script passes or connect cycles.
+    void ShowUnits();
 
     StressSources sources_;
     MessageBoxes& boxes_;
