@@ -57,13 +57,22 @@ QPixmap DrawCardPicture(const QString& words, bool intoSlot) {
     return picture;
 }
 
-QLabel* MakePicture(QWidget* parent, const QString& name, const QString& words, bool intoSlot) {
+// The picture's label, named by its words; the picture itself is drawn when it is first shown.
+QLabel* MakePicture(QWidget* parent, const QString& name, const QString& words) {
     auto* picture = new QLabel(parent);
     picture->setObjectName(name);
-    picture->setPixmap(DrawCardPicture(words, intoSlot));
     picture->setAccessibleName(words);
     picture->setGeometry(0, 0, kPictureWidth, kPictureHeight);
     return picture;
+}
+
+// Drawing a picture loads a font of its own, which start-up need not wait for: most runs
+// never show the window.
+void ShowPicture(QLabel* picture, bool intoSlot) {
+    if (picture->pixmap().isNull()) {
+        picture->setPixmap(DrawCardPicture(picture->accessibleName(), intoSlot));
+    }
+    picture->show();
 }
 
 }  // namespace
@@ -75,9 +84,9 @@ TCardStatusDlg::TCardStatusDlg()
     setWindowTitle(QStringLiteral("Card Tracking"));
     setFixedSize(321, 128);
     ImgInsertCard =
-        MakePicture(this, QStringLiteral("ImgInsertCard"), QStringLiteral("Insert a Card"), true);
+        MakePicture(this, QStringLiteral("ImgInsertCard"), QStringLiteral("Insert a Card"));
     ImgEjectCard =
-        MakePicture(this, QStringLiteral("ImgEjectCard"), QStringLiteral("Eject the Card"), false);
+        MakePicture(this, QStringLiteral("ImgEjectCard"), QStringLiteral("Eject the Card"));
     ImgEjectCard->hide();
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->geometry();
@@ -86,13 +95,13 @@ TCardStatusDlg::TCardStatusDlg()
 }
 
 void TCardStatusDlg::ShowInsertCard() {
-    ImgInsertCard->show();
+    ShowPicture(ImgInsertCard, true);
     ImgEjectCard->hide();
     show();
 }
 
 void TCardStatusDlg::ShowEjectCard() {
     ImgInsertCard->hide();
-    ImgEjectCard->show();
+    ShowPicture(ImgEjectCard, false);
     show();
 }

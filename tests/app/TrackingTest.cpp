@@ -25,8 +25,9 @@ class Tracking : public AppTest {
 
     bool StatusShows(const char* picture) {
         auto* image = windows->cardStatusDlg->findChild<QLabel*>(QString::fromLatin1(picture));
+        // The picture is drawn when the window first shows it.
         return windows->cardStatusDlg->isVisible() &&
-               image->isVisibleTo(windows->cardStatusDlg.get());
+               image->isVisibleTo(windows->cardStatusDlg.get()) && !image->pixmap().isNull();
     }
     QString ProtocolText() { return Find<QLabel>("Protocol")->text(); }
     std::vector<std::string> LogAfterInit() {

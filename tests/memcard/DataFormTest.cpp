@@ -129,6 +129,9 @@ TEST_F(DataDialogGeometry, EachButtonConfiguresItsLayout) {
         EXPECT_EQ(Edit("DataLenEdit")->text(), QString::number(entry.length.min));
         EXPECT_EQ(Label("DataCountLabel")->text(), "0x00");
         EXPECT_TRUE(DialogButton("BitBtn1")->isEnabled());
+        // The buttons' icons come with the first show.
+        EXPECT_FALSE(DialogButton("BitBtn1")->icon().isNull());
+        EXPECT_FALSE(DialogButton("BitBtn2")->icon().isNull());
         const ModeLayout& layout = layouts.at(entry.mode);
         EXPECT_EQ(dialog->I2CLayout(), layout.i2c);
         EXPECT_THAT(Shown(kI2CRow), ::testing::Each(layout.i2c));

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QShowEvent>
 #include <QStyle>
 #include <utility>
 
@@ -119,12 +120,10 @@ void TMemDataDlg::CreateWidgets() {
     Label5 = MakeLabel("Label5", "# of Address Bytes ", kFieldName);
     AddrByteNumEdit = MakeEdit("AddrByteNumEdit", "", kI2CFieldLength, true);
 
-    BitBtn1 = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton),
-                              QStringLiteral("OK"), this);
+    BitBtn1 = new QPushButton(QStringLiteral("OK"), this);
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
     BitBtn1->setDefault(true);
-    BitBtn2 = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton),
-                              QStringLiteral("Cancel"), this);
+    BitBtn2 = new QPushButton(QStringLiteral("Cancel"), this);
     BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
 
     Label0->move(kMargin, kAddressRowY);
@@ -466,6 +465,16 @@ void TMemDataDlg::reject() {
 void TMemDataDlg::FormHide() {
     if (mainWindow_ != nullptr) {
         mainWindow_->setEnabled(true);
+    }
+}
+
+void TMemDataDlg::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // The buttons' icons are loaded when the dialog is first shown: start-up builds the dialog
+    // but need not wait for them.
+    if (BitBtn1->icon().isNull()) {
+        BitBtn1->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
+        BitBtn2->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
     }
 }
 

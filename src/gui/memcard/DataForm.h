@@ -55,6 +55,7 @@ class TMemDataDlg : public QDialog {
     void FormHide();
 
   protected:
+    void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     // Esc and the close box cancel like BitBtn2.
     void reject() override;
