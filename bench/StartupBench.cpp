@@ -10,7 +10,9 @@
 //   read from /proc, when the windows have been shown and painted and nothing is left to do;
 // - this harness as the program (--child program): the same start-up as the program's main,
 //   through RunProgram, until the main window's first paint has ended;
-// - a bare Qt window with eight tabs of plain-text logs (--child bare), the same way.
+// - a bare Qt window with eight tabs of plain-text logs (--child bare), the same way;
+// - the same bare window until its event loop is idle (--child bare-idle), measured as the
+//   program is, so that the two figures compare like with like.
 #include <signal.h>
 #include <spawn.h>
 #include <sys/syscall.h>
@@ -112,8 +114,9 @@ int ProgramChild(int argc, char** argv) {
     return RunProgram(app, platform, &simulator);
 }
 
-// A bare window of the main window's kind: eight tabs, each a plain-text log.
-int BareChild(int argc, char** argv) {
+// A bare window of the main window's kind: eight tabs, each a plain-text log; it reports its
+// first paint and ends, or with `untilIdle` stays in its event loop to be watched from /proc.
+int BareChild(int argc, char** argv, bool untilIdle) {
     QApplication app(argc, argv);
     QMainWindow window;
     auto* tabs = new QTabWidget(&window);
@@ -124,7 +127,8 @@ int BareChild(int argc, char** argv) {
     }
     window.setCentralWidget(tabs);
     window.resize(720, 520);
-    const FirstPaint watch([&window]() -> QWidget* { return &window; });
+    const FirstPaint watch(
+        [&window, untilIdle]() -> QWidget* { return untilIdle ? nullptr : &window; });
     window.show();
     return app.exec();
 }
@@ -205,10 +209,10 @@ bool IdleInEventLoop(pid_t pid) {
     return number == SYS_poll || number == SYS_ppoll;
 }
 
-// The program binary: the time until its event loop first waits, and its memory then.
-Sample RunProgramBinary(const std::string& program) {
+// A program: the time until its event loop first waits, and its memory then.
+Sample RunUntilIdle(const std::vector<std::string>& arguments) {
     const std::int64_t start = NowNanoseconds();
-    const pid_t pid = Spawn({program}, -1);
+    const pid_t pid = Spawn(arguments, -1);
     const auto deadline = Clock::now() + std::chrono::duration<double>(kChildDeadlineSeconds);
     Sample sample;
     while (!IdleInEventLoop(pid)) {
@@ -273,7 +277,10 @@ int main(int argc, char** argv) {
     if (argc == 3 && std::string_view(argv[1]) == "--child") {
         const std::string_view kind = argv[2];
         int childArgc = 1;
-        return kind == "bare" ? BareChild(childArgc, argv) : ProgramChild(childArgc, argv);
+        if (kind == "program") {
+            return ProgramChild(childArgc, argv);
+        }
+        return BareChild(childArgc, argv, kind == "bare-idle");
     }
     std::string program;
     int runs = 9;
@@ -297,17 +304,20 @@ int main(int argc, char** argv) {
         Fail("cannot find this program");
     }
     const std::string harness(selfPath, static_cast<std::size_t>(length));
-    std::vector<Sample> binary, child, bare;
+    std::vector<Sample> binary, child, bare, bareIdle;
     for (int run = 0; run < runs; ++run) {
-        binary.push_back(RunProgramBinary(program));
+        binary.push_back(RunUntilIdle({program}));
         child.push_back(RunChild(harness, "program"));
         bare.push_back(RunChild(harness, "bare"));
+        bareIdle.push_back(RunUntilIdle({harness, "--child", "bare-idle"}));
     }
     PrintSamples("`zp-readertest-sim`: process start to its event loop idle, windows shown", binary,
                  true);
     PrintSamples("the same start-up in a harness (`RunProgram`): to the end of the first paint",
                  child, true);
     PrintSamples("for comparison, a bare Qt window with eight tabs of plain-text logs", bare,
+                 false);
+    PrintSamples("the bare window: process start to its event loop idle, as the program", bareIdle,
                  false);
     return 0;
 }

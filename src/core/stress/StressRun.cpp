@@ -173,7 +173,9 @@ RunEnd StressRun::RunUnits(std::size_t index, StressWorkload& workload,
             // A card that does not answer its reset fails this unit and ends the run.
             const Clock::time_point before = Clock::now();
             if (const std::uint32_t code = Reconnect(connection, kDispositionReset)) {
-                Record(index, unit, UnitResult{.code = code}, before, Clock::now());
+                UnitResult failed;
+                failed.code = code;
+                Record(index, unit, failed, before, Clock::now());
                 return {EndingKindOf(code).value_or(RunEnd::Kind::ResetFailed), code};
             }
         }
