@@ -15,14 +15,7 @@ bool SimReaderTiming::CountExchange() {
     return settings_.failEvery != 0 && exchanges_ % settings_.failEvery == 0;
 }
 
-void SimReaderTiming::Wait() {
-    const std::chrono::microseconds latency = NextLatency();
-    if (latency.count() > 0) {
-        std::this_thread::sleep_for(latency);
-    }
-}
-
 bool SimReaderTiming::Exchange() {
-    Wait();
+    std::this_thread::sleep_for(NextLatency());
     return CountExchange();
 }

@@ -23,8 +23,6 @@ class SimReaderTiming {
     }
     const SimTimingSettings& Settings() const { return settings_; }
 
-    // Waits one latency (a connect's, or a transmit's).
-    void Wait();
     // Waits a transmit's latency and answers whether this transmit fails.
     bool Exchange();
     // The next latency, for a caller that waits it itself.

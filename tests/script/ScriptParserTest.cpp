@@ -115,7 +115,6 @@ TEST(ScriptParser, KeepsACommandWhoseLcDisagreesWithItsData) {
     };
     const Case cases[] = {
         {"00 A4 00 00 05 3F 00", 1, 7, "Lc announces 5 data bytes, but 2 bytes follow it"},
-        {"00 A4 00 00 01 3F 00 00", 1, 8, "Lc announces 1 data bytes, but 3 bytes follow it"},
         {"00 D6 00 00 00 01", 1, 6, "an extended Lc has 3 bytes, 00 and the length"},
         {"00 D6 00 00 00 00 02 AA", 1, 8, "Lc announces 2 data bytes, but 1 bytes follow it"},
         {"# c\n00 A4 00 00 \\\n 02 3F", 2, 6, "Lc announces 2 data bytes, but 1 bytes follow it"},

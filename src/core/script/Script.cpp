@@ -20,11 +20,15 @@ std::string ExpectationText(const ScriptStep& step) {
         text = "[" + PatternText(step.expectedData) + "]";
     }
     if (!step.expectedStatus.empty()) {
-        text += text.empty() ? "(" : " (";
-        for (std::size_t i = 0; i < step.expectedStatus.size(); ++i) {
-            text += (i == 0 ? "" : ", ") + PatternText(step.expectedStatus[i]);
-        }
-        text += ")";
+        text += (text.empty() ? "(" : " (") + StatusListText(step.expectedStatus) + ")";
+    }
+    return text;
+}
+
+std::string StatusListText(const std::vector<BytePattern>& words) {
+    std::string text;
+    for (const BytePattern& word : words) {
+        text += (text.empty() ? "" : ", ") + PatternText(word);
     }
     return text;
 }

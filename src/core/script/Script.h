@@ -36,6 +36,8 @@ inline bool HasExpectation(const ScriptStep& step) {
 std::string ExpectationText(const ScriptStep& step);
 // The bytes of a pattern as hex, `XX` for any byte.
 std::string PatternText(const BytePattern& pattern);
+// The expected status words, "90 00, 61 XX".
+std::string StatusListText(const std::vector<BytePattern>& words);
 
 // A command and the card's answer as script text: the command's bytes with the reply as
 // its exact expectation, `[data] (SW1 SW2)`. A failed transmit gives a comment naming its

@@ -1,6 +1,5 @@
 #include "core/stress/ScriptWorkload.h"
 
-#include <algorithm>
 #include <vector>
 
 #include "core/script/ScriptParser.h"
@@ -8,34 +7,15 @@
 #include "core/session/CardLibrary.h"
 
 namespace {
-// The card's reset on the run's own handle; a card that does not answer it leaves the
-// handle open for the run to release.
-std::uint32_t Reset(StressConnection& connection) {
-    return connection.library.CardReconnect(connection.card, connection.shareMode,
-                                            kProtocolT0 | kProtocolT1, kDispositionReset,
-                                            &connection.protocol);
-}
-
-std::string StatusPatternsText(const std::vector<BytePattern>& words) {
-    std::string text;
-    for (const BytePattern& word : words) {
-        text += (text.empty() ? "" : ", ") + PatternText(word);
-    }
-    return text;
-}
-
-// What of the reply the step did not expect: the status word when none of the expected
-// ones came, else the data.
-ReplyMismatch MismatchOf(const ScriptStep& step, const std::vector<std::uint8_t>& reply) {
-    const auto dataEnd = reply.end() - 2;
-    const std::vector<std::uint8_t> sw(dataEnd, reply.end());
-    const bool swMet = step.expectedStatus.empty() ||
-                       std::ranges::any_of(step.expectedStatus, [&](const BytePattern& word) {
-                           return word.size() == 2 && (word[0] == kAnyByte || word[0] == sw[0]) &&
-                                  (word[1] == kAnyByte || word[1] == sw[1]);
-                       });
-    if (!swMet) {
-        return {ReplyMismatch::Kind::StatusWord, StatusPatternsText(step.expectedStatus), sw};
+// What of the reply the step did not expect, from the bytes CompareReply marked: the status
+// word when one of its bytes differs, else the data.
+ReplyMismatch MismatchOf(const ScriptStep& step, const std::vector<std::uint8_t>& reply,
+                         const std::vector<std::size_t>& differing) {
+    const auto dataEnd = reply.end() - 2;  // the reply holds a status word
+    const auto dataLength = static_cast<std::size_t>(dataEnd - reply.begin());
+    if (!differing.empty() && differing.back() >= dataLength) {
+        return {ReplyMismatch::Kind::StatusWord, StatusListText(step.expectedStatus),
+                std::vector<std::uint8_t>(dataEnd, reply.end())};
     }
     return {ReplyMismatch::Kind::Data, PatternText(step.expectedData),
             std::vector<std::uint8_t>(reply.begin(), dataEnd)};
@@ -50,7 +30,9 @@ UnitResult ScriptWorkload::RunUnit(StressConnection& connection) {
             return result;
         }
         if (step.kind == ScriptStep::Kind::Reset) {
-            result.code = Reset(connection);
+            // The card's reset on the run's own handle; a card that does not answer it leaves
+            // the handle open for the run to release.
+            result.code = connection.Reconnect(kDispositionReset);
             if (result.code != 0) {
                 result.resetFailed = true;
                 return result;
@@ -75,7 +57,7 @@ UnitResult ScriptWorkload::RunUnit(StressConnection& connection) {
         std::vector<std::size_t> differing;
         const std::vector<std::uint8_t> reply(reply_.begin(), reply_.begin() + length);
         if (CompareReply(step, reply, differing) == Verdict::Fail) {
-            result.mismatch = MismatchOf(step, reply);
+            result.mismatch = MismatchOf(step, reply, differing);
             return result;
         }
     }

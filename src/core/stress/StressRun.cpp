@@ -124,12 +124,6 @@ std::uint32_t StressRun::Connect(StressConnection& connection) {
                                           &connection.card, &connection.protocol);
 }
 
-std::uint32_t StressRun::Reconnect(StressConnection& connection, std::uint32_t initialization) {
-    return connection.library.CardReconnect(connection.card, connection.shareMode,
-                                            kProtocolT0 | kProtocolT1, initialization,
-                                            &connection.protocol);
-}
-
 void StressRun::Record(std::size_t index, std::uint64_t unit, const UnitResult& result,
                        Clock::time_point before, Clock::time_point after) {
     Worker& worker = *workers_[index];
@@ -172,7 +166,7 @@ RunEnd StressRun::RunUnits(std::size_t index, StressWorkload& workload,
             connection.card != 0) {
             // A card that does not answer its reset fails this unit and ends the run.
             const Clock::time_point before = Clock::now();
-            if (const std::uint32_t code = Reconnect(connection, kDispositionReset)) {
+            if (const std::uint32_t code = connection.Reconnect(kDispositionReset)) {
                 UnitResult failed;
                 failed.code = code;
                 Record(index, unit, failed, before, Clock::now());
@@ -197,7 +191,7 @@ RunEnd StressRun::RunUnits(std::size_t index, StressWorkload& workload,
         // Another program reset the card: this unit failed under that cause, and the
         // connection is renewed for the next.
         if (result.code == pcsc_codes::kResetCard && connection.card != 0) {
-            if (const std::uint32_t code = Reconnect(connection, kDispositionLeave)) {
+            if (const std::uint32_t code = connection.Reconnect(kDispositionLeave)) {
                 return {EndingKindOf(code).value_or(RunEnd::Kind::ResetFailed), code};
             }
         }

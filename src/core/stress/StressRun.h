@@ -87,7 +87,6 @@ class StressRun {
     // Reads the card's ATR; answers the code refusing the reader, or "no card".
     std::uint32_t CheckCard(std::size_t index, StressConnection& connection);
     std::uint32_t Connect(StressConnection& connection);
-    std::uint32_t Reconnect(StressConnection& connection, std::uint32_t initialization);
     // Counts one unit, publishes the figures when their interval is up, and streams it.
     void Record(std::size_t index, std::uint64_t unit, const UnitResult& result,
                 std::chrono::steady_clock::time_point before,

@@ -23,6 +23,11 @@ struct StressConnection {
     const std::atomic<bool>* stop = nullptr;
 
     bool Stopping() const { return stop != nullptr && stop->load(); }
+    // Renews the connection in place with `initialization` (leave, reset), either protocol.
+    std::uint32_t Reconnect(std::uint32_t initialization) {
+        return library.CardReconnect(card, shareMode, kProtocolT0 | kProtocolT1, initialization,
+                                     &protocol);
+    }
 };
 
 // A reply that does not meet the script's expectation: what was expected (the script's
