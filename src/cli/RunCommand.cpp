@@ -106,6 +106,9 @@ int RunRunCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
                 BytesToHexText(result.reply.data(), static_cast<std::int32_t>(result.reply.size()));
             out << "line " << result.line << ": FAIL, expected " << Words(ExpectationText(step))
                 << ", got " << Words(got).trimmed() << '\n';
+            for (const std::string& failure : result.checkFailures) {
+                out << "line " << result.line << ": " << Words(failure) << '\n';
+            }
         }
         out.flush();
         results.push_back(result);
