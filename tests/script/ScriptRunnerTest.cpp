@@ -159,7 +159,7 @@ TEST_F(ScriptRunnerTest, AFailedTagCheckIsNamedInTheReports) {
                 ElementsAre("6F/A5/50: expected \"ZP CARD\", found \"ZP TEST\""));
     const std::string junit = JunitReport("card", script, results, summary);
     EXPECT_THAT(junit, HasSubstr("expected (90 00) {6F/A5/50 = &quot;ZP CARD&quot;; 6F/A5/87}, "
-                                 "got 6F 2D 84 07 F0"));
+                                 "got 6F 2F 84 07 F0"));
     EXPECT_THAT(junit, HasSubstr("90 00; 6F/A5/50: expected &quot;ZP CARD&quot;, found "
                                  "&quot;ZP TEST&quot;\"/>"));
     EXPECT_THAT(
