@@ -37,8 +37,12 @@ class SimMifareClassic : public SimContactlessChip {
     std::uint8_t Sak() const override;
     void Select() override;
 
+    // The size of a MIFARE Classic kind; nothing for another kind.
+    static std::optional<Size> SizeOf(SimCardKind kind);
+    static int SectorCount(Size size);
+
     Size ChipSize() const { return size_; }
-    int SectorCount() const;
+    int SectorCount() const { return SectorCount(size_); }
     int BlockCount() const;
     // Sectors 0..31 have 4 blocks, sectors 32..39 (4K only) 16 blocks.
     static int FirstBlockOf(int sector);
