@@ -188,7 +188,7 @@ int GroupOf(int block) {
 }  // namespace
 
 bool SimMifareClassic::Allowed(int block, Right right) const {
-    if (halted_ || !sector_ || SectorOf(block) != *sector_ || block >= BlockCount()) {
+    if (halted_ || !sector_ || block < 0 || block >= BlockCount() || SectorOf(block) != *sector_) {
         return false;
     }
     const Block& trailer = memory_[TrailerOf(*sector_)];
