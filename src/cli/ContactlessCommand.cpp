@@ -10,11 +10,14 @@
 #include "core/contactless/ContactlessAtr.h"
 #include "core/contactless/MfdDump.h"
 #include "core/contactless/Ndef.h"
+#include "core/contactless/ReaderProbe.h"
 #include "core/contactless/Type2Tag.h"
 #include "insight/ContactlessNames.h"
 #include "report/ContactlessReport.h"
 #include "sim/SimCardFactory.h"
 #include "sim/SimCardLibrary.h"
+#include "sim/SimContactlessReader.h"
+#include "sim/SimMifareClassic.h"
 #include "sim/SimSectorKey.h"
 
 namespace {
@@ -22,11 +25,14 @@ namespace {
 const QString kWord = QStringLiteral("contactless");
 
 // The simulated reader's card: a MIFARE Classic 1K whose sector 5 opens only with key A
-// 11 22 33 44 55 66, which the default keys do not hold.
+// 11 22 33 44 55 66, which the default keys do not hold, and whose block 4 is a value block
+// holding 100.
 void InsertSimulatedCard(CardLibrary& library) {
     auto& sim = dynamic_cast<SimCardLibrary&>(library);
     auto card = MakeSimCardFromOption("mifare-1k");
     ApplySimSectorKey(*card, *ParseSimSectorKey("5:A:112233445566"));
+    dynamic_cast<SimContactlessReader&>(*card).Classic()->SetRawBlock(
+        4, SimMifareClassic::ValueBlock(100, 4));
     sim.InsertCard(0, std::move(card));
 }
 
@@ -124,6 +130,16 @@ int ReadType2(ContactlessChannel& channel, std::uint16_t cardName, const QComman
     return tag.pagesRead == tag.layout.pages ? kExitSuccess : kExitCheckFailed;
 }
 
+int RunProbe(ContactlessChannel& channel, const QString& json, QTextStream& out, QTextStream& err) {
+    const ProbeReport report = ProbeReader(channel);
+    out << QString::fromStdString(ProbeReportText(report));
+    if (!json.isEmpty() &&
+        !WriteFile(json, QByteArray::fromStdString(ProbeReportJson(report)), err)) {
+        return kExitUsage;
+    }
+    return kExitSuccess;
+}
+
 }  // namespace
 
 int RunContactlessCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
@@ -134,7 +150,8 @@ int RunContactlessCommand(const QStringList& args, QTextStream& out, QTextStream
     const QCommandLineOption simulated(
         QStringLiteral("simulated"),
         QStringLiteral("The built-in simulated contactless reader with a MIFARE Classic 1K "
-                       "whose sector 5 opens only with key A 11 22 33 44 55 66."));
+                       "whose sector 5 opens only with key A 11 22 33 44 55 66 and whose "
+                       "block 4 is a value block."));
     const QCommandLineOption keys(QStringLiteral("keys"),
                                   QStringLiteral("More keys: one a line, or sector:A|B:key."),
                                   QStringLiteral("FILE"));
@@ -145,10 +162,15 @@ int RunContactlessCommand(const QStringList& args, QTextStream& out, QTextStream
         QStringLiteral("json"),
         QStringLiteral("Write the blocks and the keys that opened them as JSON."),
         QStringLiteral("FILE"));
-    parser.addOptions({reader, simulated, keys, dump, json});
+    const QCommandLineOption probe(
+        QStringLiteral("probe"),
+        QStringLiteral("Find out how the reader speaks the contactless commands instead (this "
+                       "loads the transport key FF..FF into every key slot it accepts, "
+                       "non-volatile ones included); --json writes the report as JSON."));
+    parser.addOptions({reader, simulated, keys, dump, json, probe});
     const auto usage = [&err](const QString& why) {
         err << "usage: contactless [--simulated] [--reader NAME|INDEX] [--keys FILE] "
-               "[--dump FILE] [--json FILE]\n";
+               "[--dump FILE] [--json FILE] [--probe]\n";
         if (!why.isEmpty()) {
             err << why << '\n';
         }
@@ -185,6 +207,9 @@ int RunContactlessCommand(const QStringList& args, QTextStream& out, QTextStream
     out << "Card: "
         << (summary ? QString::fromStdString(*summary) : QStringLiteral("not a contactless card"))
         << '\n';
+    if (parser.isSet(probe)) {
+        return RunProbe(channel, parser.value(json), out, err);
+    }
     const Exchange uid = channel.Transmit(GetDataCommand(GetDataItem::Uid));
     if (uid.Ok()) {
         out << "UID: " << Hex(ReplyData(uid.reply)) << '\n';
