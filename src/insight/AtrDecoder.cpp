@@ -1,4 +1,5 @@
 #include "insight/AtrDecoder.h"
+#include "insight/ContactlessNames.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -380,6 +381,9 @@ std::string DescribeAtr(const AtrFacts& facts) {
     if (facts.extraBytes > 0) {
         lines.push_back(Format("%zu bytes after the end of the ATR: ", facts.extraBytes) +
                         HexText(facts.bytes.data() + facts.length, facts.extraBytes));
+    }
+    if (const auto contactless = DescribeContactlessAtr(facts.bytes.data(), facts.length)) {
+        lines.push_back(*contactless);
     }
     return done();
 }
