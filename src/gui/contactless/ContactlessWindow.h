@@ -2,12 +2,20 @@
 
 #include <QString>
 #include <QWidget>
+#include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <vector>
 
+#include "core/contactless/CardFacts.h"
+#include "core/contactless/ClassicCard.h"
+#include "core/contactless/KeyList.h"
+#include "core/contactless/ReaderProbe.h"
+#include "core/contactless/Type2Tag.h"
 #include "core/session/CardLibraryFactory.h"
+#include "gui/contactless/ContactlessWorker.h"
 
-class ContactlessWorker;
 class MessageBoxes;
 class QLabel;
 class QLineEdit;
@@ -66,12 +74,41 @@ class ContactlessWindow : public QWidget {
     QWidget* CreatePagesPage();
     QWidget* CreateProbePage();
     void SetBusy(bool busy);
+    // Runs `job` on the worker; `then` runs on this thread when it reached the card.
+    void RunJob(ContactlessWorker::Job job, std::function<void()> then);
+
+    void ShowFacts();
+    void ShowKeys();
+    void ShowClassic();
+    void ShowSector(int sector);
+    void ShowTag();
+    // The block spin's block, its sector's opening key and the layout, or an error box.
+    struct BlockTarget {
+        ClassicLayout layout;
+        int block;
+        KeyCandidate key;
+    };
+    std::optional<BlockTarget> ChosenBlock();
+    std::optional<KeyCandidate> KeyForSector(int sector) const;
+    // Changes one block on the card, reads it back into the image, or shows why it failed.
+    void ChangeBlock(const BlockTarget& target, const QString& what,
+                     std::function<CardStep(ClassicCard& card)> change);
+    void ChangeValue(ValueOp op);
 
     std::unique_ptr<ContactlessWorker> worker_;
+    std::atomic<bool> stop_ = false;  // ends a read under way when the window goes
     MessageBoxes& boxes_;
     ContactlessFileChooser chooseSave_;
     ContactlessFileChooser chooseOpen_;
     QString reader_;
+
+    KeyFile keys_;
+    ReaderDialect dialect_;
+    std::optional<CardFacts> facts_;
+    std::optional<ClassicImage> classic_;                // as read, or as loaded from a dump
+    std::vector<std::optional<KeyCandidate>> readKeys_;  // the keys of the last card read
+    std::optional<TagImage> tag_;
+    std::optional<ProbeReport> lastProbe_;
 
     QLabel* readerLabel_ = nullptr;
     QLabel* uid_ = nullptr;

@@ -1,8 +1,7 @@
 #include "gui/contactless/ContactlessWorker.h"
 
-#include "core/apdu/CardExchange.h"
-#include "core/common/LogFormat.h"
 #include "core/session/CardLibrary.h"
+#include "insight/PcscCodeNames.h"
 
 void PendingLog::AppendLine(std::string_view line) {
     const std::lock_guard lock(mutex_);
@@ -17,15 +16,6 @@ void PendingLog::ClearLog() {
 std::vector<std::string> PendingLog::Take() {
     const std::lock_guard lock(mutex_);
     return std::exchange(lines_, {});
-}
-
-CardReply LoggedTransmit(CardConnection& connection, ResponseLog& log,
-                         const std::vector<std::uint8_t>& command) {
-    AppendSentData(log, command.data(), static_cast<std::int32_t>(command.size()));
-    CardReply reply = connection.Transmit(command);
-    LogExchangeOutcome(reply.code, reply.bytes.data(),
-                       static_cast<std::uint32_t>(reply.bytes.size()), kCardExchangeWording, log);
-    return reply;
 }
 
 ContactlessWorker::ContactlessWorker(CardLibraryFactory libraries)
@@ -48,19 +38,20 @@ void ContactlessWorker::Run(const std::string& reader, Job job, QObject* receive
             if (!library_ && libraries_) {
                 library_ = libraries_();
             }
-            std::uint32_t code = kUnsupportedFeature;
+            std::string error = "No card library for the worker.";
             if (library_) {
-                CardConnection connection(*library_);
-                code = connection.Establish();
-                if (code == 0) {
-                    code = connection.Connect(reader, kProtocolT0 | kProtocolT1);
-                }
-                if (code == 0) {
-                    job(connection, log_);
+                CardLibraryChannel channel(
+                    *library_, [this](std::string_view line) { log_.AppendLine(line); });
+                error.clear();
+                if (const std::uint32_t code = channel.Open(reader, error); code == 0) {
+                    error.clear();
+                    job(channel);
+                } else if (error.empty()) {
+                    error = "Cannot connect to the card: " + PcscCodeText(code);
                 }
             }
             QMetaObject::invokeMethod(
-                receiver, [done, code] { done(code); }, Qt::QueuedConnection);
+                receiver, [done, error] { done(error); }, Qt::QueuedConnection);
         },
         Qt::QueuedConnection);
 }

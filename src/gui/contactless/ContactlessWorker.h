@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "core/common/ResponseLog.h"
-#include "core/script/CardConnection.h"
+#include "core/contactless/ContactlessChannel.h"
 #include "core/session/CardLibraryFactory.h"
 
 // Lines written on the worker and taken by the window on its own timer.
@@ -25,19 +25,15 @@ class PendingLog : public ResponseLog {
     std::vector<std::string> lines_;
 };
 
-// One transmit through `connection`, logged in the program's line formats: the command's
-// count line and bytes, then the success line with the reply, or the return-code line.
-CardReply LoggedTransmit(CardConnection& connection, ResponseLog& log,
-                         const std::vector<std::uint8_t>& command);
-
 // The contactless window's card work, in a thread of its own with a card library of its
 // own. Each job gets a context and a connection to the reader of its own, released when
-// the job ends; the window learns of the end through a queued call.
+// the job ends; its exchanges are logged in the program's line formats into Log(), and the
+// window learns of the end through a queued call.
 class ContactlessWorker {
   public:
-    using Job = std::function<void(CardConnection& connection, ResponseLog& log)>;
-    // The connection's code (0 when the job ran) reaches the caller's thread.
-    using Done = std::function<void(std::uint32_t code)>;
+    using Job = std::function<void(ContactlessChannel& channel)>;
+    // Empty when the job ran, else the line that says why the card could not be reached.
+    using Done = std::function<void(const std::string& error)>;
 
     explicit ContactlessWorker(CardLibraryFactory libraries);
     ~ContactlessWorker();
