@@ -16,7 +16,14 @@ enum class SimCardKind {
     SLE4406,
     SLE4436,
     SLE5536,
-    I2C
+    I2C,
+    // Contactless chips, in a contactless reader's field.
+    MifareMini,
+    Mifare1K,
+    Mifare4K,
+    Ultralight,
+    Ntag213,
+    Iso14443_4,
 };
 
 using Bytes = std::vector<std::uint8_t>;
@@ -33,7 +40,7 @@ class SimCard {
 
     SimCardKind Kind() const { return kind_; }
     virtual Bytes Atr() const = 0;
-    // 1 = T=0, 2 = T=1, 16 = memory card.
+    // 1 = T=0, 2 = T=1 (also every contactless card), 16 = memory card.
     virtual std::uint32_t Protocol() const = 0;
     // The response APDU (data and status word) to one command.
     virtual Bytes Transmit(ByteView command) = 0;

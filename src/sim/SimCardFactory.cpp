@@ -2,12 +2,16 @@
 
 #include <cctype>
 
+#include "sim/SimContactlessReader.h"
 #include "sim/SimCpuCard.h"
 #include "sim/SimI2cCard.h"
+#include "sim/SimIso14443Card.h"
+#include "sim/SimMifareClassic.h"
 #include "sim/SimSle4404Card.h"
 #include "sim/SimSle4428Card.h"
 #include "sim/SimSle4436Card.h"
 #include "sim/SimSle4442Card.h"
+#include "sim/SimUltralight.h"
 
 namespace {
 struct KindNames {
@@ -17,12 +21,23 @@ struct KindNames {
 };
 
 constexpr KindNames kNames[] = {
-    {SimCardKind::CpuT0, "CPU card T=0", "cpu-t0"}, {SimCardKind::CpuT1, "CPU card T=1", "cpu-t1"},
-    {SimCardKind::SLE4432, "SLE4432", "sle4432"},   {SimCardKind::SLE4442, "SLE4442", "sle4442"},
-    {SimCardKind::SLE4418, "SLE4418", "sle4418"},   {SimCardKind::SLE4428, "SLE4428", "sle4428"},
-    {SimCardKind::SLE4404, "SLE4404", "sle4404"},   {SimCardKind::SLE4406, "SLE4406", "sle4406"},
-    {SimCardKind::SLE4436, "SLE4436", "sle4436"},   {SimCardKind::SLE5536, "SLE5536", "sle5536"},
+    {SimCardKind::CpuT0, "CPU card T=0", "cpu-t0"},
+    {SimCardKind::CpuT1, "CPU card T=1", "cpu-t1"},
+    {SimCardKind::SLE4432, "SLE4432", "sle4432"},
+    {SimCardKind::SLE4442, "SLE4442", "sle4442"},
+    {SimCardKind::SLE4418, "SLE4418", "sle4418"},
+    {SimCardKind::SLE4428, "SLE4428", "sle4428"},
+    {SimCardKind::SLE4404, "SLE4404", "sle4404"},
+    {SimCardKind::SLE4406, "SLE4406", "sle4406"},
+    {SimCardKind::SLE4436, "SLE4436", "sle4436"},
+    {SimCardKind::SLE5536, "SLE5536", "sle5536"},
     {SimCardKind::I2C, "I2C EEPROM", "i2c"},
+    {SimCardKind::MifareMini, "MIFARE Classic Mini", "mifare-mini"},
+    {SimCardKind::Mifare1K, "MIFARE Classic 1K", "mifare-1k"},
+    {SimCardKind::Mifare4K, "MIFARE Classic 4K", "mifare-4k"},
+    {SimCardKind::Ultralight, "MIFARE Ultralight", "ultralight"},
+    {SimCardKind::Ntag213, "NTAG213", "ntag213"},
+    {SimCardKind::Iso14443_4, "ISO 14443-4 card", "iso14443-4"},
 };
 
 constexpr std::string_view kI2cChipPrefix = "i2c-";
@@ -63,6 +78,20 @@ std::unique_ptr<SimCard> MakeSimCard(SimCardKind kind) {
         case SimCardKind::SLE4436:
         case SimCardKind::SLE5536:
             return std::make_unique<SimSle4436Card>(kind);
+        case SimCardKind::MifareMini:
+            return std::make_unique<SimContactlessReader>(
+                std::make_unique<SimMifareClassic>(SimMifareClassic::Size::Mini));
+        case SimCardKind::Mifare1K:
+            return std::make_unique<SimContactlessReader>(
+                std::make_unique<SimMifareClassic>(SimMifareClassic::Size::k1K));
+        case SimCardKind::Mifare4K:
+            return std::make_unique<SimContactlessReader>(
+                std::make_unique<SimMifareClassic>(SimMifareClassic::Size::k4K));
+        case SimCardKind::Ultralight:
+        case SimCardKind::Ntag213:
+            return std::make_unique<SimContactlessReader>(std::make_unique<SimUltralight>(kind));
+        case SimCardKind::Iso14443_4:
+            return std::make_unique<SimContactlessReader>(std::make_unique<SimIso14443Card>());
         case SimCardKind::I2C:
             break;
     }
@@ -105,6 +134,9 @@ std::vector<std::string> SimCardOptions() {
     }
     for (const SimI2cChip& chip : kSimI2cChips) {
         options.push_back(I2cChipOption(chip));
+    }
+    for (const SimCardKind kind : kContactlessSimCardKinds) {
+        options.emplace_back(SimCardKindOption(kind));
     }
     return options;
 }

@@ -14,17 +14,24 @@ inline constexpr std::array<SimCardKind, 11> kAllSimCardKinds = {
     SimCardKind::SLE4418, SimCardKind::SLE4428, SimCardKind::SLE4404, SimCardKind::SLE4406,
     SimCardKind::SLE4436, SimCardKind::SLE5536, SimCardKind::I2C};
 
+// The contactless cards, each in a contactless reader's field (SimContactlessReader).
+inline constexpr std::array<SimCardKind, 6> kContactlessSimCardKinds = {
+    SimCardKind::MifareMini, SimCardKind::Mifare1K, SimCardKind::Mifare4K,
+    SimCardKind::Ultralight, SimCardKind::Ntag213,  SimCardKind::Iso14443_4};
+
 // A new card of that kind, as it comes from the factory (an I2C card with a 24C02).
 std::unique_ptr<SimCard> MakeSimCard(SimCardKind kind);
 
-// Display name: "CPU card T=0", "SLE4442", "I2C EEPROM", ...
+// Display name: "CPU card T=0", "SLE4442", "I2C EEPROM", "MIFARE Classic 1K", ...
 const char* SimCardKindName(SimCardKind kind);
-// Command-line name: "cpu-t0", "cpu-t1", "sle4432", ..., "sle5536", "i2c".
+// Command-line name: "cpu-t0", "cpu-t1", "sle4432", ..., "sle5536", "i2c", "mifare-mini",
+// "mifare-1k", "mifare-4k", "ultralight", "ntag213", "iso14443-4".
 const char* SimCardKindOption(SimCardKind kind);
 std::optional<SimCardKind> SimCardKindFromOption(std::string_view option);
 
 // A new card named as on a command line: a kind's name, or "i2c-" and the EEPROM an I2C card
 // carries ("i2c-24c16"); null for a name that is neither.
 std::unique_ptr<SimCard> MakeSimCardFromOption(std::string_view option);
-// Every name MakeSimCardFromOption takes: the kinds' names, each EEPROM's after "i2c".
+// Every name MakeSimCardFromOption takes: the kinds' names, each EEPROM's after "i2c", then
+// the contactless kinds'.
 std::vector<std::string> SimCardOptions();

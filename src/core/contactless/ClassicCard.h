@@ -45,6 +45,7 @@ struct ClassicImage {
     Bytes bytes;  // ClassicLayout::ByteSize()
     std::vector<SectorRead> sectors;
     bool stopped = false;
+    std::uint32_t failureCode = 0;  // the library's code that ended the reading early
     bool AllOpened() const;
     int OpenedCount() const;
 };
@@ -80,6 +81,10 @@ class ClassicCard {
 
   private:
     CardStep Send(const Bytes& command);
+    CardStep ReadAuthenticated(int block, BlockBytes& out);
+    // Authenticates for `block`, then sends the write `command`.
+    CardStep WriteAuthenticated(const KeyCandidate& key, int block, const Bytes& command);
+    static std::optional<std::string> DataBlockRefusal(const ClassicLayout& layout, int block);
     CardStep Refuse(std::string reason);
 
     ContactlessChannel& channel_;

@@ -34,8 +34,9 @@ struct TagLayout {
 
 std::string_view TagTypeName(TagType type);
 TagLayout LayoutOfTag(TagType type);
-// The tag that a capability container's memory size byte (CC byte 2, size / 8) names.
-TagType TagTypeOfCapability(std::uint8_t sizeByte);
+// The tag that a capability container's memory size byte (CC byte 2, size / 8) names, with
+// the card name of the ATR to tell the chips of one size apart.
+TagType TagTypeOfCapability(std::uint8_t sizeByte, std::uint16_t cardName);
 
 enum class PageRole { Uid, UidAndLock, Capability, User, DynamicLock, Config };
 PageRole RoleOfPage(const TagLayout& layout, int page);
@@ -51,7 +52,7 @@ struct TagImage {
 
 // Reads the pages four at a time (READ BINARY of 16 bytes), choosing the layout from the
 // capability container.
-TagImage ReadTag(ContactlessChannel& channel);
+TagImage ReadTag(ContactlessChannel& channel, std::uint16_t cardName);
 
 // Why the page may not be written (UID pages, past the end), or nothing.
 std::optional<std::string> PageWriteRefusal(const TagLayout& layout, int page);
