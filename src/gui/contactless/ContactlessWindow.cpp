@@ -450,7 +450,7 @@ void ContactlessWindow::ReadCardBtnClick() {
                 ClassicCard card(channel, dialect);
                 read->classic = card.ReadCard(ClassicLayout(*type), keys, stop);
             } else if (read->facts.family == CardFamily::Ultralight) {
-                read->tag = ReadTag(channel);
+                read->tag = ReadTag(channel, read->facts.parsed->cardName);
             }
         },
         [this, read] {
@@ -468,6 +468,10 @@ void ContactlessWindow::ReadCardBtnClick() {
             ShowTag();
             if (classic_ || tag_) {
                 tabs_->setCurrentIndex(classic_ ? 0 : 1);
+            }
+            if (classic_ && classic_->failureCode != 0) {
+                boxes_.ShowError("The card was not read to its end: " +
+                                 PcscCodeText(classic_->failureCode));
             }
         });
 }
