@@ -50,6 +50,8 @@ QTableWidget* Table(const char* name, const QStringList& headers, QWidget* paren
     table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     table->horizontalHeader()->setStretchLastSection(true);
     table->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    table->setWordWrap(false);
+    table->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     return table;
 }
 
@@ -111,6 +113,7 @@ std::string StepText(const CardStep& step) {
 void SetRow(QTableWidget* table, int row, const QStringList& cells) {
     for (int column = 0; column < cells.size(); ++column) {
         auto* item = new QTableWidgetItem(cells[column]);
+        item->setToolTip(cells[column]);
         item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
         table->setItem(row, column, item);
     }
@@ -242,7 +245,7 @@ void ContactlessWindow::CreateWidgets() {
     tabs_ = Named(new QTabWidget(splitter), "ContactlessTabs");
     tabs_->addTab(CreateClassicPage(), tr("MIFARE Classic"));
     tabs_->addTab(CreatePagesPage(), tr("Ultralight / NTAG"));
-    tabs_->addTab(CreateProbePage(), tr("Reader"));
+    tabs_->addTab(CreateProbePage(), tr("Reader probe"));
     log_ = new ResponseLogEdit(QStringLiteral("ContactlessLog"), splitter);
     splitter->addWidget(tabs_);
     splitter->addWidget(log_);
@@ -311,6 +314,9 @@ QWidget* ContactlessWindow::CreateClassicPage() {
     accessBits_ = HexEdit("AccessBitsEdit", 4, write);
     keyB_ = HexEdit("KeyBEdit", 6, write);
     writeTrailer_ = Named(new QPushButton(tr("Write &trailer"), write), "WriteTrailerBtn");
+    keyA_->setPlaceholderText(tr("key A, 6 bytes"));
+    accessBits_->setPlaceholderText(tr("access bits, 4 bytes"));
+    keyB_->setPlaceholderText(tr("key B, 6 bytes"));
     auto* writeLayout = new QGridLayout(write);
     writeLayout->addWidget(new QLabel(tr("Block:"), write), 0, 0);
     writeLayout->addWidget(block_, 0, 1);
@@ -327,13 +333,21 @@ QWidget* ContactlessWindow::CreateClassicPage() {
     writeLayout->addWidget(keyB_, 2, 4);
     writeLayout->addWidget(writeTrailer_, 2, 5);
 
+    keyList_->setMaximumHeight(110);
+    sectorGrid_->setMinimumWidth(380);
+    accessTable_->setMinimumHeight(140);
+    for (int column = 1; column < 5; ++column) {
+        writeLayout->setColumnStretch(column, 1);
+    }
     layout->addWidget(keys, 0, 0);
-    layout->addWidget(sectorGrid_, 1, 0);
+    layout->addWidget(sectorGrid_, 1, 0, 3, 1);
     layout->addWidget(blockTable_, 0, 1, 2, 1);
-    layout->addWidget(accessTable_, 2, 0);
-    layout->addWidget(accessCheck_, 3, 0);
-    layout->addWidget(write, 2, 1, 2, 1);
-    layout->setColumnStretch(1, 2);
+    layout->addWidget(accessTable_, 2, 1);
+    layout->addWidget(accessCheck_, 3, 1);
+    layout->addWidget(write, 4, 0, 1, 2);
+    layout->setColumnStretch(1, 3);
+    layout->setRowStretch(1, 3);
+    layout->setRowStretch(2, 1);
     return page;
 }
 
