@@ -4,6 +4,8 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "insight/ContactlessNames.h"
+
 namespace {
 
 // Clock rate conversion Fi with the highest clock frequency it allows, and the baud rate
@@ -373,6 +375,9 @@ std::string DescribeAtr(const AtrFacts& facts) {
     if (facts.extraBytes > 0) {
         lines.push_back(Format("%zu bytes after the end of the ATR: ", facts.extraBytes) +
                         HexText(facts.bytes.data() + facts.length, facts.extraBytes));
+    }
+    if (const auto contactless = DescribeContactlessAtr(facts.bytes.data(), facts.length)) {
+        lines.push_back(*contactless);
     }
     return done();
 }

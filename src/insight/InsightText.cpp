@@ -1,6 +1,9 @@
 #include "insight/InsightText.h"
 
+#include <algorithm>
+
 #include "insight/AtrDecoder.h"
+#include "insight/ContactlessNames.h"
 #include "insight/PcscCodeNames.h"
 #include "insight/StatusWords.h"
 
@@ -35,6 +38,10 @@ QString CardSummaryText(const std::uint8_t* atr, std::uint32_t atrLength, std::u
     QString text =
         hex.empty() ? QStringLiteral("No ATR") : QStringLiteral("ATR ") + QString::fromLatin1(hex);
     text += QStringLiteral(" | ") + ProtocolText(protocol);
+    if (const auto contactless = ContactlessSummary(
+            atr, atr == nullptr ? 0 : std::min<std::size_t>(atrLength, kAtrRecordSize))) {
+        text += QStringLiteral(" | ") + QString::fromStdString(*contactless);
+    }
     if (match) {
         text += QStringLiteral(" | ") + CardName(*match);
     }

@@ -150,3 +150,107 @@ std::string StatusWordText(std::uint8_t sw1, std::uint8_t sw2) {
     std::snprintf(bytes, sizeof bytes, "%02X %02X ", sw1, sw2);
     return bytes + StatusWordMeaning(sw1, sw2);
 }
+
+namespace {
+
+struct ReaderMeaning {
+    std::uint8_t ins;
+    std::uint16_t sw;
+    const char* text;
+};
+
+constexpr std::uint8_t kLoadKeys = 0x82;
+constexpr std::uint8_t kGeneralAuthenticate = 0x86;
+constexpr std::uint8_t kAuthenticate = 0x88;
+constexpr std::uint8_t kReadBinary = 0xB0;
+constexpr std::uint8_t kUpdateBinary = 0xD6;
+constexpr std::uint8_t kGetData = 0xCA;
+constexpr std::uint8_t kValueBlock = 0xD7;
+constexpr std::uint8_t kReadValue = 0xB1;
+constexpr std::uint8_t kValueObject = 0xC2;
+
+// What readers mean by their answers to their own commands; the authenticate rows serve both
+// forms.
+constexpr ReaderMeaning kReaderMeanings[] = {
+    {kLoadKeys, 0x6300, "LOAD KEYS failed; the reader gives no reason"},
+    {kLoadKeys, 0x6982, "LOAD KEYS: the reader does not support this card key"},
+    {kLoadKeys, 0x6983, "LOAD KEYS: the reader key is not supported"},
+    {kLoadKeys, 0x6984, "LOAD KEYS: plain transmission of the key is not supported"},
+    {kLoadKeys, 0x6985, "LOAD KEYS: secured transmission of the key is not supported"},
+    {kLoadKeys, 0x6986, "LOAD KEYS: the reader has no volatile key memory (P1 00)"},
+    {kLoadKeys, 0x6987, "LOAD KEYS: the reader has no non-volatile key memory (P1 20)"},
+    {kLoadKeys, 0x6988, "LOAD KEYS: the key number P2 is outside this reader's range"},
+    {kLoadKeys, 0x6989, "LOAD KEYS: the key length is not what the reader takes"},
+    {kGeneralAuthenticate, 0x6300,
+     "Authentication failed: the key does not open this sector, or no card answered"},
+    {kGeneralAuthenticate, 0x6581, "Authentication: the block does not exist on this card"},
+    {kGeneralAuthenticate, 0x6982,
+     "Authentication refused: security status not satisfied (wrong key for this sector)"},
+    {kGeneralAuthenticate, 0x6983, "Authentication cannot be done with this card"},
+    {kGeneralAuthenticate, 0x6984, "Authentication: the key in that key number is not usable"},
+    {kGeneralAuthenticate, 0x6986,
+     "Authentication: the key type is not known (60 key A, 61 key B)"},
+    {kGeneralAuthenticate, 0x6988, "Authentication: the key number is not valid"},
+    {kReadBinary, 0x6281, "READ BINARY: part of the data may be corrupted"},
+    {kReadBinary, 0x6282, "READ BINARY: the memory ended before Le bytes"},
+    {kReadBinary, 0x6981, "READ BINARY: the block cannot be read this way"},
+    {kReadBinary, 0x6982,
+     "READ BINARY refused: the sector is not authenticated, or its key may not read this block"},
+    {kReadBinary, 0x6986, "READ BINARY: command not allowed"},
+    {kReadBinary, 0x6A81, "READ BINARY: function not supported by the reader"},
+    {kReadBinary, 0x6A82, "READ BINARY: the block does not exist on this card"},
+    {kUpdateBinary, 0x6581, "UPDATE BINARY: the write failed (memory failure)"},
+    {kUpdateBinary, 0x6982,
+     "UPDATE BINARY refused: the sector is not authenticated, or its key may not write this block"},
+    {kUpdateBinary, 0x6986, "UPDATE BINARY: command not allowed"},
+    {kUpdateBinary, 0x6A81, "UPDATE BINARY: function not supported by the reader"},
+    {kUpdateBinary, 0x6A82, "UPDATE BINARY: the block does not exist on this card"},
+    {kGetData, 0x6282, "GET DATA: Le is longer than the data, which came back whole"},
+    {kGetData, 0x6A81, "GET DATA: the reader does not give this item (P1)"},
+    {kValueBlock, 0x6300, "Value block operation failed (not a value block, or not allowed)"},
+    {kReadValue, 0x6300, "Read value failed: the block is not a value block"},
+    {kValueObject, 0x6300, "Increment or decrement failed"},
+    {kValueObject, 0x6A81, "The reader does not take the increment and decrement data objects"},
+};
+
+}  // namespace
+
+std::optional<std::string> ReaderCommandMeaning(const std::uint8_t* command, std::size_t length,
+                                                std::uint8_t sw1, std::uint8_t sw2,
+                                                bool contactless) {
+    if (command == nullptr || length < 2 || command[0] != 0xFF) {
+        return std::nullopt;
+    }
+    if (!contactless) {
+        if ((sw1 == 0x6E && sw2 == 0x00) || (sw1 == 0x68 && sw2 == 0x84)) {
+            return std::string(
+                "Class FF reached the contact card itself, which refuses the class: the "
+                "reader's contactless commands do not apply to it; no reader fault");
+        }
+        return std::nullopt;
+    }
+    const std::uint8_t ins = command[1] == kAuthenticate ? kGeneralAuthenticate : command[1];
+    if (ins == kGetData && sw1 == 0x6C) {
+        char text[64];
+        std::snprintf(text, sizeof text, "GET DATA: Le should be %02X, the length of the data",
+                      sw2);
+        return std::string(text);
+    }
+    const auto sw = static_cast<std::uint16_t>(sw1 << 8 | sw2);
+    for (const ReaderMeaning& meaning : kReaderMeanings) {
+        if (meaning.ins == ins && meaning.sw == sw) {
+            return std::string(meaning.text);
+        }
+    }
+    return std::nullopt;
+}
+
+std::string ExchangeStatusWordText(const std::uint8_t* command, std::size_t length,
+                                   std::uint8_t sw1, std::uint8_t sw2) {
+    const bool contactCard = (sw1 == 0x6E && sw2 == 0x00) || (sw1 == 0x68 && sw2 == 0x84);
+    std::string text = StatusWordText(sw1, sw2);
+    if (const auto meaning = ReaderCommandMeaning(command, length, sw1, sw2, !contactCard)) {
+        text += " (" + *meaning + ")";
+    }
+    return text;
+}

@@ -23,6 +23,8 @@ std::optional<std::string> ReaderCommandMeaning(const std::uint8_t* command, std
                                                 std::uint8_t sw1, std::uint8_t sw2,
                                                 bool contactless);
 
-// StatusWordText, with the class-FF meaning after it where there is one.
+// StatusWordText, with the class-FF meaning after it where there is one. Without knowing the
+// card, 6E 00 and 68 84 to class FF are taken as a contact card's answers (a contactless
+// reader takes its own class), any other word as the reader's.
 std::string ExchangeStatusWordText(const std::uint8_t* command, std::size_t length,
-                                   std::uint8_t sw1, std::uint8_t sw2, bool contactless);
+                                   std::uint8_t sw1, std::uint8_t sw2);

@@ -9,6 +9,7 @@
 
 #include "core/common/Conversions.h"
 #include "core/common/LogFormat.h"
+#include "insight/StatusWords.h"
 
 using namespace Qt::StringLiterals;
 
@@ -23,7 +24,13 @@ std::string Hex(const std::vector<std::uint8_t>& bytes) {
 }
 
 std::string GotText(const StepResult& result) {
-    return result.code == 0 ? Hex(result.reply) : ReturnCodeText("return code=0x", result.code);
+    if (result.code != 0) {
+        return ReturnCodeText("return code=0x", result.code);
+    }
+    const bool readerCommand = !result.command.empty() && result.command[0] == 0xFF;
+    return readerCommand && result.reply.size() >= 2
+               ? Hex(result.reply) + ": " + StepStatusText(result)
+               : Hex(result.reply);
 }
 
 // Script text as characters: UTF-8, or Latin-1 where the bytes are not valid UTF-8 (a
@@ -162,4 +169,13 @@ std::string JunitReport(std::string_view suiteName, const Script& script,
     }
     writer.writeEndDocument();
     return xml.toStdString();
+}
+
+std::string StepStatusText(const StepResult& result) {
+    const std::size_t n = result.reply.size();
+    if (result.code != 0 || n < 2) {
+        return {};
+    }
+    return ExchangeStatusWordText(result.command.data(), result.command.size(), result.reply[n - 2],
+                                  result.reply[n - 1]);
 }

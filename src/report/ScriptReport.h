@@ -23,3 +23,7 @@ std::string TextReport(const Script& script, const std::vector<StepResult>& resu
 // not run is skipped.
 std::string JunitReport(std::string_view suiteName, const Script& script,
                         const std::vector<StepResult>& results, const ScriptRunSummary& summary);
+
+// The reply's status word with its meaning, the class-FF meaning included; "" when the step
+// got no status word.
+std::string StepStatusText(const StepResult& result);

@@ -1,11 +1,13 @@
 // zp-vcard: attaches one of the simulated reader's cards to a slot of vpcd, the virtual
 // reader driver of the PC/SC service, so that programs see it in "Virtual PCD 00 0N".
 //
-//   zp-vcard [--slot N] --card KIND [--latency-us N] [--jitter-us N] [--fail-every N]
-//   (--help, --version)
+//   zp-vcard [--slot N] --card KIND [--sector-key S:A|B:KEY]... [--latency-us N] [--jitter-us N]
+//            [--fail-every N]   (--help, --version)
 //
-// KIND names a card kind ("sle4442", "i2c", ...) or an I2C card by the EEPROM it carries
-// ("i2c-24c01" .. "i2c-24c64"; "i2c" alone carries a 24C02).
+// KIND names a card kind ("sle4442", "i2c", "mifare-1k", ...) or an I2C card by the EEPROM it
+// carries ("i2c-24c01" .. "i2c-24c64"; "i2c" alone carries a 24C02). A contactless card comes
+// in a contactless reader's firmware, which answers the class-FF commands that pcscd hands
+// on; --sector-key gives a MIFARE Classic sector another key A or B ("5:A:112233445566").
 // vpcd listens on 127.0.0.1, port 35963 + N (slot 0 unless told). The card stays attached until the
 // program is stopped (SIGINT or SIGTERM); when vpcd goes away it waits for it and attaches again.
 // Each APDU can be delayed by a fixed latency plus a random jitter, and every N-th answered
@@ -28,6 +30,7 @@
 #include "VpcdClient.h"
 #include "cli/CommandLine.h"
 #include "sim/SimCardFactory.h"
+#include "sim/SimSectorKey.h"
 #include "sim/SimVpcdResponder.h"
 
 namespace {
@@ -120,7 +123,13 @@ int main(int argc, char** argv) {
         QStringLiteral("fail-every"),
         QStringLiteral("Answer every N-th APDU 6F 00 without the card (0: never)."),
         QStringLiteral("N"), QStringLiteral("0"));
-    parser.addOptions({slotOption, cardOption, latencyOption, jitterOption, failOption});
+    const QCommandLineOption sectorKeyOption(
+        QStringLiteral("sector-key"),
+        QStringLiteral("Give a MIFARE Classic sector another key: sector, A or B, 12 hex digits "
+                       "(5:A:112233445566). May be repeated."),
+        QStringLiteral("S:T:KEY"));
+    parser.addOptions(
+        {slotOption, cardOption, sectorKeyOption, latencyOption, jitterOption, failOption});
     if (const auto status = AnswerHelpOrVersion(argc, argv, parser)) {
         return *status;
     }
@@ -140,6 +149,16 @@ int main(int argc, char** argv) {
     const auto card = MakeSimCardFromOption(parser.value(cardOption).toStdString());
     if (!card) {
         return Usage(QStringLiteral("unknown card kind ") + parser.value(cardOption));
+    }
+    for (const QString& text : parser.values(sectorKeyOption)) {
+        const auto key = ParseSimSectorKey(text.toStdString());
+        if (!key) {
+            return Usage(QStringLiteral("bad --sector-key ") + text);
+        }
+        if (!ApplySimSectorKey(*card, *key)) {
+            return Usage(QStringLiteral("--sector-key %1 names no sector of a %2 card")
+                             .arg(text, parser.value(cardOption)));
+        }
     }
     SimTimingSettings timing;
     const std::pair<const QCommandLineOption*, std::uint32_t*> counts[] = {

@@ -178,10 +178,11 @@ void ScriptResultsWindow::StepDone(const StepResult& result) {
         differing.append(static_cast<int>(i));
     }
     got->setData(Qt::UserRole, differing);
+    got->setToolTip(QString::fromStdString(StepStatusText(result)));
     table_->setItem(row, ColGot, got);
     if (!result.differing.empty()) {
         got->setText(QString());  // the label below shows it, marked
-        got->setToolTip(Hex(result.reply));
+        got->setToolTip(Hex(result.reply) + QStringLiteral("\n") + got->toolTip());
         auto* marked = new QLabel(MarkedReply(result));
         marked->setObjectName(QStringLiteral("MarkedReply"));
         table_->setCellWidget(row, ColGot, marked);
