@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableWidget>
@@ -232,3 +233,40 @@ TEST_F(ContactlessWindowTest, ShowsTheNtagPagesAndItsNdefRecords) {
 }
 
 }  // namespace
+
+TEST_F(ContactlessWindowTest, ADumpSavedAndLoadedIsWrittenBackToTheCard) {
+    SimMifareClassic* chip = InsertClassic();
+    Open();
+    Click("ReadCardBtn");
+    const SimMifareClassic::Block original = chip->RawBlock(8);
+    for (const char* name : {"card.mfd", "card.json"}) {
+        SCOPED_TRACE(name);
+        const QString path = dir_.filePath(QString::fromLatin1(name));
+        window_->SetSaveFileChooser([path](const QString&, const QString&) { return path; });
+        Click("SaveDumpBtn");
+        chip->SetRawBlock(8, SimMifareClassic::Block{0x01});
+        openPath_ = path;
+        Click("LoadDumpBtn");
+        boxes_.AnswerQuestions(true);
+        Click("WriteDumpBtn");
+        EXPECT_TRUE(boxes_.Errors().empty()) << boxes_.Errors().front();
+        EXPECT_EQ(boxes_.Questions().size(), 1U);
+        EXPECT_EQ(chip->RawBlock(8), original);
+        boxes_.Clear();
+    }
+}
+
+TEST_F(ContactlessWindowTest, SavesTheProbesReportAsShown) {
+    InsertClassic();
+    Open();
+    Click("ProbeBtn");
+    const QString shown = Find<QPlainTextEdit>("ProbeReport")->toPlainText();
+    EXPECT_THAT(shown.toStdString(), HasSubstr("LOAD KEYS"));
+    const QString path = dir_.filePath(QStringLiteral("probe.txt"));
+    window_->SetSaveFileChooser([path](const QString&, const QString&) { return path; });
+    Click("SaveProbeBtn");
+    QFile saved(path);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(saved.readAll()), shown);
+    EXPECT_TRUE(boxes_.Boxes().empty());
+}

@@ -928,12 +928,15 @@ void ContactlessWindow::WriteDumpBtnClick() {
         const std::uint8_t* trailer =
             classic_->bytes.data() +
             static_cast<std::size_t>(layout.TrailerBlock(sector)) * kClassicBlockSize;
+        keys.push_back(KeyForSector(sector));
+        if (!keys.back()) {
+            continue;  // a sector no key opens is left alone
+        }
         if (const auto refusal = TrailerWriteRefusal(trailer[6], trailer[7], trailer[8])) {
             boxes_.ShowError("Not writing the dump: the trailer of sector " +
                              std::to_string(sector) + ": " + *refusal);
             return;
         }
-        keys.push_back(KeyForSector(sector));
     }
     if (!boxes_.AskYesNo("Write the dump back to the card in " + reader_.toStdString() +
                          "?\nEvery sector a key opens is written, its trailer included.")) {
