@@ -1,8 +1,8 @@
 #include "gui/contactless/ContactlessWindow.h"
 
+#include <QFile>
 #include <QFileDialog>
 #include <QFontDatabase>
-#include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -18,8 +18,7 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
-
-#include <QFile>
+#include <algorithm>
 
 #include "core/common/Conversions.h"
 #include "core/contactless/AccessBits.h"
@@ -154,6 +153,22 @@ QString TrailerConditions(AccessCondition condition) {
 QString CheckText(bool valid) {
     return valid ? QObject::tr("Inverted bits: check passed")
                  : QObject::tr("Inverted bits: check failed, the chip refuses this sector");
+}
+
+// The image's bytes and sectors are those of its card type: what a loaded file must hold.
+bool Consistent(const ClassicImage& image) {
+    const ClassicLayout layout(image.type);
+    if (image.bytes.size() != layout.ByteSize() ||
+        image.sectors.size() != static_cast<std::size_t>(layout.SectorCount())) {
+        return false;
+    }
+    for (int sector = 0; sector < layout.SectorCount(); ++sector) {
+        if (image.sectors[static_cast<std::size_t>(sector)].blockRead.size() !=
+            static_cast<std::size_t>(layout.BlocksInSector(sector))) {
+            return false;
+        }
+    }
+    return true;
 }
 
 bool IsJson(const QString& path) {
@@ -628,8 +643,9 @@ void ContactlessWindow::ShowTag() {
     const TagLayout& layout = tag_->layout;
     page_->setRange(0, layout.pages - 1);
     page_->setValue(layout.userFirst);
-    pageTable_->setRowCount(tag_->pagesRead);
-    for (int page = 0; page < tag_->pagesRead; ++page) {
+    const int pages = std::min(tag_->pagesRead, static_cast<int>(tag_->bytes.size() / 4));
+    pageTable_->setRowCount(pages);
+    for (int page = 0; page < pages; ++page) {
         const std::uint8_t* bytes = tag_->bytes.data() + static_cast<std::size_t>(page) * 4;
         SetRow(pageTable_, page,
                {QString::number(page), Hex(bytes, 4), Text(bytes, 4),
@@ -907,6 +923,10 @@ void ContactlessWindow::LoadDumpBtnClick() {
         }
     } else {
         image = LoadMfd(path.toStdString(), error);
+    }
+    if (image && !Consistent(*image)) {
+        image.reset();
+        error = "its blocks do not make up a whole card";
     }
     if (!image) {
         boxes_.ShowError("Cannot load the dump " + path.toStdString() + ": " + error);
