@@ -28,8 +28,9 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("zp-readertest-sim"));
-    SimCardLibrary card;
+    SimCardLibrary card({SimCardLibrary::DefaultReaderName, SimCardLibrary::ContactlessReaderName});
     card.InsertCard(0, SimCardKind::CpuT1);
+    card.InsertCard(1, SimCardKind::Mifare1K);
     SimSamLibrary sam(card);
     SimMsrLibrary msr(card);
     QtMessageBoxes boxes;

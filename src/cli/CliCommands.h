@@ -36,6 +36,11 @@ int RunInfoCommand(const QStringList& args, QTextStream& out, QTextStream& err);
 // when the reader answered, 1 when it refused the command (the reason on `err`), 2 for a
 // usage error or a reader that cannot be found or reached.
 int RunControlCommand(const QStringList& args, QTextStream& out, QTextStream& err);
+// `contactless [--simulated] [--reader NAME|INDEX] [--keys FILE] [--dump FILE] [--json FILE]`:
+// the contactless card in a reader, its MIFARE Classic sectors with the key that opened each,
+// or a Type 2 tag's NDEF message; with --probe the reader probe's report instead. Exit status 0
+// when every sector opened, 1 when some did not, 2 for a usage error or with no reader or no card.
+int RunContactlessCommand(const QStringList& args, QTextStream& out, QTextStream& err);
 
 // One line of the table of subcommands.
 struct CliCommand {

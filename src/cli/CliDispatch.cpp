@@ -20,6 +20,8 @@ constexpr CliCommand kCommands[] = {
     {"info", RunInfoCommand, "Shows a reader's attributes, features and state; no card needed."},
     {"control", RunControlCommand,
      "Sends an escape command (SCardControl) to a reader; no card needed."},
+    {"contactless", RunContactlessCommand,
+     "Reads a contactless card: UID, MIFARE Classic sectors with their keys, NDEF."},
 };
 
 const CliCommand* FindCommand(const QString& word) {

@@ -1,10 +1,9 @@
 #include "insight/AtrDecoder.h"
+#include "insight/ContactlessNames.h"
 
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
-
-#include "insight/ContactlessNames.h"
 
 namespace {
 

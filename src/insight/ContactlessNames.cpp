@@ -136,6 +136,19 @@ std::string CardNameText(std::uint16_t cardName) {
     return text;
 }
 
+namespace {
+
+// "Contactless, ISO 14443 A part 3, MIFARE Classic 1K"; storage cards on a contact bus start
+// with "Contact, ", those without a standard with "Storage card, ".
+std::string StorageSummary(const ContactlessAtr& parsed) {
+    const std::string kind = ContactBus(parsed.standard)            ? "Contact, "
+                             : ContactlessStandard(parsed.standard) ? "Contactless, "
+                                                                    : "Storage card, ";
+    return kind + StandardName(parsed.standard) + ", " + CardNameText(parsed.cardName);
+}
+
+}  // namespace
+
 std::optional<std::string> ContactlessSummary(const std::uint8_t* atr, std::size_t length) {
     const auto parsed = ParseContactlessAtr(atr, length);
     if (!parsed) {
@@ -144,10 +157,10 @@ std::optional<std::string> ContactlessSummary(const std::uint8_t* atr, std::size
     if (parsed->kind == ContactlessAtr::Kind::Iso14443_4) {
         return std::string("Contactless, ISO 14443-4");
     }
-    const std::string kind = ContactBus(parsed->standard)            ? "Contact, "
-                             : ContactlessStandard(parsed->standard) ? "Contactless, "
-                                                                     : "Storage card, ";
-    return kind + StandardName(parsed->standard) + ", " + CardNameText(parsed->cardName);
+    if (!ContactlessStandard(parsed->standard)) {
+        return std::nullopt;
+    }
+    return StorageSummary(*parsed);
 }
 
 std::optional<std::string> DescribeContactlessAtr(const std::uint8_t* atr, std::size_t length) {
@@ -155,11 +168,10 @@ std::optional<std::string> DescribeContactlessAtr(const std::uint8_t* atr, std::
     if (!parsed) {
         return std::nullopt;
     }
-    const std::string summary = *ContactlessSummary(atr, length);
     if (parsed->kind == ContactlessAtr::Kind::Iso14443_4) {
         const Bytes& h = parsed->historical;
-        std::string text =
-            summary + ": the historical bytes " + HexBytes(h) + " are those of the ATS (type A)";
+        std::string text = "Contactless, ISO 14443-4: the historical bytes " + HexBytes(h) +
+                           " are those of the ATS (type A)";
         if (h.size() == 8) {
             text += ", or the ATQB's application data " +
                     HexBytes(Bytes(h.begin(), h.begin() + 4)) + ", protocol information " +
@@ -171,5 +183,5 @@ std::optional<std::string> DescribeContactlessAtr(const std::uint8_t* atr, std::
     char codes[64];
     std::snprintf(codes, sizeof codes, " (PC/SC storage card: SS = %02X, NN = %02X %02X)",
                   parsed->standard, parsed->cardName >> 8, parsed->cardName & 0xFF);
-    return summary + codes;
+    return StorageSummary(*parsed) + codes;
 }

@@ -79,14 +79,10 @@ std::unique_ptr<SimCard> MakeSimCard(SimCardKind kind) {
         case SimCardKind::SLE5536:
             return std::make_unique<SimSle4436Card>(kind);
         case SimCardKind::MifareMini:
-            return std::make_unique<SimContactlessReader>(
-                std::make_unique<SimMifareClassic>(SimMifareClassic::Size::Mini));
         case SimCardKind::Mifare1K:
-            return std::make_unique<SimContactlessReader>(
-                std::make_unique<SimMifareClassic>(SimMifareClassic::Size::k1K));
         case SimCardKind::Mifare4K:
             return std::make_unique<SimContactlessReader>(
-                std::make_unique<SimMifareClassic>(SimMifareClassic::Size::k4K));
+                std::make_unique<SimMifareClassic>(*SimMifareClassic::SizeOf(kind)));
         case SimCardKind::Ultralight:
         case SimCardKind::Ntag213:
             return std::make_unique<SimContactlessReader>(std::make_unique<SimUltralight>(kind));

@@ -24,6 +24,8 @@
 class SimCardLibrary : public CardLibrary {
   public:
     static constexpr const char* DefaultReaderName = "ZP Simulated Reader 0";
+    // The name under which the tester's simulated platform offers a contactless reader.
+    static constexpr const char* ContactlessReaderName = "ZP Simulated Contactless Reader 0";
 
     explicit SimCardLibrary(std::vector<std::string> readerNames = {DefaultReaderName});
     ~SimCardLibrary() override;

@@ -43,18 +43,6 @@ constexpr int kKeyB = 10;
 constexpr int kAccess = 6;
 constexpr int kKeyLength = 6;
 
-int SectorsOf(SimMifareClassic::Size size) {
-    switch (size) {
-        case SimMifareClassic::Size::Mini:
-            return 5;
-        case SimMifareClassic::Size::k1K:
-            return 16;
-        case SimMifareClassic::Size::k4K:
-            break;
-    }
-    return 40;
-}
-
 std::uint8_t KeyMask(SimKeyType type) {
     return type == SimKeyType::A ? kA : kB;
 }
@@ -120,8 +108,29 @@ void SimMifareClassic::Select() {
     transferBuffer_.reset();
 }
 
-int SimMifareClassic::SectorCount() const {
-    return SectorsOf(size_);
+std::optional<SimMifareClassic::Size> SimMifareClassic::SizeOf(SimCardKind kind) {
+    switch (kind) {
+        case SimCardKind::MifareMini:
+            return Size::Mini;
+        case SimCardKind::Mifare1K:
+            return Size::k1K;
+        case SimCardKind::Mifare4K:
+            return Size::k4K;
+        default:
+            return std::nullopt;
+    }
+}
+
+int SimMifareClassic::SectorCount(Size size) {
+    switch (size) {
+        case Size::Mini:
+            return 5;
+        case Size::k1K:
+            return 16;
+        case Size::k4K:
+            break;
+    }
+    return 40;
 }
 
 int SimMifareClassic::BlockCount() const {
@@ -179,7 +188,7 @@ int GroupOf(int block) {
 }  // namespace
 
 bool SimMifareClassic::Allowed(int block, Right right) const {
-    if (halted_ || !sector_ || SectorOf(block) != *sector_ || block >= BlockCount()) {
+    if (halted_ || !sector_ || block < 0 || block >= BlockCount() || SectorOf(block) != *sector_) {
         return false;
     }
     const Block& trailer = memory_[TrailerOf(*sector_)];

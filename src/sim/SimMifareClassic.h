@@ -37,8 +37,12 @@ class SimMifareClassic : public SimContactlessChip {
     std::uint8_t Sak() const override;
     void Select() override;
 
+    // The size of a MIFARE Classic kind; nothing for another kind.
+    static std::optional<Size> SizeOf(SimCardKind kind);
+    static int SectorCount(Size size);
+
     Size ChipSize() const { return size_; }
-    int SectorCount() const;
+    int SectorCount() const { return SectorCount(size_); }
     int BlockCount() const;
     // Sectors 0..31 have 4 blocks, sectors 32..39 (4K only) 16 blocks.
     static int FirstBlockOf(int sector);
@@ -49,8 +53,8 @@ class SimMifareClassic : public SimContactlessChip {
     // Setting the card up, outside the chip's rules: a sector's key in its trailer, and the
     // memory as it is (key A included).
     void SetSectorKey(int sector, SimKeyType type, const SimMifareKey& key);
-    const Block& RawBlock(int block) const { return memory_[block]; }
-    void SetRawBlock(int block, const Block& data) { memory_[block] = data; }
+    const Block& RawBlock(int block) const { return memory_.at(block); }
+    void SetRawBlock(int block, const Block& data) { memory_.at(block) = data; }
     bool Halted() const { return halted_; }
     // A value block holding `value`, with `address` as its address byte.
     static Block ValueBlock(std::int32_t value, std::uint8_t address);

@@ -19,6 +19,7 @@
 #include "sim/SimI2cCard.h"
 #include "sim/SimMsrLibrary.h"
 #include "sim/SimSamLibrary.h"
+#include "simwindow/ContactlessPanel.h"
 
 namespace {
 
@@ -66,6 +67,13 @@ class ReaderPanel : public QWidget {
         layout->addStretch();
         ShowCardStatus();
         ShowSamStatus();
+    }
+
+  protected:
+    // Another tab may have put a card into this reader.
+    void showEvent(QShowEvent* event) override {
+        QWidget::showEvent(event);
+        ShowCardStatus();
     }
 
   private:
@@ -262,6 +270,7 @@ SimulatorWindow::SimulatorWindow(SimCardLibrary& cards, SimSamLibrary& sam, SimM
         tabs->addTab(new ReaderPanel(static_cast<int>(i), cards, sam, msr, tabs),
                      QString::fromStdString(readers[i]));
     }
+    tabs->addTab(new ContactlessPanel(cards, tabs), tr("Contactless"));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(tabs);
 }

@@ -4,12 +4,16 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTest>
 
 #include "sim/SimCardLibrary.h"
+#include "sim/SimContactlessReader.h"
 #include "sim/SimI2cCard.h"
+#include "sim/SimMifareClassic.h"
 #include "sim/SimMsrLibrary.h"
 #include "sim/SimSamLibrary.h"
 #include "simwindow/SimulatorWindow.h"
@@ -31,6 +35,19 @@ class SimulatorWindowTest : public ::testing::Test {
         return child;
     }
     void Click(const char* name) { Find<QPushButton>(name)->click(); }
+    // Types `text` over a cell of the table, as a person does with F2 and Enter.
+    void TypeInto(QTableWidget* table, int row, int column, const QString& text) {
+        table->setCurrentCell(row, column);
+        QTest::keyClick(table, Qt::Key_F2);
+        auto* editor = table->findChild<QLineEdit*>();
+        ASSERT_NE(editor, nullptr);
+        QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(editor, text);
+        QSignalSpy committed(table, &QTableWidget::itemChanged);
+        QTest::keyClick(editor, Qt::Key_Return);  // the delegate commits in a queued call
+        ASSERT_TRUE(committed.wait());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);  // the closed editor
+    }
 
     SimCardLibrary cards_;
     SimSamLibrary sam_;
@@ -41,8 +58,9 @@ class SimulatorWindowTest : public ::testing::Test {
 TEST_F(SimulatorWindowTest, OneTabPerReader) {
     EXPECT_EQ(window_.windowTitle(), "Simulated Reader");
     auto* tabs = Find<QTabWidget>("SimReaderTabs");
-    ASSERT_EQ(tabs->count(), 2);
+    ASSERT_EQ(tabs->count(), 3);
     EXPECT_EQ(tabs->tabText(1), "Reader B");
+    EXPECT_EQ(tabs->tabText(2), "Contactless");
     EXPECT_EQ(Find<QComboBox>("SimCardKind1")->count(), 11);
 }
 
@@ -143,6 +161,40 @@ TEST_F(SimulatorWindowTest, SampleFillsTheTracksAndSwipeQueuesThem) {
     ASSERT_EQ(msr_.MsrRead(handle, &record, 0), 0u);
     EXPECT_EQ(record.track1Length, static_cast<std::uint32_t>(track1.size()));
     EXPECT_EQ(std::string(record.track3, record.track3 + record.track3Length), ";0123?");
+}
+
+// The Contactless tab puts a card with the keys typed per sector into the chosen reader.
+TEST_F(SimulatorWindowTest, ContactlessTabInsertsACardWithItsSectorKeys) {
+    window_.show();
+    Find<QTabWidget>("SimReaderTabs")->setCurrentIndex(2);
+    EXPECT_EQ(Find<QComboBox>("SimClReader")->currentText(), "Reader B");
+    QTest::keyClicks(Find<QComboBox>("SimClKind"), QStringLiteral("MIFARE Classic 4K"));
+    auto* keys = Find<QTableWidget>("SimClKeys");
+    ASSERT_EQ(keys->rowCount(), 40);
+    TypeInto(keys, 35, 1, QStringLiteral("11 22 33 44 55 66"));
+    QTest::mouseClick(Find<QPushButton>("SimClInsert"), Qt::LeftButton);
+    auto* card = dynamic_cast<SimContactlessReader*>(cards_.CardIn(1));
+    ASSERT_NE(card, nullptr);
+    ASSERT_NE(card->Classic(), nullptr);
+    EXPECT_EQ(card->Kind(), SimCardKind::Mifare4K);
+    const auto& trailer = card->Classic()->RawBlock(SimMifareClassic::TrailerOf(35));
+    EXPECT_EQ(std::vector<std::uint8_t>(trailer.begin() + 10, trailer.end()),
+              (std::vector<std::uint8_t>{0x11, 0x22, 0x33, 0x44, 0x55, 0x66}));
+    EXPECT_EQ(trailer[0], 0xFF);
+    EXPECT_EQ(Find<QLabel>("SimClStatus")->text(), "Inserted: MIFARE Classic 4K");
+
+    TypeInto(keys, 0, 0, QStringLiteral("12 34"));
+    QTest::mouseClick(Find<QPushButton>("SimClInsert"), Qt::LeftButton);
+    EXPECT_EQ(Find<QLabel>("SimClStatus")->text(), "Sector 0 key A is not 6 hex bytes");
+    EXPECT_EQ(cards_.CardIn(1), card);
+
+    auto* kinds = Find<QComboBox>("SimClKind");
+    kinds->setCurrentIndex(kinds->findData(static_cast<int>(SimCardKind::Ntag213)));
+    EXPECT_FALSE(keys->isEnabled());
+    QTest::mouseClick(Find<QPushButton>("SimClRemove"), Qt::LeftButton);
+    EXPECT_FALSE(cards_.HasCard(1));
+    Find<QTabWidget>("SimReaderTabs")->setCurrentIndex(1);
+    EXPECT_EQ(Find<QLabel>("SimCardStatus1")->text(), "No card");
 }
 
 }  // namespace

@@ -582,3 +582,33 @@ TEST_F(SimCardLibraryTest, ReadsPastTheEndDeliverTheBytesThatExist) {
               library_.CardI2CReadMemory(handle, 0xA0, 250, buffer.data(), &length, 0, 1));
     EXPECT_EQ(20u, length);
 }
+
+// A contactless card halted by a failed authentication answers again after a reset or an
+// unpowering reconnect, which selects it anew; a reconnect that leaves the card does not.
+TEST_F(SimCardLibraryTest, AReconnectWithResetSelectsAHaltedContactlessCard) {
+    library_.InsertCard(0, SimCardKind::Mifare1K);
+    const std::uint32_t context = Context();
+    std::uint32_t protocol = 0;
+    const std::uint32_t handle = Connect(context, &protocol);
+    EXPECT_EQ(protocol, 2u);
+    std::vector<std::uint8_t> reply;
+    const std::vector<std::uint8_t> ok = {0x90, 0x00};
+    const std::vector<std::uint8_t> failed = {0x63, 0x00};
+    ASSERT_EQ(kSuccess, Transmit(handle, {0xFF, 0x82, 0x00, 0x00, 0x06, 1, 2, 3, 4, 5, 6}, reply));
+    ASSERT_EQ(kSuccess,
+              Transmit(handle, {0xFF, 0x82, 0x00, 0x01, 0x06, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
+                       reply));
+    const std::vector<std::uint8_t> wrongKey = {0xFF, 0x88, 0x00, 0x04, 0x60, 0x00};
+    const std::vector<std::uint8_t> rightKey = {0xFF, 0x88, 0x00, 0x04, 0x60, 0x01};
+    const std::pair<std::uint32_t, std::vector<std::uint8_t>> rows[] = {
+        {kDispositionLeave, failed}, {kDispositionReset, ok}, {2 /*unpower*/, ok}};
+    for (const auto& [initialization, after] : rows) {
+        ASSERT_EQ(kSuccess, Transmit(handle, wrongKey, reply));
+        EXPECT_EQ(reply, failed);
+        std::uint32_t active = 0;
+        ASSERT_EQ(kSuccess,
+                  library_.CardReconnect(handle, kShared, kT0OrT1, initialization, &active));
+        ASSERT_EQ(kSuccess, Transmit(handle, rightKey, reply));
+        EXPECT_EQ(reply, after) << "initialization " << initialization;
+    }
+}

@@ -95,6 +95,12 @@ ClassicImage ClassicCard::ReadCard(const ClassicLayout& layout, const KeyFile& k
                     read.blockRead[i] = true;
                 }
             }
+            if (std::ranges::none_of(read.blockRead, [](bool done) { return done; })) {
+                // A key that authenticates but may read nothing (key B where the access bits
+                // make it readable data) does not open the sector.
+                read.openedBy.reset();
+                continue;
+            }
             // The card hides key A (and key B where it is not readable): put the key that
             // opened the sector where the card leaves zeros.
             auto trailer = image.bytes.begin() + layout.TrailerBlock(sector) * 16;

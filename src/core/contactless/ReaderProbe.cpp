@@ -66,18 +66,15 @@ void ProbeAts(ContactlessChannel& channel, ProbeReport& report) {
     const Exchange exchange = channel.Transmit(GetDataCommand(GetDataItem::AtsHistorical));
     const Bytes atr = channel.Atr();
     const auto parsed = ParseContactlessAtr(atr.data(), atr.size());
-    if (!exchange.Ok()) {
-        report.wholeAts = NotTried("GET DATA of the ATS refused");
+    const bool hasAts = parsed && parsed->kind == ContactlessAtr::Kind::Iso14443_4;
+    if (!hasAts || !exchange.Ok()) {
+        report.wholeAts = NotTried(hasAts ? "GET DATA of the ATS refused"
+                                          : "the card has no ATS (no ISO 14443-4 card)");
         report.wholeAts.status = exchange.Status();
         return;
     }
     report.atsReply = ReplyData(exchange.reply);
     const Bytes& reply = report.atsReply;
-    if (!parsed || parsed->kind != ContactlessAtr::Kind::Iso14443_4) {
-        report.wholeAts = NotTried(
-            "the card is no ISO 14443-4 card; the historical bytes of its ATR are not an ATS's");
-        return;
-    }
     const Bytes& historical = parsed->historical;
     // An ATS starts with its length byte TL, which counts itself.
     const bool whole = !reply.empty() && reply[0] == reply.size() &&
@@ -222,7 +219,7 @@ std::string FormResultText(const FormTrial& trial) {
             text = trial.status != 0 ? std::string("refused (") + status + ")" : "refused";
             break;
         case FormTrial::Result::NotTried:
-            text = "not tried";
+            text = trial.status != 0 ? std::string("not tried (") + status + ")" : "not tried";
             break;
     }
     return trial.note.empty() ? text : text + ": " + trial.note;

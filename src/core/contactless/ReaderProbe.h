@@ -30,7 +30,7 @@ struct ProbeReport {
 };
 
 struct ProbeOptions {
-    int lastSlot = 0x1F;      // the key numbers tried, 00 to lastSlot
+    int lastSlot = 0x3F;      // the key numbers tried, 00 to lastSlot
     bool nonVolatile = true;  // also write the transport key FF..FF into the non-volatile slots
 };
 

@@ -182,9 +182,10 @@ void ScriptResultsWindow::StepDone(const StepResult& result) {
     table_->setItem(row, ColGot, got);
     if (!result.differing.empty()) {
         got->setText(QString());  // the label below shows it, marked
-        got->setToolTip(Hex(result.reply) + QStringLiteral("\n") + got->toolTip());
+        got->setToolTip(Hex(result.reply));
         auto* marked = new QLabel(MarkedReply(result));
         marked->setObjectName(QStringLiteral("MarkedReply"));
+        marked->setToolTip(QString::fromStdString(StepStatusText(result)));
         table_->setCellWidget(row, ColGot, marked);
     }
     QTableWidgetItem* verdict = Cell(QString::fromLatin1(VerdictText(result.verdict)));
