@@ -24,6 +24,7 @@
 #include "gui/ResponseLogEdit.h"
 #include "gui/SelectForm.h"
 #include "gui/apdu/CpuCardPage.h"
+#include "gui/contactless/ContactlessAction.h"
 #include "gui/memcard/MemCardPages.h"
 #include "gui/msr/MsrPage.h"
 #include "gui/properties/ReaderPropertiesForm.h"
@@ -160,6 +161,11 @@ void TMainForm::CreateWidgets(const Platform& platform) {
         new ScriptActions(session_, scardLog_, boxes_, platform.workerLibraries, this, insightBar_);
     scripts->AddToMenu(Reader, ExitItem);
     connect(SCardSheet, &CpuCardPage::CardApduSent, scripts, &ScriptActions::CardApduSent);
+    // Contactless… right after Stress Test….
+    auto* contactless = new ContactlessAction(
+        platform.workerLibraries, [this] { return ReaderNameText(session_.SelectedReaderName()); },
+        boxes_, this);
+    contactless->AddToMenu(Reader, StressTestItem);
 }
 
 void TMainForm::ConnectWidgets() {

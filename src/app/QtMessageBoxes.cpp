@@ -6,11 +6,11 @@
 
 namespace {
 
-void ShowBox(QMessageBox::Icon icon, const QString& caption, const std::string& text) {
+int ShowBox(QMessageBox::Icon icon, const QString& caption, const std::string& text,
+            QMessageBox::StandardButtons buttons = QMessageBox::Ok) {
     QMessageBox box(icon, caption,
-                    QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())),
-                    QMessageBox::Ok);
-    box.exec();
+                    QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())), buttons);
+    return box.exec();
 }
 
 }  // namespace
@@ -22,4 +22,9 @@ void QtMessageBoxes::ShowError(const std::string& text) {
 
 void QtMessageBoxes::ShowInfo(const std::string& text) {
     ShowBox(QMessageBox::Information, QString::fromLatin1(ProgramTitle), text);
+}
+
+bool QtMessageBoxes::AskYesNo(const std::string& text) {
+    return ShowBox(QMessageBox::Question, QString::fromLatin1(ProgramTitle), text,
+                   QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }

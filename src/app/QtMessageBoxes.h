@@ -8,4 +8,5 @@ class QtMessageBoxes : public MessageBoxes {
   public:
     void ShowError(const std::string& text) override;
     void ShowInfo(const std::string& text) override;
+    bool AskYesNo(const std::string& text) override;
 };

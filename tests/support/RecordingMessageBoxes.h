@@ -10,7 +10,7 @@
 // at that moment, so that "box first, then the line" can be checked.
 class RecordingMessageBoxes : public MessageBoxes {
   public:
-    enum class Kind { Error, Info };
+    enum class Kind { Error, Info, Question };
     struct Box {
         Kind kind;
         std::string text;
@@ -19,6 +19,9 @@ class RecordingMessageBoxes : public MessageBoxes {
 
     void ShowError(const std::string& text) override;
     void ShowInfo(const std::string& text) override;
+    // Records the question and gives the answer set by AnswerQuestions (no until then).
+    bool AskYesNo(const std::string& text) override;
+    void AnswerQuestions(bool yes) { answer_ = yes; }
 
     // Adds a log whose line count is noted with every box.
     void Watch(std::function<std::size_t()> lineCount) { watched_.push_back(std::move(lineCount)); }
@@ -28,6 +31,7 @@ class RecordingMessageBoxes : public MessageBoxes {
     const std::vector<Box>& Boxes() const { return boxes_; }
     std::vector<std::string> Errors() const;
     std::vector<std::string> Infos() const;
+    std::vector<std::string> Questions() const;
     void Clear() { boxes_.clear(); }
 
   private:
@@ -36,4 +40,5 @@ class RecordingMessageBoxes : public MessageBoxes {
     std::vector<Box> boxes_;
     std::vector<std::function<std::size_t()>> watched_;
     std::function<void()> whileOpen_;
+    bool answer_ = false;
 };
