@@ -90,6 +90,9 @@ class SimCardLibrary : public CardLibrary {
                                   std::uint32_t* length) override;
     std::uint32_t CardGetStatusChange(std::uint32_t context, std::uint32_t timeout,
                                       ReaderState* states, std::uint32_t count) override;
+    // As pcsc-lite: the first connect after power-up chooses T=1 before T=0 among the
+    // protocols preferred and offered, later ones must accept it (else SCARD_E_PROTO_MISMATCH);
+    // an exclusive handle shuts every other out (SCARD_E_SHARING_VIOLATION).
     std::uint32_t CardConnect(std::uint32_t context, const char* reader, std::uint32_t shareMode,
                               std::uint32_t preferredProtocols, std::uint32_t* card,
                               std::uint32_t* activeProtocol) override;
@@ -98,6 +101,8 @@ class SimCardLibrary : public CardLibrary {
     std::uint32_t CardReconnect(std::uint32_t card, std::uint32_t shareMode,
                                 std::uint32_t preferredProtocols, std::uint32_t initialization,
                                 std::uint32_t* activeProtocol) override;
+    // A card's work on the command (a test card's time request) is waited with the shared
+    // lock given up; a card taken out meanwhile answers SCARD_W_REMOVED_CARD at once.
     std::uint32_t CardTransmit(std::uint32_t card, const IoRequest* sendPci,
                                const std::uint8_t* sendBuffer, std::uint32_t sendLength,
                                IoRequest* recvPci, std::uint8_t* recvBuffer,
