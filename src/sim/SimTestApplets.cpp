@@ -73,7 +73,7 @@ TestAnswer SimTestApplets::Select(const TestCommand& command) {
         // Its cards offer 256 bytes after the selection under T=0 (61 00), none under T=1.
         return {command.t0 ? Counting(256) : Bytes{}, kOk};
     }
-    selected_ = Applet::None;
+    // An AID no applet answers leaves the selected one selected.
     return {{}, kNotFound};
 }
 

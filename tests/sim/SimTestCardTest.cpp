@@ -62,6 +62,8 @@ INSTANTIATE_TEST_SUITE_P(
                     {{Hex("80 30 00 00"), Hex("6D 00")},
                      {Hex("00 A4 04 00 02 A0 00"), Hex("6A 82")},
                      {Hex("00 A4 04 00 06 A0 00 00 00 18 50"), kOk},
+                     {Hex("80 30 00 00 00"), kOk},
+                     {Hex("00 A4 04 00 02 A0 00"), Hex("6A 82")},
                      {Hex("80 30 00 00 00"), kOk}}},
         ExchangeRow{"Case1And3T1",
                     SimCardKind::TestT1,
