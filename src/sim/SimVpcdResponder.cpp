@@ -14,7 +14,7 @@ std::optional<Bytes> SimVpcdResponder::Answer(ByteView message) {
         SimExchange exchange = card_.Exchange(message);
         std::this_thread::sleep_for(exchange.work);
         if (exchange.readerCode != 0) {
-            return Bytes{};
+            return Bytes{0x6F, 0x00};
         }
         return std::move(exchange.reply);
     }

@@ -12,7 +12,7 @@
 // Each APDU can be delayed by a fixed latency plus a random jitter, and every N-th answered
 // 6F 00 instead of reaching the card, to measure the tester's stress runs.
 // The test card ("test-t0", "test-t1") takes a time unit for its time requests and the
-// fault switches of a faulty reader; an exchange a switch fails is answered empty. Under
+// fault switches of a faulty reader; an exchange a switch fails is answered 6F 00. Under
 // vpcd the card speaks the one protocol its kind names, so "test-both" is refused.
 #include <signal.h>
 #include <unistd.h>
