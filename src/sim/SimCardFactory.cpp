@@ -11,6 +11,7 @@
 #include "sim/SimSle4428Card.h"
 #include "sim/SimSle4436Card.h"
 #include "sim/SimSle4442Card.h"
+#include "sim/SimTestCard.h"
 #include "sim/SimUltralight.h"
 
 namespace {
@@ -38,6 +39,9 @@ constexpr KindNames kNames[] = {
     {SimCardKind::Ultralight, "MIFARE Ultralight", "ultralight"},
     {SimCardKind::Ntag213, "NTAG213", "ntag213"},
     {SimCardKind::Iso14443_4, "ISO 14443-4 card", "iso14443-4"},
+    {SimCardKind::TestT0, "Test card T=0", "test-t0"},
+    {SimCardKind::TestT1, "Test card T=1", "test-t1"},
+    {SimCardKind::TestBoth, "Test card T=0/T=1", "test-both"},
 };
 
 constexpr std::string_view kI2cChipPrefix = "i2c-";
@@ -88,6 +92,10 @@ std::unique_ptr<SimCard> MakeSimCard(SimCardKind kind) {
             return std::make_unique<SimContactlessReader>(std::make_unique<SimUltralight>(kind));
         case SimCardKind::Iso14443_4:
             return std::make_unique<SimContactlessReader>(std::make_unique<SimIso14443Card>());
+        case SimCardKind::TestT0:
+        case SimCardKind::TestT1:
+        case SimCardKind::TestBoth:
+            return std::make_unique<SimTestCard>(kind);
         case SimCardKind::I2C:
             break;
     }

@@ -4,6 +4,7 @@
 
 #include "sim/SimCpuCard.h"
 #include "sim/SimSle4442Card.h"
+#include "sim/SimTestCard.h"
 #include "sim/SimVpcdResponder.h"
 
 namespace {
@@ -60,4 +61,16 @@ TEST(VpcdStream, FramesAndSplitsMessagesArrivingInPieces) {
     EXPECT_EQ(V({0x00, 0x84, 0x00, 0x00, 0x08}), stream.Next());
     EXPECT_EQ(V{}, stream.Next());  // an empty message
     EXPECT_FALSE(stream.Next());
+}
+
+// vpcd takes no PC/SC code back: an exchange the reader path refuses is answered 6F 00, the
+// others reach the test card.
+TEST(SimVpcdResponder, AReaderRefusalIsAnswered6F00) {
+    SimTestCard card(SimCardKind::TestT1, {std::chrono::microseconds(0), {.refuseExtended = true}});
+    SimVpcdResponder responder(card);
+    responder.Answer(V{SimVpcdResponder::kPowerOn});
+    responder.Answer(
+        V{0x00, 0xA4, 0x04, 0x00, 0x09, 0xA0, 0x00, 0x00, 0x00, 0x66, 0x03, 0x01, 0xB3, 0x01});
+    EXPECT_EQ(V({0x6F, 0x00}), responder.Answer(V{0x00, 0xB0, 0x00, 0x02, 0x00, 0x00, 0x02}));
+    EXPECT_EQ(V({0x00, 0x01, 0x90, 0x00}), responder.Answer(V{0x00, 0x20, 0x00, 0x02, 0x02}));
 }
