@@ -90,15 +90,18 @@ void TlvView::ShowData(const std::vector<std::uint8_t>& data) {
     tree_->clear();
     hex_->SetBytes(data);
     std::vector<std::uint32_t> parents;
-    if (decoded.IsTlv()) {
+    const bool shown = decoded.IsTlv() && !decoded.nodes.empty();
+    if (shown) {
         AddNodes(decoded.nodes, nullptr, parents);
         tree_->expandAll();
+    } else if (data.empty()) {
+        notice_->setText(tr("No data"));
     } else {
         notice_->setText(
             QString::fromStdString(dictionary_.Describe(decoded.nodes.front(), parents).name));
     }
-    tree_->setVisible(decoded.IsTlv());
-    notice_->setVisible(!decoded.IsTlv());
+    tree_->setVisible(shown);
+    notice_->setVisible(!shown);
     TlvTreeSelectionChange();
 }
 

@@ -16,7 +16,7 @@ class QTreeWidgetItem;
 // A reply's data as BER-TLV: a tree of tags, names and shown values beside the bytes in hex.
 // Selecting a node marks its bytes, tag and length apart from the value; "Copy path" (a
 // button, and an action of the tree's context menu) puts the node's path on the clipboard.
-// Bytes that are not BER-TLV are said to be so on a line in the tree's place.
+// Bytes that are not BER-TLV, or no bytes, are said to be so on a line in the tree's place.
 class TlvView : public QWidget {
     Q_OBJECT
   public:
