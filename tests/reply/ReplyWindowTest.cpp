@@ -11,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -126,18 +127,24 @@ class ReplyWindowTest : public ::testing::Test {
         return found;
     }
 
-    // Types the fields CLA INS P1 P2 Lc DATA Le and clicks Send.
+    // Types the fields of the CPU card page, CLA INS P1 P2 Lc DATA Le, and clicks Send.
     void Send(std::initializer_list<const char*> fields) {
-        const char* names[] = {"CLA", "INS", "P1", "P2", "Lc", "DATA", "Le"};
-        int i = 0;
-        for (const char* text : fields) {
-            QLineEdit* edit = Find<QLineEdit>(names[i++]);
+        Type({"CLA", "INS", "P1", "P2", "Lc", "DATA", "Le"}, fields);
+        QTest::mouseClick(Find<QPushButton>("SCardSend"), Qt::LeftButton);
+    }
+    void SendSam(std::initializer_list<const char*> fields) {
+        Type({"SAMCLA", "SAMINS", "SAMP1", "SAMP2", "SAMLc", "SAMData", "SAMLe"}, fields);
+        QTest::mouseClick(Find<QPushButton>("BitBtnSAMSend"), Qt::LeftButton);
+    }
+    void Type(std::initializer_list<const char*> names, std::initializer_list<const char*> texts) {
+        auto name = names.begin();
+        for (const char* text : texts) {
+            QLineEdit* edit = Find<QLineEdit>(*name++);
             edit->setFocus();
             edit->selectAll();
             QTest::keyClick(edit, Qt::Key_Delete);
             QTest::keyClicks(edit, QString::fromLatin1(text));
         }
-        QTest::mouseClick(Find<QPushButton>("SCardSend"), Qt::LeftButton);
     }
 
     ReplyWindow* OpenReplyWindow() {
@@ -183,6 +190,20 @@ TEST_F(ReplyWindowTest, TheWindowFollowsTheCpuCardPageAndSaysQuietlyWhatIsNotTlv
     Send({"00", "A4", "00", "00", "", "", "00"});
     EXPECT_TRUE(tree->isVisible());
     EXPECT_EQ(Tags(tree->topLevelItem(0)), QStringList({"82", "83", "8A"}));
+    EXPECT_TRUE(boxes.Boxes().empty());
+}
+
+TEST_F(ReplyWindowTest, TheWindowFollowsTheSamPage) {
+    ReplyWindow* window = OpenReplyWindow();
+    auto* pages = Find<QTabWidget>("PageCtrl");
+    pages->setCurrentWidget(Find<QWidget>("SAMSheet"));
+    QTest::mouseClick(Find<QPushButton>("SAMConnectBtn"), Qt::LeftButton);
+    sam.SetNextTransmitReply({0x5F, 0x20, 0x02, 'Z', 'P', 0x90, 0x00});
+    SendSam({"80", "CA", "5F", "20"});
+    EXPECT_TRUE(window->findChild<QLabel*>("ReplySource")->text().contains("the SAM page"));
+    auto* tree = window->findChild<QTreeWidget*>("TlvTree");
+    ASSERT_EQ(tree->topLevelItemCount(), 1);
+    EXPECT_EQ(tree->topLevelItem(0)->text(0), "5F20");
     EXPECT_TRUE(boxes.Boxes().empty());
 }
 
