@@ -39,6 +39,16 @@ std::vector<TlvEntry> Entries() {
         {0x7E, kAny, "Discovery object", F::Hex},
         {0x4F, 0x7E, "PIV card application AID", F::Hex},
         {0x5F2F, 0x7E, "PIN usage policy", F::Hex},
+        // ISO/IEC 7816-4 security conditions in an expanded security attribute template.
+        {0x80, 0xAB, "Access mode byte", F::Hex},
+        {0x90, 0xAB, "Always", F::Hex},
+        {0x97, 0xAB, "Never", F::Hex},
+        {0xA0, 0xAB, "At least one condition (OR template)", F::Hex},
+        {0xA4, 0xAB, "Authentication template", F::Hex},
+        {0xAF, 0xAB, "Every condition (AND template)", F::Hex},
+        {0xB4, 0xAB, "Cryptographic checksum template", F::Hex},
+        {0xB6, 0xAB, "Digital signature template", F::Hex},
+        {0xB8, 0xAB, "Confidentiality template", F::Hex},
         // EMV: templates.
         {0xA5, 0x6F, "FCI proprietary template", F::Hex},
         {0xBF0C, kAny, "FCI issuer discretionary data", F::Hex},

@@ -21,8 +21,11 @@ std::optional<TlvPathError> ParseStep(std::string_view text, std::size_t& pos, T
         if (high < 0) {
             return TlvPathError{pos, std::string("'") + text[pos] + "' is not a hex digit"};
         }
-        if (pos + 1 >= text.size() || HexDigit(text[pos + 1]) < 0) {
+        if (pos + 1 >= text.size() || text[pos + 1] == '/' || text[pos + 1] == '[') {
             return TlvPathError{pos, "a tag is written in whole bytes"};
+        }
+        if (HexDigit(text[pos + 1]) < 0) {
+            return TlvPathError{pos + 1, std::string("'") + text[pos + 1] + "' is not a hex digit"};
         }
         bytes.push_back(static_cast<std::uint8_t>(high * 16 + HexDigit(text[pos + 1])));
         pos += 2;
