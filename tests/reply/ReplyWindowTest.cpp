@@ -77,6 +77,7 @@ const std::vector<std::uint8_t> kPpseFci = {
 TEST(TlvViewTest, ANodeSelectedMarksItsBytesAndCopiesItsPath) {
     TlvView view;
     view.ShowData(kPpseFci);
+    view.resize(1000, 400);
     view.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
     auto* tree = view.findChild<QTreeWidget*>("TlvTree");

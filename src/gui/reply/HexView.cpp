@@ -1,6 +1,7 @@
 #include "gui/reply/HexView.h"
 
 #include <QFontDatabase>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <algorithm>
 
@@ -23,6 +24,12 @@ HexView::HexView(QWidget* parent) : QPlainTextEdit(parent) {
     setReadOnly(true);
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    // As wide as a row: the offset, sixteen bytes and a blank either side; rows do not wrap,
+    // so more width would stay empty.
+    const int row = kOffsetWidth + static_cast<int>(kRowBytes) * 3 + 1;
+    setFixedWidth(fontMetrics().horizontalAdvance(QString(row, QLatin1Char('0'))) +
+                  2 * frameWidth() + static_cast<int>(document()->documentMargin() * 2) +
+                  verticalScrollBar()->sizeHint().width());
 }
 
 void HexView::SetBytes(const std::vector<std::uint8_t>& bytes) {
@@ -47,7 +54,10 @@ void HexView::Mark(std::size_t offset, std::size_t headLength, std::size_t lengt
     AddRange(selections, headEnd, end, MarkFormat(QColor(0xB3, 0xD9, 0xFF)));
     setExtraSelections(selections);
     if (!selections.isEmpty()) {
-        setTextCursor(selections.first().cursor);
+        // The cursor goes to the first marked byte, selecting nothing over the marks.
+        QTextCursor first = selections.first().cursor;
+        first.setPosition(first.selectionStart());
+        setTextCursor(first);
         ensureCursorVisible();
     }
 }

@@ -71,8 +71,7 @@ void TlvView::CreateWidgets() {
     auto* splitter = new QSplitter(this);
     splitter->addWidget(left);
     splitter->addWidget(hex_);
-    splitter->setStretchFactor(0, 3);
-    splitter->setStretchFactor(1, 2);
+    splitter->setStretchFactor(0, 1);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(splitter);
@@ -115,6 +114,7 @@ void TlvView::AddNodes(const std::vector<TlvNode>& nodes, QTreeWidgetItem* paren
         }
         item->setText(ColName, QString::fromStdString(description.name));
         item->setText(ColValue, QString::fromStdString(description.value));
+        item->setToolTip(ColValue, item->text(ColValue));
         item->setData(ColTag, RoleOffset, static_cast<qulonglong>(node.offset));
         item->setData(ColTag, RoleHead, static_cast<qulonglong>(node.header.size()));
         item->setData(ColTag, RoleSize, static_cast<qulonglong>(node.Size()));
