@@ -205,6 +205,12 @@ TEST_F(ReplyWindowTest, TheWindowFollowsTheSamPage) {
     auto* tree = window->findChild<QTreeWidget*>("TlvTree");
     ASSERT_EQ(tree->topLevelItemCount(), 1);
     EXPECT_EQ(tree->topLevelItem(0)->text(0), "5F20");
+
+    // A library that claims more than its buffer holds: the window shows the buffer, 1024
+    // bytes, in 64 rows.
+    sam.DeliverNextLength("SamTransmit", 70000);
+    SendSam({"80", "CA", "5F", "20"});
+    EXPECT_EQ(window->findChild<QPlainTextEdit*>("TlvHex")->blockCount(), 64);
     EXPECT_TRUE(boxes.Boxes().empty());
 }
 
