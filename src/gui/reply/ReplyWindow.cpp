@@ -39,17 +39,15 @@ void ReplyWindow::FeedChanged() {
 void ReplyWindow::ShowLastReply() {
     stale_ = false;
     const std::vector<std::uint8_t>& reply = feed_.Reply();
-    if (reply.size() < 2) {
-        source_->setText(feed_.Source().isEmpty()
-                             ? tr("No reply yet.")
-                             : tr("From %1, no status word").arg(feed_.Source()));
-        view_->ShowData(reply);
-        return;
+    if (feed_.Source().isEmpty()) {
+        source_->setText(tr("No reply yet."));
+    } else if (reply.size() < 2) {
+        source_->setText(tr("From %1, no status word").arg(feed_.Source()));
+    } else {
+        const std::uint8_t* sw = reply.data() + reply.size() - 2;
+        source_->setText(
+            tr("From %1, SW %2")
+                .arg(feed_.Source(), QString::fromStdString(BytesToHexText(sw, 2)).trimmed()));
     }
-    const auto data = static_cast<std::int32_t>(reply.size() - 2);
-    source_->setText(
-        tr("From %1, SW %2")
-            .arg(feed_.Source(),
-                 QString::fromStdString(BytesToHexText(reply.data() + data, 2)).trimmed()));
-    view_->ShowData(std::vector<std::uint8_t>(reply.begin(), reply.begin() + data));
+    view_->ShowReply(reply);
 }

@@ -104,6 +104,12 @@ void TlvView::ShowData(const std::vector<std::uint8_t>& data) {
     TlvTreeSelectionChange();
 }
 
+void TlvView::ShowReply(const std::vector<std::uint8_t>& reply) {
+    const std::size_t data = reply.size() >= 2 ? reply.size() - 2 : 0;
+    ShowData(std::vector<std::uint8_t>(reply.begin(),
+                                       reply.begin() + static_cast<std::ptrdiff_t>(data)));
+}
+
 void TlvView::AddNodes(const std::vector<TlvNode>& nodes, QTreeWidgetItem* parent,
                        std::vector<std::uint32_t>& parents) {
     for (const TlvNode& node : nodes) {

@@ -24,6 +24,8 @@ class TlvView : public QWidget {
 
     // Decodes and shows `data`, a reply without its status word.
     void ShowData(const std::vector<std::uint8_t>& data);
+    // Shows the data of `reply`, the bytes before its status word.
+    void ShowReply(const std::vector<std::uint8_t>& reply);
     void Clear() { ShowData({}); }
 
   public slots:

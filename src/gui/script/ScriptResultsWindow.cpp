@@ -272,9 +272,9 @@ void ScriptResultsWindow::ScriptResultsSelectionChange() {
     }
     const StepResult& result =
         results_[rowResults_[static_cast<std::size_t>(selected.front()->row())]];
-    // A failed transmit has no reply; a reply's last two bytes are its status word.
-    const std::size_t data =
-        result.code == 0 && result.reply.size() >= 2 ? result.reply.size() - 2 : 0;
-    replyView_->ShowData(std::vector<std::uint8_t>(
-        result.reply.begin(), result.reply.begin() + static_cast<std::ptrdiff_t>(data)));
+    if (result.code != 0) {
+        replyView_->Clear();  // a failed transmit has no reply
+        return;
+    }
+    replyView_->ShowReply(result.reply);
 }
