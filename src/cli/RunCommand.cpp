@@ -13,6 +13,8 @@
 #include "core/script/ScriptParser.h"
 #include "core/script/ScriptRunner.h"
 #include "core/session/CardLibrary.h"
+#include "core/tlv/BerTlv.h"
+#include "insight/TlvDictionary.h"
 #include "report/ScriptReport.h"
 
 namespace {
@@ -58,7 +60,14 @@ int RunRunCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
     const QCommandLineOption simulated(
         QStringLiteral("simulated"),
         QStringLiteral("Use the built-in simulated reader with its T=1 card."));
-    parser.addOptions({reader, protocol, junit, keepGoing, simulated});
+    const QCommandLineOption decode(
+        QStringLiteral("decode"),
+        QStringLiteral("Print each reply's BER-TLV objects, named and decoded, as a tree."));
+    const QCommandLineOption tags(
+        QStringLiteral("tags"),
+        QStringLiteral("With --decode: also name the tags of this file (TAG PARENT FORMAT NAME)."),
+        QStringLiteral("file"));
+    parser.addOptions({reader, protocol, junit, keepGoing, simulated, decode, tags});
     const QString word = QStringLiteral("run");
     const auto fail = [&](const QString& message) { return CommandUsageError(err, word, message); };
     if (const auto status = ParseCommandArguments(parser, word, args, out, fail)) {
@@ -71,6 +80,17 @@ int RunRunCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
     if (!protocols) {
         return fail(
             QStringLiteral("unknown protocol %1 (T0, T1 or any)").arg(parser.value(protocol)));
+    }
+    if (parser.isSet(tags) && !parser.isSet(decode)) {
+        return fail(QStringLiteral("--tags goes with --decode"));
+    }
+    std::optional<TlvDictionary> dictionary;
+    if (parser.isSet(decode)) {
+        std::vector<std::string> errors;
+        dictionary = LoadTlvDictionary(parser.value(tags).toStdString(), errors);
+        if (!errors.empty()) {
+            return fail(Words(errors.front()));
+        }
     }
     const QString path = parser.positionalArguments().front();
     QFile file(path);
@@ -96,6 +116,12 @@ int RunRunCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
         for (const std::string& line : result.logLines) {
             out << Words(line) << '\n';
         }
+        if (dictionary && result.code == 0 && result.reply.size() > 2) {
+            const std::vector<std::uint8_t> data(result.reply.begin(), result.reply.end() - 2);
+            for (const std::string& line : TlvTreeLines(DecodeBerTlv(data), *dictionary)) {
+                out << "  " << Words(line) << '\n';
+            }
+        }
         const ScriptStep& step = parsed.script.steps[result.index];
         if (!step.warning.empty()) {
             out << "line " << result.line << ": warning, " << Words(step.warning) << '\n';
@@ -106,6 +132,9 @@ int RunRunCommand(const QStringList& args, QTextStream& out, QTextStream& err) {
                 BytesToHexText(result.reply.data(), static_cast<std::int32_t>(result.reply.size()));
             out << "line " << result.line << ": FAIL, expected " << Words(ExpectationText(step))
                 << ", got " << Words(got).trimmed() << '\n';
+            for (const std::string& failure : result.checkFailures) {
+                out << "line " << result.line << ": " << Words(failure) << '\n';
+            }
         }
         out.flush();
         results.push_back(result);

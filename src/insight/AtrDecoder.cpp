@@ -4,6 +4,8 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "insight/HistoricalBytes.h"
+
 namespace {
 
 // Clock rate conversion Fi with the highest clock frequency it allows, and the baud rate
@@ -357,6 +359,11 @@ std::string DescribeAtr(const AtrFacts& facts) {
         lines.push_back(
             "Historical bytes: " + HexText(facts.historical.data(), facts.historical.size()) +
             " \"" + PrintableText(facts.historical) + "\"");
+        if (facts.truncatedIn != AtrPart::HistoricalBytes) {
+            for (const std::string& line : DescribeHistoricalBytes(facts.historical)) {
+                lines.push_back("  " + line);
+            }
+        }
     }
     if (stop(AtrPart::HistoricalBytes)) {
         return done();

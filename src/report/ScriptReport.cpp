@@ -68,6 +68,14 @@ std::string_view VerdictText(Verdict verdict) {
     return "no expectation";
 }
 
+std::string CheckFailuresText(const StepResult& result) {
+    std::string text;
+    for (const std::string& failure : result.checkFailures) {
+        text += (text.empty() ? "" : "; ") + failure;
+    }
+    return text;
+}
+
 std::string SummaryText(const ScriptRunSummary& summary) {
     std::string text = std::to_string(summary.commands) + " commands, " +
                        std::to_string(summary.passes) + " passed, " +
@@ -93,6 +101,9 @@ std::string TextReport(const Script& script, const std::vector<StepResult>& resu
         const std::string expected = ExpectationText(step);
         text += "\n  expected: " + (expected.empty() ? std::string("-") : expected);
         text += "\n  got:      " + GotText(result);
+        for (const std::string& failure : result.checkFailures) {
+            text += "\n  check:    " + failure;
+        }
         if (!step.warning.empty()) {
             text += "\n  warning:  " + step.warning;
         }
@@ -151,10 +162,12 @@ std::string JunitReport(std::string_view suiteName, const Script& script,
             writer.writeEmptyElement(u"skipped"_s);
         } else if (failed) {
             writer.writeEmptyElement(u"failure"_s);
+            const std::string checks = CheckFailuresText(*it->second);
             writer.writeAttribute(
                 u"message"_s,
                 QString::fromStdString("sent " + Hex(step.command) + ", expected " +
-                                       ExpectationText(step) + ", got " + GotText(*it->second)));
+                                       ExpectationText(step) + ", got " + GotText(*it->second) +
+                                       (checks.empty() ? "" : "; " + checks)));
         }
         if (hasChild) {
             writer.writeEndElement();

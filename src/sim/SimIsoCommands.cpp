@@ -1,6 +1,7 @@
 #include "sim/SimIsoCommands.h"
 
 #include <algorithm>
+#include <span>
 #include <string_view>
 
 namespace {
@@ -15,6 +16,17 @@ constexpr std::uint8_t kSelectByName = 0x04;
 constexpr std::uint8_t kReturnFci = 0x00;
 constexpr std::uint8_t kReturnFcp = 0x04;
 constexpr std::uint8_t kReturnNothing = 0x0C;
+
+// The card's one application, selected by its (proprietary) name, answering an FCI.
+constexpr std::uint8_t kApplicationName[] = {0xF0, 0x5A, 0x50, 0x54, 0x45, 0x53, 0x54};
+constexpr std::uint8_t kApplicationFci[] = {
+    0x6F, 0x2F, 0x84, 0x07, 0xF0, 0x5A, 0x50, 0x54, 0x45, 0x53, 0x54,  // DF name
+    0xA5, 0x24,                                                        // proprietary template
+    0x50, 0x07, 'Z',  'P',  ' ',  'T',  'E',  'S',  'T',               // label
+    0x87, 0x01, 0x01,                                                  // priority
+    0x5F, 0x2D, 0x04, 'e',  'n',  'd',  'e',                           // languages
+    0x9F, 0x38, 0x06, 0x9F, 0x66, 0x04, 0x9F, 0x02, 0x06,              // PDOL
+    0xBF, 0x0C, 0x05, 0x9F, 0x4D, 0x02, 0x0B, 0x0A};                   // issuer data
 
 constexpr std::uint8_t kSerialNumber[] = {0x5A, 0x50, 0x00, 0x00, 0x12, 0x34, 0x56, 0x78};
 
@@ -84,7 +96,7 @@ IsoResponse SimIsoCommands::Process(const IsoCommand& command) {
 
 IsoResponse SimIsoCommands::Select(const IsoCommand& command) {
     if (command.p1 == kSelectByName) {
-        return {{}, sw::kFileNotFound};  // the card holds no application
+        return SelectApplication(command);
     }
     if (command.p1 != kSelectByFileId ||
         (command.p2 != kReturnFci && command.p2 != kReturnFcp && command.p2 != kReturnNothing)) {
@@ -109,6 +121,22 @@ IsoResponse SimIsoCommands::Select(const IsoCommand& command) {
         if (response.data.size() > command.ne) {
             response.data.resize(command.ne);
         }
+    }
+    return response;
+}
+
+// By its whole name or the first bytes of it.
+IsoResponse SimIsoCommands::SelectApplication(const IsoCommand& command) {
+    const std::span<const std::uint8_t> name(kApplicationName);
+    if (command.data.empty() || command.data.size() > name.size() ||
+        !std::equal(command.data.begin(), command.data.end(), name.begin())) {
+        return {{}, sw::kFileNotFound};
+    }
+    currentEf_.reset();
+    IsoResponse response;
+    if (command.p2 != kReturnNothing && command.ne > 0) {
+        response.data.assign(std::begin(kApplicationFci), std::end(kApplicationFci));
+        response.data.resize(std::min<std::size_t>(response.data.size(), command.ne));
     }
     return response;
 }

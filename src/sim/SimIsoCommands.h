@@ -40,7 +40,8 @@ struct IsoResponse {
 };
 
 // The file system and command set of the simulated CPU card: a master file 3F00 holding
-// the transparent files 2F00 (32 bytes) and 0002 (512 bytes); SELECT by file identifier,
+// the transparent files 2F00 (32 bytes) and 0002 (512 bytes) and one application, F0 5A 50
+// 54 45 53 54, whose SELECT by name answers an FCI; SELECT by file identifier,
 // READ BINARY, UPDATE BINARY, GET CHALLENGE and GET DATA (tag 5A, the serial number).
 class SimIsoCommands {
   public:
@@ -58,6 +59,7 @@ class SimIsoCommands {
 
   private:
     IsoResponse Select(const IsoCommand& command);
+    IsoResponse SelectApplication(const IsoCommand& command);
     IsoResponse ReadBinary(const IsoCommand& command);
     IsoResponse UpdateBinary(const IsoCommand& command);
     IsoResponse GetChallenge(const IsoCommand& command);

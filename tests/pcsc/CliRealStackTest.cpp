@@ -99,4 +99,28 @@ TEST_F(CliRealStack, AnExpectationThatDoesNotHoldExitsOne) {
         << output_;
 }
 
+TEST_F(CliRealStack, TagPathChecksNameTheObjectThatDiffers) {
+    EXPECT_EQ(RunScript("# FCI as expected\n"
+                        "00 A4 04 00 07 F0 5A 50 54 45 53 54 00 (90 00) {6F/84 = F0 5A 50 XX XX "
+                        "XX XX; 6F/A5/50 = \"ZP TEST\"} {!6F/85}\n"
+                        "# Another label\n"
+                        "00 A4 04 00 07 F0 5A 50 54 45 53 54 00 {6F/A5/50 = \"ZP CARD\"; "
+                        "6F/A5/BF0C}\n"
+                        "# The FCP of EF 2F00 holds no label\n"
+                        "00 A4 00 04 02 2F 00 00 {62/80 = 00 20; 62/A5/50}\n"),
+              1)
+        << output_ << errors_;
+    EXPECT_NE(output_.find("line 4: 6F/A5/50: expected \"ZP CARD\", found \"ZP TEST\"\n"),
+              std::string::npos)
+        << output_;
+    EXPECT_NE(output_.find("line 6: 62/A5/50: expected present, found nothing\n"),
+              std::string::npos)
+        << output_;
+    EXPECT_NE(output_.find("3 commands, 1 passed, 2 failed, "), std::string::npos) << output_;
+    QFile report(JunitPath());
+    ASSERT_TRUE(report.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(report.readAll().contains(
+        "90 00; 6F/A5/50: expected &quot;ZP CARD&quot;, found &quot;ZP TEST&quot;\"/>"));
+}
+
 }  // namespace

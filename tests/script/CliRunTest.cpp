@@ -47,7 +47,38 @@ TEST_F(CliRunTest, ExitStatusTellsWhetherEveryExpectationHeld) {
         const char* outPart;
         const char* errPart;
     };
+    const auto tagFile = [&](const char* name, const char* text) {
+        const QString path = dir.filePath(QString::fromLatin1(name));
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+        return path;
+    };
+    const QString tags = tagFile("tags.txt", "9F4D BF0C hex Log entry of the test card\n");
+    const QString badTags = tagFile("bad-tags.txt", "XY * hex Name\n");
+    const char* selectApplication = "00 A4 04 00 07 F0 5A 50 54 45 53 54 00\n";
+    const QString decode = QStringLiteral("--decode");
+    const QString tagsOption = QStringLiteral("--tags");
     const Case cases[] = {
+        {selectApplication,
+         {decode},
+         0,
+         "0A 90 00 \n            \n  6F File control information (FCI template)\n"
+         "    84 DF name: F0 5A 50 54 45 53 54\n    A5 FCI proprietary template\n"
+         "      50 Application label: \"ZP TEST\"\n",
+         ""},
+        {selectApplication,
+         {decode, tagsOption, tags},
+         0,
+         "        9F4D Log entry of the test card: 0B 0A\n",
+         ""},
+        {selectApplication, {decode, tagsOption, badTags}, 2, "", "line 1: 'XY' is not a tag"},
+        {selectApplication, {tagsOption, tags}, 2, "", "--tags goes with --decode"},
+        {"00 A4 04 00 07 F0 5A 50 54 45 53 54 00 {6F/A5/50 = \"ZP CARD\"; 6F/A5/87 = 01}\n",
+         {},
+         1,
+         "line 1: 6F/A5/50: expected \"ZP CARD\", found \"ZP TEST\"\n1 commands, 0 passed",
+         ""},
         {"00 A4 00 0C 02 2F 00 [] (90 00)\n00 B0 00 00 02 [5A XX]\n",
          {},
          0,

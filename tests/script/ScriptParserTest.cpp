@@ -53,6 +53,11 @@ TEST(ScriptParser, ReadsExpectations) {
         {"00 B0 00 00 02 (9000,6A82)", 5, "(90 00, 6A 82)"},
         {"00 B0 00 00 02 ( 9000 , 6A82 ,61XX )", 5, "(90 00, 6A 82, 61 XX)"},
         {"00 A4 00 00 \\\n# the file\n\n  02 3F 00 \\\n   # expected\n (90 00)", 7, "(90 00)"},
+        {"00 A4 04 00 00 {6f/84 = a0 00 xx 00 03 10 10}", 5, "{6F/84 = A0 00 XX 00 03 10 10}"},
+        {"00 A4 04 00 00 (90 00) {6F/A5/50 = \"VISA\"; 6F/A5/BF0C;!6F/85} {70/61[2]/4F}", 5,
+         "(90 00) {6F/A5/50 = \"VISA\"; 6F/A5/BF0C; !6F/85; 70/61[2]/4F}"},
+        {"00 A4 04 00 00 {6F/A5/50=\"A; B}\"}[]", 5, "[] {6F/A5/50 = \"A; B}\"}"},
+        {"00 A4 04 00 00 {9F7F = XX;9F38=9F 66}", 5, "{9F7F = XX; 9F38 = 9F 66}"},
     };
     for (const Case& c : cases) {
         const ParsedScript parsed = ParseScript(c.text);
@@ -87,7 +92,20 @@ TEST(ScriptParser, NamesLineAndColumnOfBadInput) {
         {"00 B0 00 00 02 [9Z]", 1, 18, "'Z' is not a hex digit or XX"},
         {"00 B0 00 00 02 [0]", 1, 17, "odd number of hex digits"},
         {"00 B0 00 00 02 [] []", 1, 19, "a second [data] expectation"},
-        {"00 B0 00 00 02 (90 00) x", 1, 24, "'x' where [data] or (SW1 SW2) may follow"},
+        {"00 B0 00 00 02 (90 00) x", 1, 24, "'x' where [data], (SW1 SW2) or {check} may follow"},
+        {"00 A4 04 00 00 {}", 1, 17, "a check names a tag path, e.g. 6F/84"},
+        {"00 A4 04 00 00 {6F;;84}", 1, 20, "a check names a tag path, e.g. 6F/84"},
+        {"00 A4 04 00 00 {6F/A5 50}", 1, 23, "'5' where ';' or '}' may follow"},
+        {"00 A4 04 00 00 {6F/A5", 1, 16, "'{' without its closing '}'"},
+        {"00 A4 04 00 00 {6F/84 = A0 00", 1, 16, "'{' without its closing '}'"},
+        {"00 A4 04 00 00 {6F/A5/50 = \"VISA}", 1, 28, "'\"' without its closing '\"'"},
+        {"00 A4 04 00 00 {6F/8G}", 1, 21, "'G' is not a hex digit"},
+        {"00 A4 04 00 00 {6F/9F}", 1, 20, "not one BER-TLV tag (1 bytes)"},
+        {"00 A4 04 00 00 {70/61[0]/4F}", 1, 22, "an index is written [n], n from 1"},
+        {"00 A4 04 00 00 {!6F/85 = 01}", 1, 24, "an absent object has no value to compare"},
+        {"00 A4 04 00 00 {6F/84 = }", 1, 25, "'=' is followed by bytes or \"text\""},
+        {"00 A4 04 00 00 {6F/84 = A0 0}", 1, 28, "odd number of hex digits"},
+        {"00 A4 04 00 00 \\\n {6F/84 = A0 XY}", 2, 15, "'Y' is not a hex digit or XX"},
         {tooLong, 1, 1, "the command has 1032 bytes, more than the transmit buffer of 1024"},
         {"00 B0 00 00\nexit\n00 B0 00", 0, 0, nullptr},  // nothing after exit is read
         {longest, 0, 0, nullptr},                        // 1024 bytes fill the transmit buffer

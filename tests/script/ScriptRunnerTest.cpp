@@ -49,6 +49,54 @@ TEST(CompareReply, MarksTheBytesThatDiffer) {
     }
 }
 
+std::vector<std::uint8_t> HexBytes(const std::string& hex) {
+    std::vector<std::uint8_t> bytes;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 3) {
+        bytes.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    }
+    return bytes;
+}
+
+TEST(CompareReply, TagChecksNameWhatTheyExpectedAndFound) {
+    // An EMV PPSE FCI with two applications, and its status word.
+    const std::string ppse =
+        "6F 43 84 0E 32 50 41 59 2E 53 59 53 2E 44 44 46 30 31 A5 31 BF 0C 2E 61 12 4F 07 A0 00 "
+        "00 00 03 10 10 50 04 56 49 53 41 87 01 01 61 18 4F 07 A0 00 00 00 04 10 10 50 0A 4D 41 "
+        "53 54 45 52 43 41 52 44 87 01 02 90 00";
+    struct Case {
+        const char* checks;
+        std::string reply;
+        std::vector<std::string> failures;
+    };
+    const Case cases[] = {
+        {"{6F/A5/BF0C/61[2]/50 = \"MASTERCARD\"; 6F/A5/BF0C} {!6F/85}", ppse, {}},
+        {"{6F/84 = 32 50 41 59 XX XX XX XX XX XX XX XX XX 31}", ppse, {}},
+        {"{6F/A5/BF0C/61/50 = \"MASTERCARD\"; 6F/84 = 32 50}",
+         ppse,
+         {"6F/A5/BF0C/61/50: expected \"MASTERCARD\", found \"VISA\"",
+          "6F/84: expected 32 50, found 32 50 41 59 2E 53 59 53 2E 44 44 46 30 31"}},
+        {"{6F/A5/9F38; !6F/A5/BF0C/61[2]/87}",
+         ppse,
+         {"6F/A5/9F38: expected present, found nothing",
+          "6F/A5/BF0C/61[2]/87: expected absent, found 02"}},
+        {"{6F}", "48 65 90 00", {"6F: expected present, found a reply that is not TLV"}},
+        {"{6F/50 = \"A\"; 6F = 50 01 41}",
+         "6F 05 50 01 41 90 00",
+         {"6F: expected 50 01 41, found 50 01 41 (cut at the end)"}},
+        {"{6F/84 = XX} (90 00)", "6F 02 84 00 90 00", {"6F/84: expected XX, found no bytes"}},
+    };
+    for (const Case& c : cases) {
+        const Script script = Parsed((std::string("00 A4 04 00 00 ") + c.checks).c_str());
+        std::vector<std::size_t> differing;
+        std::vector<std::string> failures;
+        const Verdict verdict =
+            CompareReply(script.steps[0], HexBytes(c.reply), differing, &failures);
+        EXPECT_EQ(verdict, c.failures.empty() ? Verdict::Pass : Verdict::Fail) << c.checks;
+        EXPECT_EQ(failures, c.failures) << c.checks;
+        EXPECT_TRUE(differing.empty()) << c.checks;
+    }
+}
+
 class ScriptRunnerTest : public ::testing::Test {
   protected:
     ScriptRunnerTest() { sim.InsertCard(0, SimCardKind::CpuT1); }
@@ -98,6 +146,25 @@ TEST_F(ScriptRunnerTest, ReportsEachExchangeWithTheCardPageLines) {
     EXPECT_THAT(TextReport(script, results, summary),
                 HasSubstr("line 3: 00 B0 00 00 02\n  expected: [5A 51] (90 00)\n"
                           "  got:      5A 50 90 00\n  FAIL, "));
+}
+
+TEST_F(ScriptRunnerTest, AFailedTagCheckIsNamedInTheReports) {
+    const Script script = Parsed(
+        "# Select the test application\n"
+        "00 A4 04 00 07 F0 5A 50 54 45 53 54 00 (90 00) {6F/A5/50 = \"ZP CARD\"; 6F/A5/87}\n");
+    const ScriptRunSummary summary = Run(script);
+    EXPECT_EQ(summary.failures, 1);
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_THAT(results[0].checkFailures,
+                ElementsAre("6F/A5/50: expected \"ZP CARD\", found \"ZP TEST\""));
+    const std::string junit = JunitReport("card", script, results, summary);
+    EXPECT_THAT(junit, HasSubstr("expected (90 00) {6F/A5/50 = &quot;ZP CARD&quot;; 6F/A5/87}, "
+                                 "got 6F 2F 84 07 F0"));
+    EXPECT_THAT(junit, HasSubstr("90 00; 6F/A5/50: expected &quot;ZP CARD&quot;, found "
+                                 "&quot;ZP TEST&quot;\"/>"));
+    EXPECT_THAT(
+        TextReport(script, results, summary),
+        HasSubstr("\n  check:    6F/A5/50: expected \"ZP CARD\", found \"ZP TEST\"\n  FAIL"));
 }
 
 TEST_F(ScriptRunnerTest, ReceivesRepliesUpToTheExtendedMaximum) {

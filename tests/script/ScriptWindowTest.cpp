@@ -151,6 +151,16 @@ TEST_F(ScriptWindowTest, ARecordingReplaysOnTheSameCardAndShowsWhatDiffersOnAnot
 
 // The CPU card page sends a wrong Lc as typed, on purpose; its recording replays it as
 // written and the results warn on its line.
+TEST_F(ScriptWindowTest, AFailedTagCheckIsNamedOnItsRow) {
+    QFile script(dir.filePath("session.script"));
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write("00 A4 04 00 07 F0 5A 50 54 45 53 54 00 {6F/A5/50 = \"ZP CARD\"}\n");
+    script.close();
+    ScriptResultsWindow* results = RunRecording(false);
+    EXPECT_EQ(Cell(results, 0, 4), "FAIL, 6F/A5/50: expected \"ZP CARD\", found \"ZP TEST\"");
+    EXPECT_EQ(Cell(results, 0, 2), "{6F/A5/50 = \"ZP CARD\"}");
+}
+
 TEST_F(ScriptWindowTest, ARecordedCommandWithAWrongLcReplaysWithAWarning) {
     Find<QAction>("RecordScript")->trigger();
     Send({"00", "A4", "00", "0C", "05", "2F00", ""});

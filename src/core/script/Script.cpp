@@ -2,6 +2,7 @@
 
 #include "core/common/Conversions.h"
 #include "core/common/LogFormat.h"
+#include "core/script/TagCheck.h"
 
 std::string PatternText(const BytePattern& pattern) {
     std::string text;
@@ -21,6 +22,12 @@ std::string ExpectationText(const ScriptStep& step) {
     }
     if (!step.expectedStatus.empty()) {
         text += (text.empty() ? "(" : " (") + StatusListText(step.expectedStatus) + ")";
+    }
+    for (std::size_t i = 0; i < step.tagChecks.size(); ++i) {
+        text += (i > 0 ? "; " : text.empty() ? "{" : " {") + TagCheckText(step.tagChecks[i]);
+    }
+    if (!step.tagChecks.empty()) {
+        text += "}";
     }
     return text;
 }

@@ -4,12 +4,24 @@
 #include <string>
 #include <vector>
 
+#include "core/tlv/TlvPath.h"
+
 // A script as read from its text: commands to send and resets, each with the line it
 // starts on and the comment written above it.
 
 // Expected bytes; kAnyByte stands for `XX`, which matches any byte.
 inline constexpr std::int16_t kAnyByte = -1;
 using BytePattern = std::vector<std::int16_t>;
+
+// A check on a reply's structure: the BER-TLV object at a tag path holds these bytes or this
+// text, is present, or is absent.
+struct TagCheck {
+    enum class Kind { Bytes, Text, Present, Absent };
+    Kind kind = Kind::Present;
+    TlvPath path;
+    BytePattern bytes;  // Bytes
+    std::string text;   // Text
+};
 
 struct ScriptStep {
     enum class Kind { Command, Reset };
@@ -20,6 +32,7 @@ struct ScriptStep {
     bool expectsData = false;  // `[...]` given; `[]` expects no data
     BytePattern expectedData;
     std::vector<BytePattern> expectedStatus;  // `(SW1 SW2, ...)`: two bytes each; any of them
+    std::vector<TagCheck> tagChecks;          // `{6F/84 = A0 XX; !6F/85}`
     std::string warning;  // what is odd about the command as written, sent all the same
 };
 
@@ -29,10 +42,11 @@ struct Script {
 
 // Whether the step checks anything of the reply.
 inline bool HasExpectation(const ScriptStep& step) {
-    return step.expectsData || !step.expectedStatus.empty();
+    return step.expectsData || !step.expectedStatus.empty() || !step.tagChecks.empty();
 }
 
-// The expectation in the script's own notation, "[90 XX] (90 00, 61 XX)"; "" for none.
+// The expectation in the script's own notation, "[90 XX] (90 00, 61 XX) {6F/84 = A0 XX}";
+// "" for none.
 std::string ExpectationText(const ScriptStep& step);
 // The bytes of a pattern as hex, `XX` for any byte.
 std::string PatternText(const BytePattern& pattern);

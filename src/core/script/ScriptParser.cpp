@@ -62,7 +62,8 @@ class CommandReader {
         }
     }
     bool AtBracket() const {
-        return pos_ < text_.size() && (text_[pos_].c == '[' || text_[pos_].c == '(');
+        return pos_ < text_.size() &&
+               (text_[pos_].c == '[' || text_[pos_].c == '(' || text_[pos_].c == '{');
     }
 
     // Hex digits in blank-separated runs, each run of whole bytes.
@@ -88,7 +89,7 @@ class CommandReader {
         return std::nullopt;
     }
 
-    // `[data]` and `(SW1 SW2, ...)`, each at most once, in either order.
+    // `[data]` and `(SW1 SW2, ...)`, each at most once, and `{checks}`, in any order.
     std::optional<ScriptError> ReadExpectations() {
         for (SkipBlanks(); pos_ < text_.size(); SkipBlanks()) {
             const Placed& open = text_[pos_];
@@ -108,8 +109,13 @@ class CommandReader {
                 if (auto fault = ReadStatusWords(open)) {
                     return fault;
                 }
+            } else if (open.c == '{') {
+                if (auto fault = ReadTagChecks(open)) {
+                    return fault;
+                }
             } else {
-                return At(open, CharText(open.c) + " where [data] or (SW1 SW2) may follow");
+                return At(open,
+                          CharText(open.c) + " where [data], (SW1 SW2) or {check} may follow");
             }
         }
         return std::nullopt;
@@ -122,7 +128,7 @@ class CommandReader {
             SkipBlanks();
             const std::size_t groupStart = pos_;
             BytePattern word;
-            if (auto fault = ReadGroup(open, ')', word, true)) {
+            if (auto fault = ReadGroup(open, ')', word, ',')) {
                 return fault;
             }
             if (word.size() != 2) {
@@ -136,10 +142,103 @@ class CommandReader {
         }
     }
 
-    // Reads from `pos_` (just after an opening bracket or a comma) up to and including
-    // `close` (or a comma, inside a status-word list): bytes and `XX`.
+    // From the `{` at `pos_`: checks on tag paths up to the `}`, separated by `;`:
+    // `PATH = bytes`, `PATH = "text"`, `PATH` (present) and `!PATH` (absent).
+    std::optional<ScriptError> ReadTagChecks(const Placed& open) {
+        const std::string unclosed = "'{' without its closing '}'";
+        ++pos_;
+        for (;;) {
+            SkipBlanks();
+            if (pos_ >= text_.size()) {
+                return At(open, unclosed);
+            }
+            TagCheck check;
+            if (text_[pos_].c == '!') {
+                check.kind = TagCheck::Kind::Absent;
+                ++pos_;
+            }
+            if (auto fault = ReadTagPath(check.path)) {
+                return fault;
+            }
+            SkipBlanks();
+            if (pos_ < text_.size() && text_[pos_].c == '=') {
+                if (check.kind == TagCheck::Kind::Absent) {
+                    return At(text_[pos_], "an absent object has no value to compare");
+                }
+                ++pos_;
+                SkipBlanks();
+                if (pos_ < text_.size() && text_[pos_].c == '"') {
+                    check.kind = TagCheck::Kind::Text;
+                    if (auto fault = ReadQuoted(check.text)) {
+                        return fault;
+                    }
+                    SkipBlanks();
+                } else {
+                    check.kind = TagCheck::Kind::Bytes;
+                    const Placed& value = text_[std::min(pos_, text_.size() - 1)];
+                    if (auto fault = ReadGroup(open, '}', check.bytes, ';')) {
+                        return fault;
+                    }
+                    if (check.bytes.empty()) {
+                        return At(value, "'=' is followed by bytes or \"text\"");
+                    }
+                    step_.tagChecks.push_back(std::move(check));
+                    if (text_[pos_ - 1].c == '}') {
+                        return std::nullopt;
+                    }
+                    continue;
+                }
+            }
+            step_.tagChecks.push_back(std::move(check));
+            if (pos_ >= text_.size()) {
+                return At(open, unclosed);
+            }
+            const Placed& next = text_[pos_++];
+            if (next.c == '}') {
+                return std::nullopt;
+            }
+            if (next.c != ';') {
+                return At(next, CharText(next.c) + " where ';' or '}' may follow");
+            }
+        }
+    }
+
+    // A tag path at `pos_`, up to a blank, '=', ';' or '}'.
+    std::optional<ScriptError> ReadTagPath(TlvPath& path) {
+        const std::size_t start = pos_;
+        std::string text;
+        while (pos_ < text_.size() && !IsBlank(text_[pos_].c) && text_[pos_].c != '=' &&
+               text_[pos_].c != ';' && text_[pos_].c != '}') {
+            text += text_[pos_++].c;
+        }
+        const auto at = [&](std::size_t i) { return text_[std::min(i, text_.size() - 1)]; };
+        if (text.empty()) {
+            return At(at(pos_), "a check names a tag path, e.g. 6F/84");
+        }
+        if (const std::optional<TlvPathError> fault = ParseTlvPath(text, path)) {
+            return At(at(start + fault->at), fault->message);
+        }
+        return std::nullopt;
+    }
+
+    // From the `"` at `pos_` up to and including the next one.
+    std::optional<ScriptError> ReadQuoted(std::string& text) {
+        const Placed& quote = text_[pos_++];
+        while (pos_ < text_.size() && text_[pos_].c != '"') {
+            text += text_[pos_++].c;
+        }
+        if (pos_ >= text_.size()) {
+            return At(quote, "'\"' without its closing '\"'");
+        }
+        ++pos_;
+        return std::nullopt;
+    }
+
+    // Reads from `pos_` (just after an opening bracket or a separator) up to and including
+    // `close` or `separator` (a comma in a status-word list, a ';' in a list of checks):
+    // bytes and `XX`.
     std::optional<ScriptError> ReadGroup(const Placed& open, char close, BytePattern& pattern,
-                                         bool commaEnds = false) {
+                                         char separator = 0) {
         for (;;) {
             SkipBlanks();
             if (pos_ >= text_.size()) {
@@ -147,12 +246,13 @@ class CommandReader {
                           std::string("'") + open.c + "' without its closing '" + close + "'");
             }
             const Placed& first = text_[pos_];
-            if (first.c == close || (commaEnds && first.c == ',')) {
+            if (first.c == close || (separator != 0 && first.c == separator)) {
                 ++pos_;
                 return std::nullopt;
             }
             if (pos_ + 1 >= text_.size() || IsBlank(text_[pos_ + 1].c) ||
-                text_[pos_ + 1].c == close || text_[pos_ + 1].c == ',') {
+                text_[pos_ + 1].c == close || text_[pos_ + 1].c == ',' ||
+                (separator != 0 && text_[pos_ + 1].c == separator)) {
                 if (HexValue(first.c) < 0 && first.c != 'X' && first.c != 'x') {
                     return At(first, CharText(first.c) + " is not a hex digit or XX");
                 }

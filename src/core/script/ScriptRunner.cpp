@@ -7,6 +7,7 @@
 #include "core/common/LogFormat.h"
 #include "core/common/MemoryResponseLog.h"
 #include "core/script/CardConnection.h"
+#include "core/script/TagCheck.h"
 
 namespace {
 
@@ -41,7 +42,7 @@ StepResult RunCommand(CardConnection& connection, const ScriptStep& step) {
         return result;
     }
     result.reply = std::move(reply.bytes);
-    result.verdict = CompareReply(step, result.reply, result.differing);
+    result.verdict = CompareReply(step, result.reply, result.differing, &result.checkFailures);
     return result;
 }
 
@@ -62,7 +63,7 @@ StepResult RunReset(CardConnection& connection, const ScriptStep& step) {
 }  // namespace
 
 Verdict CompareReply(const ScriptStep& step, const std::vector<std::uint8_t>& reply,
-                     std::vector<std::size_t>& differing) {
+                     std::vector<std::size_t>& differing, std::vector<std::string>* checkFailures) {
     differing.clear();
     if (!HasExpectation(step)) {
         return Verdict::NoExpectation;
@@ -102,7 +103,14 @@ Verdict CompareReply(const ScriptStep& step, const std::vector<std::uint8_t>& re
             }
         }
     }
-    return pass ? Verdict::Pass : Verdict::Fail;
+    const std::vector<std::string> failed = FailedTagChecks(
+        step.tagChecks,
+        std::vector<std::uint8_t>(reply.begin(),
+                                  reply.begin() + static_cast<std::ptrdiff_t>(dataLength)));
+    if (checkFailures != nullptr) {
+        *checkFailures = failed;
+    }
+    return pass && failed.empty() ? Verdict::Pass : Verdict::Fail;
 }
 
 ScriptRunSummary ScriptRunner::Run(const Script& script, const Observer& observer) {

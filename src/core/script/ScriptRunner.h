@@ -28,7 +28,8 @@ struct StepResult {
     std::uint32_t code = 0;           // the transmit's (or the reset's) return code
     std::vector<std::uint8_t> reply;  // data and status word
     Verdict verdict = Verdict::NoExpectation;
-    std::vector<std::size_t> differing;  // reply bytes that differ from the expectation
+    std::vector<std::size_t> differing;      // reply bytes that differ from the expectation
+    std::vector<std::string> checkFailures;  // the tag-path checks that failed, as text
     std::int64_t micros = 0;
     std::vector<std::string> logLines;  // the lines the CPU card page writes for it
 };
@@ -43,9 +44,11 @@ struct ScriptRunSummary {
     std::optional<std::string> error;
 };
 
-// Compares a reply (data and status word) with the step's expectation.
+// Compares a reply (data and status word) with the step's expectation; what each failed
+// tag-path check expected and found goes to `checkFailures` when given.
 Verdict CompareReply(const ScriptStep& step, const std::vector<std::uint8_t>& reply,
-                     std::vector<std::size_t>& differing);
+                     std::vector<std::size_t>& differing,
+                     std::vector<std::string>* checkFailures = nullptr);
 
 // Runs a script against the card in one reader through a context of its own, sending
 // exactly the script's commands (no GET RESPONSE of its own), and reports every step as it

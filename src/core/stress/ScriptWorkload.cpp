@@ -8,16 +8,20 @@
 
 namespace {
 // What of the reply the step did not expect, from the bytes CompareReply marked: the status
-// word when one of its bytes differs, else the data.
+// word when one of its bytes differs, else the data; a data mismatch found by a tag-path
+// check alone is expected as the check says.
 ReplyMismatch MismatchOf(const ScriptStep& step, const std::vector<std::uint8_t>& reply,
-                         const std::vector<std::size_t>& differing) {
+                         const std::vector<std::size_t>& differing,
+                         const std::vector<std::string>& checkFailures) {
     const auto dataEnd = reply.end() - 2;  // the reply holds a status word
     const auto dataLength = static_cast<std::size_t>(dataEnd - reply.begin());
     if (!differing.empty() && differing.back() >= dataLength) {
         return {ReplyMismatch::Kind::StatusWord, StatusListText(step.expectedStatus),
                 std::vector<std::uint8_t>(dataEnd, reply.end())};
     }
-    return {ReplyMismatch::Kind::Data, PatternText(step.expectedData),
+    return {ReplyMismatch::Kind::Data,
+            differing.empty() && !checkFailures.empty() ? checkFailures.front()
+                                                        : PatternText(step.expectedData),
             std::vector<std::uint8_t>(reply.begin(), dataEnd)};
 }
 }  // namespace
@@ -55,9 +59,10 @@ UnitResult ScriptWorkload::RunUnit(StressConnection& connection) {
         result.statusWord =
             static_cast<std::uint16_t>(reply_[length - 2] << 8 | reply_[length - 1]);
         std::vector<std::size_t> differing;
+        std::vector<std::string> checkFailures;
         const std::vector<std::uint8_t> reply(reply_.begin(), reply_.begin() + length);
-        if (CompareReply(step, reply, differing) == Verdict::Fail) {
-            result.mismatch = MismatchOf(step, reply, differing);
+        if (CompareReply(step, reply, differing, &checkFailures) == Verdict::Fail) {
+            result.mismatch = MismatchOf(step, reply, differing, checkFailures);
             return result;
         }
     }

@@ -206,6 +206,10 @@ void ScriptResultsWindow::StepDone(const StepResult& result) {
         table_->setCellWidget(row, ColGot, marked);
     }
     QTableWidgetItem* verdict = Cell(QString::fromLatin1(VerdictText(result.verdict)));
+    if (!result.checkFailures.empty()) {
+        verdict->setText(verdict->text() + QStringLiteral(", ") +
+                         QString::fromStdString(CheckFailuresText(result)));
+    }
     if (result.verdict != Verdict::NoExpectation) {
         verdict->setBackground(result.verdict == Verdict::Pass ? QColor(0xC8, 0xF0, 0xC8)
                                                                : QColor(0xFF, 0xB3, 0xB3));
