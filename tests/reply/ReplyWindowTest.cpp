@@ -167,20 +167,22 @@ class ReplyWindowTest : public ::testing::Test {
 
 TEST_F(ReplyWindowTest, TheWindowFollowsTheCpuCardPageAndSaysQuietlyWhatIsNotTlv) {
     // Sent before the window is opened: the window shows it all the same.
-    Send({"00", "A4", "00", "00", "02", "2F00", "00"});  // SELECT EF 2F00, its FCP
+    Send({"00", "A4", "04", "00", "07", "F05A5054455354", "00"});  // the test application's FCI
     ReplyWindow* window = OpenReplyWindow();
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(window->parent(), nullptr);
     auto* tree = window->findChild<QTreeWidget*>("TlvTree");
     auto* notice = window->findChild<QLabel*>("TlvNotice");
     ASSERT_EQ(tree->topLevelItemCount(), 1);
-    EXPECT_EQ(tree->topLevelItem(0)->text(0), "62");
-    EXPECT_EQ(Tags(tree->topLevelItem(0)), QStringList({"80", "82", "83", "8A"}));
+    EXPECT_EQ(tree->topLevelItem(0)->text(0), "6F");
+    EXPECT_EQ(Tags(tree->topLevelItem(0)), QStringList({"84", "A5"}));
     EXPECT_TRUE(window->findChild<QLabel*>("ReplySource")->text().contains("SW 90 00"));
     EXPECT_TRUE(tree->isVisible());
 
-    // Left open while the user goes on: the text of EF 2F00 is no TLV.
+    // Left open while the user goes on: an FCP, then the text of EF 2F00, which is no TLV.
     windows->mainForm->activateWindow();
+    Send({"00", "A4", "00", "00", "02", "2F00", "00"});
+    EXPECT_EQ(Tags(tree->topLevelItem(0)), QStringList({"80", "82", "83", "8A"}));
     Send({"00", "B0", "00", "00", "", "", "04"});
     EXPECT_FALSE(tree->isVisible());
     EXPECT_TRUE(notice->isVisible());
