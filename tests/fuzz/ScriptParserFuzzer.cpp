@@ -1,6 +1,7 @@
 // The script parser over arbitrary text. A faulty script names a line and column inside the
 // text; a sound one holds commands of 4 to ApduBufferSize bytes with two-byte status words,
-// and written back in the script's notation it reads as the same steps.
+// and written back in the script's notation it reads as the same steps, tag-path checks
+// included.
 #include <algorithm>
 #include <string>
 #include <string_view>
@@ -25,13 +26,22 @@ std::string WrittenBack(const Script& script) {
     return text;
 }
 
+bool SameChecks(const std::vector<TagCheck>& a, const std::vector<TagCheck>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](const TagCheck& x, const TagCheck& y) {
+                          return x.kind == y.kind && TlvPathText(x.path) == TlvPathText(y.path) &&
+                                 x.bytes == y.bytes && x.text == y.text;
+                      });
+}
+
 bool SameSteps(const Script& a, const Script& b) {
     return std::equal(a.steps.begin(), a.steps.end(), b.steps.begin(), b.steps.end(),
                       [](const ScriptStep& x, const ScriptStep& y) {
                           return x.kind == y.kind && x.command == y.command &&
                                  x.expectsData == y.expectsData &&
                                  x.expectedData == y.expectedData &&
-                                 x.expectedStatus == y.expectedStatus;
+                                 x.expectedStatus == y.expectedStatus &&
+                                 SameChecks(x.tagChecks, y.tagChecks);
                       });
 }
 

@@ -53,8 +53,9 @@ std::string TagCheckText(const TagCheck& check) {
     const std::string path = TlvPathText(check.path);
     switch (check.kind) {
         case TagCheck::Kind::Bytes:
-        case TagCheck::Kind::Text:
             return path + " = " + Expected(check);
+        case TagCheck::Kind::Text:
+            return path + " = \"" + check.text + "\"";  // as written, to read back the same
         case TagCheck::Kind::Present:
             return path;
         case TagCheck::Kind::Absent:
