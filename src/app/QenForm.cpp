@@ -28,6 +28,7 @@
 #include "gui/memcard/MemCardPages.h"
 #include "gui/msr/MsrPage.h"
 #include "gui/properties/ReaderPropertiesForm.h"
+#include "gui/reply/ReplyInspector.h"
 #include "gui/sam/SamPage.h"
 #include "gui/script/ScriptActions.h"
 #include "gui/stress/StressWindow.h"
@@ -156,11 +157,17 @@ void TMainForm::CreateWidgets(const Platform& platform) {
     saveLog_->setAutoRepeat(false);
     addAction(saveLog_);
 
-    // Record Script…, Stop Recording and Run Script… in the Reader menu, before Exit.
+    // Reply Inspector… after Stress Test…, then Record Script…, Stop Recording and
+    // Run Script…, before Exit.
+    auto* replies = new ReplyInspector(this);
+    replies->AddToMenu(Reader, ExitItem);
     auto* scripts =
         new ScriptActions(session_, scardLog_, boxes_, platform.workerLibraries, this, insightBar_);
     scripts->AddToMenu(Reader, ExitItem);
     connect(SCardSheet, &CpuCardPage::CardApduSent, scripts, &ScriptActions::CardApduSent);
+    connect(SCardSheet, &CpuCardPage::CardApduSent, replies->Feed(), &ReplyFeed::CardApduSent);
+    connect(SAMSheet, &SamPage::SamApduSent, replies->Feed(), &ReplyFeed::SamApduSent);
+    connect(scripts, &ScriptActions::ScriptReply, replies->Feed(), &ReplyFeed::ScriptReply);
     // Contactless… right after Stress Test….
     auto* contactless = new ContactlessAction(
         platform.workerLibraries, [this] { return ReaderNameText(session_.SelectedReaderName()); },

@@ -184,6 +184,7 @@ void SamPage::SendSamApdu() {
                   [this](const ApduReply& reply) {
                       emit ExchangeStatus(ExchangeStatusText(
                           reply.code, reply.bytes.data(), std::min(reply.length, ApduBufferSize)));
+                      emit SamApduSent(reply);
                   });
 }
 

@@ -79,6 +79,8 @@ class SamPage : public QWidget {
     // After every transmit: the reply's status word and its meaning, or the failed call's
     // PC/SC code name.
     void ExchangeStatus(const QString& text);
+    // After every transmit, with the library's code and the reply.
+    void SamApduSent(const ApduReply& reply);
 
   private:
     void CreateWidgets();

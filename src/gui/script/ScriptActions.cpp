@@ -123,6 +123,7 @@ void ScriptActions::RunScriptClick() {
     }
     if (!results_) {
         results_ = std::make_unique<ScriptResultsWindow>(cardLog_, boxes_, chooseFile_);
+        connect(results_.get(), &ScriptResultsWindow::StepReply, this, &ScriptActions::ScriptReply);
     }
     results_->Start(parsed.script, QFileInfo(path).fileName(), reader, workerCard_);
     results_->show();

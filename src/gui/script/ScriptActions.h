@@ -46,6 +46,10 @@ class ScriptActions : public QObject {
     // An exchange of the CPU card page, written into the recording if one runs.
     void CardApduSent(const std::vector<std::uint8_t>& command, const ApduReply& reply);
 
+  signals:
+    // The reply (data and status word) of each command of a run whose transmit succeeded.
+    void ScriptReply(const std::vector<std::uint8_t>& reply);
+
   private:
     ReaderSession& session_;
     ResponseLog& cardLog_;

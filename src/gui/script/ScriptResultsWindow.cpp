@@ -7,6 +7,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QSplitter>
 #include <QStyle>
 #include <QTableWidget>
 #include <QThread>
@@ -15,6 +16,7 @@
 #include "core/common/ResponseLog.h"
 #include "core/session/CardLibrary.h"
 #include "gui/MessageBoxes.h"
+#include "gui/reply/TlvView.h"
 #include "gui/script/ScriptRunWorker.h"
 #include "report/ScriptReport.h"
 
@@ -77,6 +79,10 @@ void ScriptResultsWindow::CreateWidgets() {
     table_->verticalHeader()->hide();
     table_->horizontalHeader()->setStretchLastSection(false);
     table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setSelectionMode(QAbstractItemView::SingleSelection);
+    replyView_ = new TlvView(this);
+    replyView_->setObjectName(QStringLiteral("ScriptReplyView"));
     progress_ = new QProgressBar(this);
     progress_->setObjectName(QStringLiteral("ScriptProgress"));
     summaryLabel_ = new QLabel(this);
@@ -100,11 +106,16 @@ void ScriptResultsWindow::CreateWidgets() {
     }
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(scriptName_);
-    layout->addWidget(table_, 1);
+    auto* splitter = new QSplitter(Qt::Vertical, this);
+    splitter->addWidget(table_);
+    splitter->addWidget(replyView_);
+    splitter->setStretchFactor(0, 3);
+    splitter->setStretchFactor(1, 2);
+    layout->addWidget(splitter, 1);
     layout->addWidget(progress_);
     layout->addWidget(summaryLabel_);
     layout->addLayout(buttons);
-    resize(860, 420);
+    resize(860, 600);
 }
 
 void ScriptResultsWindow::ConnectWidgets() {
@@ -113,6 +124,8 @@ void ScriptResultsWindow::ConnectWidgets() {
     connect(saveResults_, &QPushButton::clicked, this,
             &ScriptResultsWindow::ScriptSaveResultsClick);
     connect(close_, &QPushButton::clicked, this, &QWidget::close);
+    connect(table_, &QTableWidget::itemSelectionChanged, this,
+            &ScriptResultsWindow::ScriptResultsSelectionChange);
 }
 
 bool ScriptResultsWindow::Start(const Script& script, const QString& name,
@@ -125,8 +138,10 @@ bool ScriptResultsWindow::Start(const Script& script, const QString& name,
     reader_ = reader;
     newLibrary_ = std::move(newLibrary);
     results_.clear();
+    rowResults_.clear();
     summary_ = {};
     table_->setRowCount(0);
+    replyView_->Clear();
     const auto commands =
         std::ranges::count(script_.steps, ScriptStep::Kind::Command, &ScriptStep::kind);
     progress_->setRange(0, static_cast<int>(std::max<std::ptrdiff_t>(commands, 1)));
@@ -157,8 +172,12 @@ void ScriptResultsWindow::StepDone(const StepResult& result) {
     if (result.kind != ScriptStep::Kind::Command) {
         return;
     }
+    if (result.code == 0) {
+        emit StepReply(result.reply);
+    }
     const ScriptStep& step = script_.steps[result.index];
     const int row = table_->rowCount();
+    rowResults_.push_back(results_.size() - 1);
     table_->insertRow(row);
     QTableWidgetItem* line = Cell(QString::number(result.line));
     if (!step.warning.empty()) {
@@ -249,4 +268,19 @@ void ScriptResultsWindow::ScriptSaveResultsClick() {
         boxes_.ShowError("Cannot save the results to " + path.toStdString() + ": " +
                          file.errorString().toStdString());
     }
+}
+
+void ScriptResultsWindow::ScriptResultsSelectionChange() {
+    const QList<QTableWidgetItem*> selected = table_->selectedItems();
+    if (selected.isEmpty()) {
+        replyView_->Clear();
+        return;
+    }
+    const StepResult& result =
+        results_[rowResults_[static_cast<std::size_t>(selected.front()->row())]];
+    if (result.code != 0) {
+        replyView_->Clear();  // a failed transmit has no reply
+        return;
+    }
+    replyView_->ShowReply(result.reply);
 }

@@ -19,12 +19,14 @@ class QTableWidget;
 class QThread;
 class ResponseLog;
 class ScriptRunWorker;
+class TlvView;
 
 // The "Script Results" window: one row per command of a run (line, command, expected, got,
 // verdict, microseconds), the bytes that differ highlighted, a warning sign on the line of
 // a command sent against its own Lc, a summary, a progress bar and Stop. The run goes on in a
 // worker thread with a card library of its own; every step's lines go into the card log as they
-// arrive. Shown without a parent, beside the main window.
+// arrive. The reply of the selected row is shown decoded below the table. Shown without a
+// parent, beside the main window.
 class ScriptResultsWindow : public QWidget {
     Q_OBJECT
   public:
@@ -43,9 +45,12 @@ class ScriptResultsWindow : public QWidget {
     void ScriptStopClick();
     void ScriptRunAgainClick();
     void ScriptSaveResultsClick();
+    void ScriptResultsSelectionChange();
 
   signals:
     void RunFinished();
+    // The reply (data and status word) of each command whose transmit succeeded.
+    void StepReply(const std::vector<std::uint8_t>& reply);
 
   private:
     void CreateWidgets();
@@ -62,6 +67,7 @@ class ScriptResultsWindow : public QWidget {
     std::string reader_;
     CardLibraryFactory newLibrary_;
     std::vector<StepResult> results_;
+    std::vector<std::size_t> rowResults_;  // the index in results_ of each table row
     ScriptRunSummary summary_;
 
     QThread* thread_ = nullptr;
@@ -69,6 +75,7 @@ class ScriptResultsWindow : public QWidget {
 
     QLabel* scriptName_ = nullptr;
     QTableWidget* table_ = nullptr;
+    TlvView* replyView_ = nullptr;
     QProgressBar* progress_ = nullptr;
     QLabel* summaryLabel_ = nullptr;
     QCheckBox* continueAfterFailures_ = nullptr;
