@@ -335,9 +335,8 @@ class QualifyColumn {
         // Over T=0 the card announces its reply with 61 XX and the program fetches it.
         const auto announced = static_cast<std::uint16_t>(0x6100 | (out & 0xFF));
         if (t0 && reply.code == 0 && reply.firstStatus != announced) {
-            check.Fail(
-                0, StatusBytes(announced), StatusBytes(reply.firstStatus),
-                StatusText(reply.firstStatus) + " instead of " + StatusText(announced).substr(3));
+            check.Fail(0, StatusBytes(announced), StatusBytes(reply.firstStatus),
+                       StatusText(reply.firstStatus) + " instead of 61 XX");
             return true;
         }
         check.Expect(reply, Counting(out), nullptr);
