@@ -1,5 +1,7 @@
 #include "core/qualify/QualifyApplets.h"
 
+#include <algorithm>
+
 namespace {
 constexpr std::uint8_t kReaderTestClass = 0x80;
 constexpr std::uint8_t kExtendedClass = 0x00;
@@ -27,11 +29,6 @@ QualifyBytes WithData(QualifyBytes command, std::uint32_t length) {
     return command;
 }
 
-QualifyBytes Ok(QualifyBytes data) {
-    data.push_back(0x90);
-    data.push_back(0x00);
-    return data;
-}
 }  // namespace
 
 std::vector<QualifyBytes> SelectCommands(TestApplet applet) {
@@ -50,10 +47,27 @@ std::vector<QualifyBytes> SelectCommands(TestApplet applet) {
             with({0xA0, 0x00, 0x00, 0x00, 0x66, 0x03, 0x01, 0xB4, 0x01})};
 }
 
+namespace {
+// The longest run the applets count, built once: appending is then one copy.
+const QualifyBytes& CountingTable() {
+    static const QualifyBytes table = [] {
+        QualifyBytes counting(65536);
+        for (std::size_t i = 0; i < counting.size(); ++i) {
+            counting[i] = static_cast<std::uint8_t>(i);
+        }
+        return counting;
+    }();
+    return table;
+}
+}  // namespace
+
+std::span<const std::uint8_t> CountingBytes(std::uint32_t n) {
+    return std::span<const std::uint8_t>(CountingTable()).first(std::min<std::size_t>(n, 65536));
+}
+
 void AppendCounting(QualifyBytes& bytes, std::uint32_t n) {
-    for (std::uint32_t i = 0; i < n; ++i) {
-        bytes.push_back(Low(i));
-    }
+    const std::span<const std::uint8_t> counting = CountingBytes(n);
+    bytes.insert(bytes.end(), counting.begin(), counting.end());
 }
 
 QualifyBytes Case1Command(TestApplet applet) {
@@ -121,7 +135,7 @@ std::vector<CardQuestion> Case2Questions(std::uint32_t length, bool extended, bo
     if (!extended) {
         command.push_back(2);
     }
-    return {{std::move(command), Ok({High(seen), Low(seen)}), "Le seen"}};
+    return {{std::move(command), {High(seen), Low(seen)}, "Le seen"}};
 }
 
 std::vector<CardQuestion> Case3Questions(std::uint32_t length, bool extended) {
@@ -131,14 +145,14 @@ std::vector<CardQuestion> Case3Questions(std::uint32_t length, bool extended) {
             data[i] = Low(i);
         }
         data[255] = Low(length);
-        return {{{kExtendedClass, 0x51, 0x00, 0x00, 0x00}, Ok(std::move(data)), "data received"}};
+        return {{{kExtendedClass, 0x51, 0x00, 0x00, 0x00}, std::move(data), "data received"}};
     }
     QualifyBytes first(256, 0);
     for (std::uint32_t i = 0; i < length && i < 256; ++i) {
         first[i] = Low(i);
     }
-    return {{Header(kExtendedClass, 0x54, 0), Ok({High(length), Low(length)}), "length received"},
-            {Header(kExtendedClass, 0x53, 0), Ok(std::move(first)), "data received"}};
+    return {{Header(kExtendedClass, 0x54, 0), {High(length), Low(length)}, "length received"},
+            {Header(kExtendedClass, 0x53, 0), std::move(first), "data received"}};
 }
 
 QualifyBytes PinVerifyStructure() {
@@ -166,5 +180,5 @@ QualifyBytes PinVerifyStructure() {
 QualifyBytes PinDumpExpected() {
     QualifyBytes dump(std::begin(kVerifyHeader), std::end(kVerifyHeader));
     dump.insert(dump.end(), std::begin(kPinDigits), std::end(kPinDigits));
-    return Ok(std::move(dump));
+    return dump;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 // The commands of the two test applets and the replies they give, as bytes.
@@ -14,6 +15,8 @@ std::vector<QualifyBytes> SelectCommands(TestApplet applet);
 
 // Bytes 00 01 02 ... (n bytes, counting modulo 256): what the applets send and receive.
 void AppendCounting(QualifyBytes& bytes, std::uint32_t n);
+// The same bytes without a copy, for n up to 65536.
+std::span<const std::uint8_t> CountingBytes(std::uint32_t n);
 
 // The command of a case on an applet: case 1; case 2 asking `length` bytes; case 3
 // sending `length` bytes; case 4 sending `length` and asking `length + 1`; their extended
@@ -38,7 +41,7 @@ QualifyBytes GetResponseCommand(std::uint8_t length);
 // that shows the command arrived whole.
 struct CardQuestion {
     QualifyBytes command;
-    QualifyBytes expected;  // data and 90 00
+    QualifyBytes expected;  // the data that comes with 90 00
     const char* what;       // "Le seen", "data received", ...
 };
 // After case 2 (short or extended) of `length`: the Le the card saw. Over T=0 a short Le of
@@ -50,7 +53,7 @@ std::vector<CardQuestion> Case3Questions(std::uint32_t length, bool extended);
 // The PIN_VERIFY_STRUCTURE of FEATURE_VERIFY_PIN_DIRECT: four ASCII digits into the
 // reader-test applet's VERIFY, confirmed with the validation key.
 QualifyBytes PinVerifyStructure();
-// What the dump shows after the PIN pad sent "1234", and 90 00.
+// What the dump shows after the PIN pad sent "1234"; 90 00 follows.
 QualifyBytes PinDumpExpected();
 
 inline constexpr std::uint16_t kStatusOk = 0x9000;

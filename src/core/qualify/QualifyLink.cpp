@@ -15,7 +15,7 @@ constexpr std::uint8_t kWrongLe = 0x6C;
 constexpr int kMaxParts = 512;
 }  // namespace
 
-std::uint16_t StatusWordOf(const QualifyBytes& reply) {
+std::uint16_t StatusWordOf(std::span<const std::uint8_t> reply) {
     if (reply.size() < 2) {
         return 0;
     }
@@ -82,7 +82,7 @@ LinkReply QualifyLink::Transmit(const QualifyBytes& command, std::uint32_t recei
     ++exchanges_;
     // A backend that claims more than the buffer holds is held to the buffer.
     length = reply.code == 0 ? std::min(length, receiveSize) : 0;
-    reply.bytes.assign(receive_.begin(), receive_.begin() + length);
+    reply.bytes = std::span<const std::uint8_t>(receive_.data(), length);
     reply.firstStatus = StatusWordOf(reply.bytes);
     if (log_ != nullptr) {
         Log(command, reply.code, receive_.data(), length);
@@ -113,16 +113,25 @@ LinkReply QualifyLink::Fetch(const QualifyBytes& command) {
         add(part);
         reply.bytes = part.bytes;
     }
-    for (int parts = 0; parts < kMaxParts && reply.code == 0 && !reply.stopped &&
-                        reply.bytes.size() >= 2 && reply.bytes[reply.bytes.size() - 2] == kMoreData;
-         ++parts) {
-        reply.chained = true;
-        const std::uint8_t next = reply.bytes.back();
-        const LinkReply part = Transmit(GetResponseCommand(next), kMaxExtendedReply);
-        add(part);
-        reply.bytes.resize(reply.bytes.size() - 2);
-        reply.bytes.insert(reply.bytes.end(), part.bytes.begin(), part.bytes.end());
+    if (reply.code != 0 || reply.stopped || reply.bytes.size() != 2 ||
+        reply.bytes[0] != kMoreData) {
+        return reply;
     }
+    reply.chained = true;
+    chain_.clear();
+    for (int parts = 0; parts < kMaxParts; ++parts) {
+        const LinkReply part = Transmit(GetResponseCommand(reply.bytes[1]), kMaxExtendedReply);
+        add(part);
+        reply.bytes = part.bytes;
+        if (part.code != 0 || part.stopped || part.bytes.size() < 2 ||
+            part.bytes[part.bytes.size() - 2] != kMoreData) {
+            break;
+        }
+        chain_.insert(chain_.end(), part.bytes.begin(), part.bytes.end() - 2);
+    }
+    // The parts before the last, then the last with its status word.
+    chain_.insert(chain_.end(), reply.bytes.begin(), reply.bytes.end());
+    reply.bytes = chain_;
     return reply;
 }
 

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -14,8 +15,10 @@ class ResponseLog;
 struct LinkReply {
     bool stopped = false;    // the run was stopped before the command went out
     std::uint32_t code = 0;  // the library's code of the last transmit
-    QualifyBytes bytes;      // the data of every part, then the last status word
-    bool chained = false;    // the first reply was 61 XX
+    // The data of every part, then the last status word; valid until the link's next
+    // transmit.
+    std::span<const std::uint8_t> bytes;
+    bool chained = false;  // the first reply was 61 XX
     std::uint16_t firstStatus = 0;
     std::uint64_t micros = 0;
     std::uint32_t exchanges = 0;
@@ -60,6 +63,7 @@ class QualifyLink {
     std::uint32_t protocol_ = 0;
     std::uint64_t exchanges_ = 0;
     QualifyBytes receive_;
+    QualifyBytes chain_;  // the parts of a reply fetched with GET RESPONSE
 };
 
-std::uint16_t StatusWordOf(const QualifyBytes& reply);
+std::uint16_t StatusWordOf(std::span<const std::uint8_t> reply);

@@ -34,7 +34,9 @@ std::string StatusText(std::uint16_t sw) {
     return "SW " + BytesToHexText(bytes, 2).substr(0, 5);
 }
 
-std::int64_t FirstDifference(const QualifyBytes& expected, const QualifyBytes& received) {
+using ByteSpan = std::span<const std::uint8_t>;
+
+std::int64_t FirstDifference(ByteSpan expected, ByteSpan received) {
     const auto pair =
         std::mismatch(expected.begin(), expected.end(), received.begin(), received.end());
     if (pair.first == expected.end() && pair.second == received.end()) {
@@ -45,7 +47,7 @@ std::int64_t FirstDifference(const QualifyBytes& expected, const QualifyBytes& r
 
 // The few words that say how a reply missed its expectation; equal for equal faults so that
 // the matrix folds them into one range.
-std::string MismatchText(const QualifyBytes& expected, const QualifyBytes& received) {
+std::string MismatchText(ByteSpan expected, ByteSpan received) {
     const std::uint16_t want = StatusWordOf(expected);
     const std::uint16_t got = StatusWordOf(received);
     if (received.size() < 2) {
@@ -73,13 +75,22 @@ class CellCheck {
         return !reply.stopped;
     }
 
-    void Expect(const LinkReply& reply, const QualifyBytes& expected, const char* what) {
+    // The reply must be `data` and 90 00.
+    void Expect(const LinkReply& reply, ByteSpan data, const char* what) {
         if (cell_.exchanges == reply.exchanges) {
             cell_.statusWord = StatusWordOf(reply.bytes);
         }
+        const bool match = reply.code == 0 && reply.bytes.size() == data.size() + 2 &&
+                           std::equal(data.begin(), data.end(), reply.bytes.begin()) &&
+                           StatusWordOf(reply.bytes) == kStatusOk;
+        if (match) {
+            return;
+        }
+        QualifyBytes expected(data.begin(), data.end());
+        expected.insert(expected.end(), {0x90, 0x00});
         if (reply.code != 0) {
             Fail(reply.code, expected, {}, Prefixed(what, CodeText(reply.code)));
-        } else if (reply.bytes != expected) {
+        } else {
             Fail(0, expected, reply.bytes, Prefixed(what, MismatchText(expected, reply.bytes)));
         }
     }
@@ -91,16 +102,15 @@ class CellCheck {
         }
     }
 
-    void Fail(std::uint32_t code, const QualifyBytes& expected, const QualifyBytes& received,
-              const std::string& detail) {
+    void Fail(std::uint32_t code, ByteSpan expected, ByteSpan received, const std::string& detail) {
         if (cell_.outcome == CellOutcome::Fail) {
             cell_.detail += "; " + detail;
             return;
         }
         cell_.outcome = CellOutcome::Fail;
         cell_.code = code;
-        cell_.expected = expected;
-        cell_.received = received;
+        cell_.expected.assign(expected.begin(), expected.end());
+        cell_.received.assign(received.begin(), received.end());
         cell_.firstDifference = code != 0 ? -1 : FirstDifference(expected, received);
         if (!received.empty()) {
             cell_.statusWord = StatusWordOf(received);
@@ -115,19 +125,6 @@ class CellCheck {
 
     QualifyCell& cell_;
 };
-
-QualifyBytes Ok(QualifyBytes data = {}) {
-    data.push_back(0x90);
-    data.push_back(0x00);
-    return data;
-}
-
-QualifyBytes Counting(std::uint32_t n) {
-    QualifyBytes bytes;
-    bytes.reserve(n + 2);
-    AppendCounting(bytes, n);
-    return Ok(std::move(bytes));
-}
 
 TestApplet AppletFor(QualifyCase kind, TestApplet shortCases) {
     switch (kind) {
@@ -244,8 +241,8 @@ class QualifyColumn {
     }
 
     // The exchange of a case and its check; false when stopped.
-    bool Exchange(CellCheck& check, const QualifyBytes& command, const QualifyBytes& expected,
-                  bool own = true, const char* what = nullptr) {
+    bool Exchange(CellCheck& check, const QualifyBytes& command, ByteSpan expected, bool own = true,
+                  const char* what = nullptr) {
         const LinkReply reply = link_.Fetch(command);
         if (!check.Count(reply, own)) {
             return false;
@@ -269,27 +266,27 @@ class QualifyColumn {
         const bool t0 = link_.Protocol() == kProtocolT0;
         switch (cell.kind) {
             case QualifyCase::Case1:
-                return Exchange(check, Case1Command(applet), Ok());
+                return Exchange(check, Case1Command(applet), {});
             case QualifyCase::Case2:
-                return Exchange(check, Case2Command(applet, n), Counting(n)) &&
+                return Exchange(check, Case2Command(applet, n), CountingBytes(n)) &&
                        (!extendedApplet || Ask(check, Case2Questions(n, false, t0)));
             case QualifyCase::Case3:
-                return Exchange(check, Case3Command(applet, n), Ok()) &&
+                return Exchange(check, Case3Command(applet, n), {}) &&
                        (!extendedApplet || Ask(check, Case3Questions(n, false)));
             case QualifyCase::Case4:
                 return RunCase4(cell, check, applet, t0) &&
                        (!extendedApplet || Ask(check, Case3Questions(n, false)));
             case QualifyCase::Case2Extended:
-                return Exchange(check, Case2ExtendedCommand(n), Counting(n)) &&
+                return Exchange(check, Case2ExtendedCommand(n), CountingBytes(n)) &&
                        Ask(check, Case2Questions(n, true, t0));
             case QualifyCase::Case3Extended:
-                return Exchange(check, Case3ExtendedCommand(n), Ok()) &&
+                return Exchange(check, Case3ExtendedCommand(n), {}) &&
                        Ask(check, Case3Questions(n, true));
             case QualifyCase::TimeRequest:
-                return Exchange(check, TimeRequestCommand(n), Ok());
+                return Exchange(check, TimeRequestCommand(n), {});
             case QualifyCase::WaitingTime:
-                return Exchange(check, SetWaitingTimeCommand(n), Ok()) &&
-                       Exchange(check, WaitingTimeCase1Command(), Ok());
+                return Exchange(check, SetWaitingTimeCommand(n), {}) &&
+                       Exchange(check, WaitingTimeCase1Command(), {});
             case QualifyCase::PinPad:
                 return RunPinPad(cell, check);
             case QualifyCase::ShortBuffer: {
@@ -339,7 +336,7 @@ class QualifyColumn {
                        StatusText(reply.firstStatus) + " instead of 61 XX");
             return true;
         }
-        check.Expect(reply, Counting(out), nullptr);
+        check.Expect(reply, CountingBytes(out), nullptr);
         return true;
     }
 
@@ -364,9 +361,10 @@ class QualifyColumn {
         }
         cell.micros += MicrosSince(start);
         if (code != 0) {
-            check.Fail(code, Ok(), {}, "PIN pad: " + CodeText(code));
-        } else if (reply != Ok()) {
-            check.Fail(0, Ok(), reply, "PIN pad: " + MismatchText(Ok(), reply));
+            check.Fail(code, StatusBytes(kStatusOk), {}, "PIN pad: " + CodeText(code));
+        } else if (StatusWordOf(reply) != kStatusOk || reply.size() != 2) {
+            check.Fail(0, StatusBytes(kStatusOk), reply,
+                       "PIN pad: " + MismatchText(StatusBytes(kStatusOk), reply));
         }
         return Exchange(check, PinDumpCommand(), PinDumpExpected(), false, "card received");
     }
