@@ -19,6 +19,8 @@
 #include "sim/SimI2cCard.h"
 #include "sim/SimMsrLibrary.h"
 #include "sim/SimSamLibrary.h"
+#include "sim/SimTestCard.h"
+#include "simwindow/TestCardBox.h"
 
 namespace {
 
@@ -60,6 +62,7 @@ class ReaderPanel : public QWidget {
         : QWidget(parent), reader_(reader), cards_(cards), sam_(sam), msr_(msr) {
         auto* layout = new QVBoxLayout(this);
         layout->addWidget(CreateCardBox());
+        layout->addWidget(CreateTestCardBox());
         layout->addWidget(CreateTimingBox());
         layout->addWidget(CreateSamBox());
         layout->addWidget(CreateStripeBox());
@@ -106,6 +109,9 @@ class ReaderPanel : public QWidget {
             if (kind == SimCardKind::I2C) {
                 cards_.InsertCard(
                     reader_, std::make_unique<SimI2cCard>(kSimI2cChips[i2cChip_->currentIndex()]));
+            } else if (IsTestCard(kind)) {
+                cards_.InsertCard(reader_,
+                                  std::make_unique<SimTestCard>(kind, testCard_->Settings()));
             } else {
                 cards_.InsertCard(reader_, kind);
             }
@@ -122,6 +128,25 @@ class ReaderPanel : public QWidget {
             cards_.RefuseNextConnects(kRefusedConnects);
         });
         return box;
+    }
+
+    static bool IsTestCard(SimCardKind kind) {
+        return kind == SimCardKind::TestT0 || kind == SimCardKind::TestT1 ||
+               kind == SimCardKind::TestBoth;
+    }
+
+    // The test card's settings go with the next one inserted, and at once to one inserted.
+    TestCardBox* CreateTestCardBox() {
+        testCard_ = new TestCardBox(reader_, this);
+        connect(testCard_, &TestCardBox::Changed, this, [this] {
+            std::lock_guard lock(cards_.SharedLock());
+            if (auto* card = dynamic_cast<SimTestCard*>(cards_.CardIn(reader_))) {
+                const SimTestCardSettings settings = testCard_->Settings();
+                card->SetTimeUnit(settings.timeUnit);
+                card->SetFaults(settings.faults);
+            }
+        });
+        return testCard_;
     }
 
     // Latency (fixed plus random jitter) and failures of every N-th transmit.
@@ -240,6 +265,7 @@ class ReaderPanel : public QWidget {
     SimMsrLibrary& msr_;
     QComboBox* kind_ = nullptr;
     QComboBox* i2cChip_ = nullptr;
+    TestCardBox* testCard_ = nullptr;
     QLabel* cardStatus_ = nullptr;
     QLabel* samStatus_ = nullptr;
     QSpinBox* latency_ = nullptr;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,6 +13,7 @@
 #include "sim/SimI2cCard.h"
 #include "sim/SimMsrLibrary.h"
 #include "sim/SimSamLibrary.h"
+#include "sim/SimTestCard.h"
 #include "simwindow/SimulatorWindow.h"
 
 namespace {
@@ -43,7 +45,7 @@ TEST_F(SimulatorWindowTest, OneTabPerReader) {
     auto* tabs = Find<QTabWidget>("SimReaderTabs");
     ASSERT_EQ(tabs->count(), 2);
     EXPECT_EQ(tabs->tabText(1), "Reader B");
-    EXPECT_EQ(Find<QComboBox>("SimCardKind1")->count(), 11);
+    EXPECT_EQ(Find<QComboBox>("SimCardKind1")->count(), 14);
 }
 
 TEST_F(SimulatorWindowTest, InsertsAndRemovesTheChosenCard) {
@@ -73,6 +75,40 @@ TEST_F(SimulatorWindowTest, InsertsAnI2cCardWithTheChosenEeprom) {
     ASSERT_NE(card, nullptr);
     EXPECT_EQ(card->MemorySize(), 2048u);
     EXPECT_EQ(Find<QLabel>("SimCardStatus0")->text(), "Inserted: I2C EEPROM 24C16");
+}
+
+// The test card goes in over the protocols its kind names, with the switches set beside it;
+// a switch changed later reaches the card in the reader at once.
+TEST_F(SimulatorWindowTest, InsertsTheTestCardWithItsFaultSwitches) {
+    auto* kinds = Find<QComboBox>("SimCardKind0");
+    kinds->setCurrentIndex(kinds->findData(static_cast<int>(SimCardKind::TestBoth)));
+    QTest::mouseClick(Find<QCheckBox>("SimTestRewriteLeCheck0"), Qt::LeftButton);
+    Click("SimInsertCard0");
+    auto* card = dynamic_cast<SimTestCard*>(cards_.CardIn(0));
+    ASSERT_NE(card, nullptr);
+    EXPECT_EQ(card->Protocols(), 3u);
+    EXPECT_EQ(card->Settings().faults, SimTestCardFaults{.rewriteLe = true});
+    EXPECT_EQ(card->Settings().timeUnit, std::chrono::milliseconds(100));
+    QTest::mouseClick(Find<QCheckBox>("SimTestRewriteLeCheck0"), Qt::LeftButton);
+
+    struct Row {
+        const char* check;
+        SimTestCardFaults faults;
+    };
+    const Row rows[] = {{"SimTestCutCheck0", {.cutRepliesAbove = 254}},
+                        {"SimTestDropCheck0", {.dropLastByteAbove = 260}},
+                        {"SimTestNoExtendedCheck0", {.refuseExtended = true}},
+                        {"SimTestLateCheck0", {.lateTimeRequest = true}}};
+    for (const Row& row : rows) {
+        QTest::mouseClick(Find<QCheckBox>(row.check), Qt::LeftButton);
+        EXPECT_EQ(card->Settings().faults, row.faults) << row.check;
+        QTest::mouseClick(Find<QCheckBox>(row.check), Qt::LeftButton);
+        EXPECT_EQ(card->Settings().faults, SimTestCardFaults{}) << row.check;
+    }
+    auto* unit = Find<QSpinBox>("SimTestTimeUnitSpin0");
+    unit->selectAll();
+    QTest::keyClicks(unit, QStringLiteral("7"));
+    EXPECT_EQ(card->Settings().timeUnit, std::chrono::milliseconds(7));
 }
 
 TEST_F(SimulatorWindowTest, RefusesTheNextThreeConnects) {
