@@ -95,10 +95,12 @@ class CellCheck {
         }
     }
 
-    void ExpectCode(std::uint32_t code, std::uint32_t wanted, const char* wantedName) {
+    // The call must answer `wanted`; `received` is what it delivered otherwise.
+    void ExpectCode(std::uint32_t code, std::uint32_t wanted, const char* wantedName,
+                    ByteSpan received = {}) {
         cell_.code = code;
         if (code != wanted) {
-            Fail(code, {}, {}, CodeText(code) + " instead of " + wantedName);
+            Fail(code, {}, received, CodeText(code) + " instead of " + wantedName);
         }
     }
 
@@ -296,7 +298,7 @@ class QualifyColumn {
                     return false;
                 }
                 check.ExpectCode(reply.code, pcsc_codes::kInsufficientBuffer,
-                                 "SCARD_E_INSUFFICIENT_BUFFER");
+                                 "SCARD_E_INSUFFICIENT_BUFFER", reply.bytes);
                 return true;
             }
             case QualifyCase::OtherProtocol: {
