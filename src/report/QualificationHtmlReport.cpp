@@ -51,8 +51,7 @@ void WriteMatrix(QTextStream& out, const QualificationPage& page) {
                 out << "<td class=\"pass\">" << Escaped(cell->outcome) << "</td>";
             } else {
                 out << "<td class=\"fail\" title=\"" << Escaped(cell->detail) << "\">"
-                    << Escaped(cell->outcome) << "<pre>" << Escaped(cell->detail)
-                    << "</pre></td>";
+                    << Escaped(cell->outcome) << "<pre>" << Escaped(cell->detail) << "</pre></td>";
             }
         }
         out << "</tr>\n";
@@ -83,8 +82,8 @@ void WritePlot(QTextStream& out, const QString& caseName, const std::vector<Timi
     const auto y = [&](double ms) { return kTop + height - ms / yTop * height; };
 
     out << "<figure><svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << kPlotWidth
-        << "\" height=\"" << kPlotHeight << "\" viewBox=\"0 0 " << kPlotWidth << ' '
-        << kPlotHeight << "\">\n";
+        << "\" height=\"" << kPlotHeight << "\" viewBox=\"0 0 " << kPlotWidth << ' ' << kPlotHeight
+        << "\">\n";
     out << "<rect x=\"" << kLeft << "\" y=\"" << kTop << "\" width=\"" << width << "\" height=\""
         << height << "\" fill=\"none\" stroke=\"#888\"/>\n";
     for (double tick = 0; tick <= xTop + xStep / 2; tick += xStep) {
@@ -95,9 +94,8 @@ void WritePlot(QTextStream& out, const QString& caseName, const std::vector<Timi
     }
     for (double tick = 0; tick <= yTop + yStep / 2; tick += yStep) {
         out << "<line x1=\"" << kLeft - 5 << "\" y1=\"" << y(tick) << "\" x2=\"" << kLeft
-            << "\" y2=\"" << y(tick) << "\" stroke=\"#444\"/><text x=\"" << kLeft - 8
-            << "\" y=\"" << y(tick) + 4 << "\" text-anchor=\"end\">" << Number(tick)
-            << "</text>\n";
+            << "\" y2=\"" << y(tick) << "\" stroke=\"#444\"/><text x=\"" << kLeft - 8 << "\" y=\""
+            << y(tick) + 4 << "\" text-anchor=\"end\">" << Number(tick) << "</text>\n";
     }
     out << "<text x=\"" << kLeft + width / 2 << "\" y=\"" << kPlotHeight - 5
         << "\" text-anchor=\"middle\">length (bytes)</text>\n";
@@ -105,7 +103,8 @@ void WritePlot(QTextStream& out, const QString& caseName, const std::vector<Timi
         << "rotate(-90 15 " << kTop + height / 2 << ")\">time (ms)</text>\n";
     int legendRow = 0;
     for (std::size_t c = 0; c < columns.size(); ++c) {
-        const QString colour = QString::fromLatin1(kProtocolColours[c % std::size(kProtocolColours)]);
+        const QString colour =
+            QString::fromLatin1(kProtocolColours[c % std::size(kProtocolColours)]);
         for (const TimingCurve& curve : curves) {
             if (curve.caseName != caseName || curve.protocol != columns[c].protocol) {
                 continue;
