@@ -47,8 +47,9 @@ void WriteMatrix(QTextStream& out, const QualificationPage& page) {
         for (const MatrixRange* cell : row.cells) {
             if (cell == nullptr) {
                 out << "<td class=\"none\">–</td>";
-            } else if (cell->passed) {
-                out << "<td class=\"pass\">" << Escaped(cell->outcome) << "</td>";
+            } else if (cell->result != CellOutcome::Fail) {
+                out << "<td class=\"" << OutcomeName(cell->result) << "\">"
+                    << Escaped(cell->outcome) << "</td>";
             } else {
                 out << "<td class=\"fail\" title=\"" << Escaped(cell->detail) << "\">"
                     << Escaped(cell->outcome) << "<pre>" << Escaped(cell->detail) << "</pre></td>";
@@ -132,7 +133,7 @@ QString QualificationHtml(const QualificationPage& page) {
            "body{font-family:sans-serif;margin:2em}"
            "table{border-collapse:collapse;margin-bottom:1.5em}"
            "th,td{border:1px solid #999;padding:3px 8px;text-align:left;vertical-align:top}"
-           "td.pass{background:#c8efc8}td.fail{background:#f6c1c1}td.none{color:#888}"
+           "td.pass{background:#c8efc8}td.fail{background:#f6c1c1}td.none{color:#888}td.skipped{background:#eee}"
            "pre{margin:2px 0 0;font-size:85%;white-space:pre-wrap}"
            "figure{display:inline-block;margin:0 1em 1em 0}svg text{font-size:11px}"
            "</style></head><body>\n<h1>Reader qualification</h1>\n<table class=\"facts\">";

@@ -4,6 +4,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/qualify/QualifyCell.h"
+
 // The folded qualification matrix as the window and the HTML page show it: per protocol, the
 // ranges of equal outcome; rows split where any protocol's outcome changes.
 
@@ -13,10 +15,10 @@ struct MatrixRange {
     QString lengthName;  // "Le", "Lc"; empty for a case without a length
     int first = 0;
     int last = 0;
-    bool passed = true;
+    CellOutcome result = CellOutcome::Pass;
     QString outcome;  // "pass", "fail, 254 bytes received"
     // The range's first failing cell: expected and received bytes, first difference, status
-    // word and time, one fact a line; empty for a passing range.
+    // word and time, one fact a line; empty for a range that did not fail.
     QString detail;
 };
 
@@ -48,3 +50,12 @@ struct TimingCurve {
     QString protocol;
     std::vector<std::pair<double, double>> points;
 };
+
+// The battery's cells as the matrix shows them: a column per protocol in the order the cells
+// name them, each case's cells folded into ranges of equal outcome.
+std::vector<MatrixColumn> MatrixColumnsOf(const std::vector<QualifyCell>& cells);
+// Time against length per case and protocol, of the cells that ran.
+std::vector<TimingCurve> TimingCurvesOf(const std::vector<QualifyCell>& cells);
+// A failing cell, one fact a line: expected and received bytes (around the first difference
+// when long), the first difference, the status word, the PC/SC code, the time, the reason.
+QString FailedCellText(const QualifyCell& cell);

@@ -14,7 +14,7 @@ MatrixRange Pass(const char* caseName, int first, int last) {
             QStringLiteral("Le"),
             first,
             last,
-            true,
+            CellOutcome::Pass,
             QStringLiteral("pass"),
             {}};
 }
@@ -24,7 +24,7 @@ MatrixRange Fail(const char* caseName, int first, int last, const char* detail) 
             QStringLiteral("Le"),
             first,
             last,
-            false,
+            CellOutcome::Fail,
             QStringLiteral("fail, 254 bytes received"),
             QString::fromLatin1(detail)};
 }
