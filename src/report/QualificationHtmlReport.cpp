@@ -1,8 +1,14 @@
 #include "report/QualificationHtmlReport.h"
 
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QTextStream>
 #include <algorithm>
 #include <cmath>
+
+#include "core/common/Conversions.h"
+#include "core/qualify/QualifyRunner.h"
+#include "report/QualifyReport.h"
 
 namespace {
 
@@ -29,6 +35,21 @@ double TickStep(double top) {
         }
     }
     return 10 * power;
+}
+
+// A setting's JSON value as one line of text: lists joined with commas.
+QString SettingText(const QJsonValue& value) {
+    if (value.isArray()) {
+        QStringList items;
+        for (const QJsonValue& item : value.toArray()) {
+            items.append(SettingText(item));
+        }
+        return items.join(QStringLiteral(", "));
+    }
+    if (value.isBool()) {
+        return value.toBool() ? QStringLiteral("yes") : QStringLiteral("no");
+    }
+    return value.isDouble() ? QString::number(value.toDouble()) : value.toString();
 }
 
 QString Number(double value) {
@@ -133,7 +154,8 @@ QString QualificationHtml(const QualificationPage& page) {
            "body{font-family:sans-serif;margin:2em}"
            "table{border-collapse:collapse;margin-bottom:1.5em}"
            "th,td{border:1px solid #999;padding:3px 8px;text-align:left;vertical-align:top}"
-           "td.pass{background:#c8efc8}td.fail{background:#f6c1c1}td.none{color:#888}td.skipped{background:#eee}"
+           "td.pass{background:#c8efc8}td.fail{background:#f6c1c1}td.none{color:#888}td.skipped{"
+           "background:#eee}"
            "pre{margin:2px 0 0;font-size:85%;white-space:pre-wrap}"
            "figure{display:inline-block;margin:0 1em 1em 0}svg text{font-size:11px}"
            "</style></head><body>\n<h1>Reader qualification</h1>\n<table class=\"facts\">";
@@ -162,4 +184,25 @@ QString QualificationHtml(const QualificationPage& page) {
     out << "</body></html>\n";
     out.flush();
     return html;
+}
+
+QString QualifyHtmlReport(const QString& programVersion, const QString& reader,
+                          const QualifyPlan& plan, const QualifyResult& result) {
+    QualificationPage page;
+    page.program = programVersion;
+    page.reader = reader;
+    page.atr = QString::fromStdString(
+                   BytesToHexText(result.atr.data(), static_cast<std::int32_t>(result.atr.size())))
+                   .trimmed();
+    const QJsonObject settings = QualifySettingsJson(plan);
+    for (auto setting = settings.begin(); setting != settings.end(); ++setting) {
+        page.settings.emplace_back(setting.key(), SettingText(setting.value()));
+    }
+    page.settings.emplace_back(QStringLiteral("end"), QualifyEndText(result));
+    page.settings.emplace_back(QStringLiteral("exchanges"), QString::number(result.exchanges));
+    page.settings.emplace_back(QStringLiteral("time (s)"),
+                               QString::number(static_cast<double>(result.micros) / 1e6, 'f', 3));
+    page.columns = MatrixColumnsOf(result.cells);
+    page.curves = TimingCurvesOf(result.cells);
+    return QualificationHtml(page);
 }

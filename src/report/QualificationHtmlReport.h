@@ -6,6 +6,9 @@
 
 #include "report/QualificationMatrix.h"
 
+struct QualifyPlan;
+struct QualifyResult;
+
 // What the HTML page of a qualification shows.
 struct QualificationPage {
     QString program;  // "zp-readertest-cli 4.0"
@@ -20,3 +23,8 @@ struct QualificationPage {
 // and its ATR, the folded matrix in colour with each failing range's detail, and per case the
 // time against length as an inline SVG plot with a polyline per protocol. Well-formed XML.
 QString QualificationHtml(const QualificationPage& page);
+
+// The page of a run: the program and its version, the reader, the plan's settings, how the
+// run ended, the ATR, the matrix and the timings of the cells that ran.
+QString QualifyHtmlReport(const QString& programVersion, const QString& reader,
+                          const QualifyPlan& plan, const QualifyResult& result);

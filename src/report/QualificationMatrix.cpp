@@ -1,5 +1,6 @@
 #include "report/QualificationMatrix.h"
 
+#include <QStringList>
 #include <algorithm>
 #include <set>
 
@@ -21,8 +22,8 @@ QString BytesText(const std::vector<std::uint8_t>& bytes, std::int64_t differenc
     const std::size_t centre = difference < 0 ? 0 : static_cast<std::size_t>(difference);
     const std::size_t from = std::min(centre > 4 ? centre - 4 : 0, bytes.size() - kShownBytes);
     QString text = from == 0 ? QString() : QStringLiteral("… ");
-    text += QString::fromStdString(BytesToHexText(bytes.data() + from,
-                                                  static_cast<std::int32_t>(kShownBytes)))
+    text += QString::fromStdString(
+                BytesToHexText(bytes.data() + from, static_cast<std::int32_t>(kShownBytes)))
                 .trimmed();
     if (from + kShownBytes < bytes.size()) {
         text += QStringLiteral(" …");
@@ -100,13 +101,12 @@ std::vector<MatrixColumn> MatrixColumnsOf(const std::vector<QualifyCell>& cells)
             if (!range.detail.empty()) {
                 outcome += QStringLiteral(", ") + QString::fromStdString(range.detail);
             }
-            column->ranges.push_back({QString::fromLatin1(CaseName(row.kind)),
-                                      QString::fromLatin1(LengthName(row.kind)),
-                                      static_cast<int>(range.first), static_cast<int>(range.last),
-                                      range.outcome, outcome,
-                                      range.outcome == CellOutcome::Fail
-                                          ? FailedCellText(cells[range.sample])
-                                          : QString()});
+            column->ranges.push_back(
+                {QString::fromLatin1(CaseName(row.kind)), QString::fromLatin1(LengthName(row.kind)),
+                 static_cast<int>(range.first), static_cast<int>(range.last), range.outcome,
+                 outcome,
+                 range.outcome == CellOutcome::Fail ? FailedCellText(cells[range.sample])
+                                                    : QString()});
         }
     }
     return columns;
@@ -136,10 +136,10 @@ QString FailedCellText(const QualifyCell& cell) {
         lines.append(QStringLiteral("first difference at byte %1").arg(cell.firstDifference));
     }
     if (cell.received.size() >= 2) {
-        lines.append(QStringLiteral("status word: ") +
-                     QString::fromStdString(StatusWordText(
-                         static_cast<std::uint8_t>(cell.statusWord >> 8),
-                         static_cast<std::uint8_t>(cell.statusWord))));
+        lines.append(
+            QStringLiteral("status word: ") +
+            QString::fromStdString(StatusWordText(static_cast<std::uint8_t>(cell.statusWord >> 8),
+                                                  static_cast<std::uint8_t>(cell.statusWord))));
     }
     if (cell.code != 0) {
         lines.append(QString::fromStdString(PcscCodeText(cell.code)));
