@@ -1,0 +1,227 @@
+// The "Qualify Reader" window on the simulated reader with the test card, opened from the
+// Reader menu and driven with clicks: a run to its end, a fault the matrix names, Stop, and
+// Save Report in each of its formats.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QChartView>
+#include <QComboBox>
+#include <QFile>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QXYSeries>
+
+#include "app/Platform.h"
+#include "app/QenForm.h"
+#include "app/StartUp.h"
+#include "core/session/LockedCardLibrary.h"
+#include "gui/ResponseLogEdit.h"
+#include "gui/qualify/QualifyWindow.h"
+#include "sim/SimCardLibrary.h"
+#include "sim/SimMsrLibrary.h"
+#include "sim/SimSamLibrary.h"
+#include "sim/SimTestCard.h"
+#include "support/RecordingMessageBoxes.h"
+
+namespace {
+
+constexpr int kDeadlineMs = 120000;
+const QColor kPass(0xC8, 0xF0, 0xC8);
+const QColor kFail(0xFF, 0xB3, 0xB3);
+
+class QualifyWindowTest : public ::testing::Test {
+  protected:
+    QualifyWindowTest() : shared_(card_, card_.SharedLock()), sam_(card_), msr_(card_) {}
+
+    void Open(SimCardKind kind, SimTestCardFaults faults = {}) {
+        InsertTestCard(kind, faults);
+        windows_ = CreateWindows(platform_);
+        QMenu* menu = windows_->mainForm->findChild<QMenu*>(QStringLiteral("Reader"));
+        const QList<QAction*> items = menu->actions();
+        const auto stress = std::find_if(items.begin(), items.end(), [](QAction* item) {
+            return item->objectName() == QLatin1String("StressTestItem");
+        });
+        ASSERT_NE(stress, items.end());
+        ASSERT_NE(std::next(stress), items.end());
+        QAction* qualify = *std::next(stress);
+        ASSERT_EQ(qualify->objectName(), QStringLiteral("QualifyReaderItem"));
+        EXPECT_EQ(qualify->text(), QStringLiteral("Qualify Reader…"));
+        qualify->trigger();
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (top->objectName() == QLatin1String("QualifyWindow") && top->isVisible()) {
+                window_ = static_cast<QualifyWindow*>(top);
+            }
+        }
+        ASSERT_NE(window_, nullptr);
+        EXPECT_EQ(window_->parent(), nullptr);
+        EXPECT_EQ(Find<QComboBox>("ReaderCombo")->currentText(), QStringLiteral("Sim Reader 0"));
+        window_->SetSaveFileChooser([this] { return savePath_; });
+    }
+
+    void TearDown() override { windows_.reset(); }
+
+    template <class T>
+    T* Find(const char* name) {
+        T* found = window_->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+
+    void Click(const char* button) {
+        QTest::mouseClick(Find<QAbstractButton>(button), Qt::LeftButton);
+    }
+
+    // Starts the battery and waits for the window to show its end.
+    void RunToEnd() {
+        QSignalSpy finished(window_, &QualifyWindow::RunFinished);
+        Click("StartBtn");
+        EXPECT_FALSE(Find<QPushButton>("StartBtn")->isEnabled());
+        ASSERT_TRUE(finished.wait(kDeadlineMs));
+    }
+
+    // Every row as "case | lengths | outcome per protocol", and the colour of each outcome.
+    QStringList Rows() {
+        auto* matrix = Find<QTableWidget>("MatrixTable");
+        QStringList rows;
+        for (int r = 0; r < matrix->rowCount(); ++r) {
+            QStringList cells;
+            for (int c = 0; c < matrix->columnCount(); ++c) {
+                cells.append(matrix->item(r, c)->text());
+            }
+            rows.append(cells.join(QStringLiteral(" | ")));
+        }
+        return rows;
+    }
+
+    QTableWidgetItem* RowCell(const QString& start, int column) {
+        auto* matrix = Find<QTableWidget>("MatrixTable");
+        for (int r = 0; r < matrix->rowCount(); ++r) {
+            if ((matrix->item(r, 0)->text() + QStringLiteral(" | ") + matrix->item(r, 1)->text())
+                    .startsWith(start)) {
+                return matrix->item(r, column);
+            }
+        }
+        ADD_FAILURE() << "no row " << start.toStdString();
+        return nullptr;
+    }
+
+    SimCardLibrary card_{std::vector<std::string>{"Sim Reader 0"}};
+    LockedCardLibrary shared_;
+    SimSamLibrary sam_;
+    SimMsrLibrary msr_;
+    RecordingMessageBoxes boxes_;
+    const Platform platform_{shared_, sam_, msr_, boxes_, QString(), nullptr, [this] {
+                                 return std::make_unique<LockedCardLibrary>(card_,
+                                                                            card_.SharedLock());
+                             }};
+    std::unique_ptr<ProgramWindows> windows_;
+    QualifyWindow* window_ = nullptr;
+    QTemporaryDir dir_;
+    QString savePath_;
+
+  private:
+    void InsertTestCard(SimCardKind kind, const SimTestCardFaults& faults);
+};
+
+TEST_F(QualifyWindowTest, QuickRunOverBothProtocolsPassesEveryRange) {
+    Open(SimCardKind::TestBoth);
+    RunToEnd();
+    EXPECT_TRUE(boxes_.Boxes().empty()) << boxes_.Boxes().front().text;
+
+    auto* matrix = Find<QTableWidget>("MatrixTable");
+    ASSERT_EQ(matrix->columnCount(), 4);
+    EXPECT_EQ(matrix->horizontalHeaderItem(2)->text(), QStringLiteral("T=0"));
+    EXPECT_EQ(matrix->horizontalHeaderItem(3)->text(), QStringLiteral("T=1"));
+    const QStringList rows = Rows();
+    for (const char* row : {"case 1 |  | pass | pass", "case 2 | Le 1–256 | pass | pass",
+                            "case 3 | Lc 1–255 | pass | pass", "case 4 | Lc 1–255 | pass | pass"}) {
+        EXPECT_TRUE(rows.contains(QString::fromUtf8(row))) << row << "\n"
+                                                           << rows.join('\n').toStdString();
+    }
+    for (int r = 0; r < matrix->rowCount(); ++r) {
+        for (int c = 2; c < 4; ++c) {
+            const QTableWidgetItem* item = matrix->item(r, c);
+            EXPECT_NE(item->background().color(), kFail) << rows[r].toStdString();
+            if (item->text() == QLatin1String("pass")) {
+                EXPECT_EQ(item->background().color(), kPass);
+                EXPECT_TRUE(item->toolTip().isEmpty());
+            }
+        }
+    }
+    auto* progress = Find<QProgressBar>("QualifyProgress");
+    EXPECT_EQ(progress->value(), progress->maximum());
+    const std::vector<std::string> log = Find<ResponseLogEdit>("QualifyRespon")->Lines();
+    EXPECT_TRUE(std::any_of(log.begin(), log.end(), [](const std::string& line) {
+        return line.starts_with("Send Data (0x");
+    }));
+    EXPECT_NE(std::find(log.begin(), log.end(), std::string(12, ' ')), log.end());
+    const auto series = Find<QChartView>("TimingChart")->chart()->series();
+    ASSERT_FALSE(series.isEmpty());
+    EXPECT_GT(static_cast<QXYSeries*>(series.constFirst())->count(), 1);
+}
+
+TEST_F(QualifyWindowTest, CutRepliesFailTheLongCaseTwoRangeWithItsFactsInTheTooltip) {
+    SimTestCardFaults faults;
+    faults.cutRepliesAbove = 250;
+    Open(SimCardKind::TestT1, faults);
+    Find<QComboBox>("ProtocolCombo")->setCurrentIndex(1);
+    RunToEnd();
+
+    EXPECT_EQ(RowCell(QStringLiteral("case 2 | Le 1–250"), 2)->text(), QStringLiteral("pass"));
+    QTableWidgetItem* cut = RowCell(QStringLiteral("case 2 | Le 251–256"), 2);
+    ASSERT_NE(cut, nullptr);
+    EXPECT_TRUE(cut->text().startsWith(QStringLiteral("fail"))) << cut->text().toStdString();
+    EXPECT_EQ(cut->background().color(), kFail);
+    const QString tip = cut->toolTip();
+    for (const char* fact : {"expected: ", "received: ", "first difference at byte 250",
+                             "status word: 90 00", "time: "}) {
+        EXPECT_TRUE(tip.contains(QString::fromUtf8(fact))) << fact << "\n" << tip.toStdString();
+    }
+}
+
+TEST_F(QualifyWindowTest, StopEndsAFullRunWithTheRestSkipped) {
+    Open(SimCardKind::TestBoth);
+    QTest::mouseClick(Find<QRadioButton>("FullRadio"), Qt::LeftButton, {}, QPoint(5, 5));
+    ASSERT_TRUE(Find<QRadioButton>("FullRadio")->isChecked());
+    QSignalSpy finished(window_, &QualifyWindow::RunFinished);
+    Click("StartBtn");
+    auto* progress = Find<QProgressBar>("QualifyProgress");
+    ASSERT_TRUE(QTest::qWaitFor([progress] { return progress->value() > 0; }, kDeadlineMs));
+    Click("StopBtn");
+    ASSERT_TRUE(finished.wait(kDeadlineMs));
+    EXPECT_TRUE(Find<QPushButton>("StartBtn")->isEnabled());
+    EXPECT_FALSE(Find<QPushButton>("StopBtn")->isEnabled());
+    EXPECT_TRUE(Rows().join('\n').contains(QStringLiteral("skipped")));
+}
+
+TEST_F(QualifyWindowTest, SaveReportWritesTheFormatItsSuffixNames) {
+    Open(SimCardKind::TestT1);
+    Find<QComboBox>("ProtocolCombo")->setCurrentIndex(1);
+    RunToEnd();
+    const struct {
+        const char* file;
+        const char* begins;
+    } formats[] = {{"q.json", "{"}, {"q.xml", "<?xml"}, {"q.html", "<!DOCTYPE html>"}};
+    for (const auto& format : formats) {
+        savePath_ = dir_.filePath(QString::fromLatin1(format.file));
+        Click("SaveReportBtn");
+        QFile file(savePath_);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << format.file;
+        const QByteArray bytes = file.readAll();
+        EXPECT_TRUE(bytes.startsWith(format.begins)) << format.file;
+        EXPECT_TRUE(bytes.contains("Sim Reader 0")) << format.file;
+    }
+    savePath_ = dir_.filePath(QStringLiteral("q.txt"));
+    Click("SaveReportBtn");
+    EXPECT_FALSE(QFile::exists(savePath_));
+    EXPECT_EQ(boxes_.Errors().size(), 1U);
+}
+
+}  // namespace
