@@ -8,6 +8,7 @@
 #include "sim/SimSle4428Card.h"
 #include "sim/SimSle4436Card.h"
 #include "sim/SimSle4442Card.h"
+#include "sim/SimTestCard.h"
 
 namespace {
 struct KindNames {
@@ -17,12 +18,20 @@ struct KindNames {
 };
 
 constexpr KindNames kNames[] = {
-    {SimCardKind::CpuT0, "CPU card T=0", "cpu-t0"}, {SimCardKind::CpuT1, "CPU card T=1", "cpu-t1"},
-    {SimCardKind::SLE4432, "SLE4432", "sle4432"},   {SimCardKind::SLE4442, "SLE4442", "sle4442"},
-    {SimCardKind::SLE4418, "SLE4418", "sle4418"},   {SimCardKind::SLE4428, "SLE4428", "sle4428"},
-    {SimCardKind::SLE4404, "SLE4404", "sle4404"},   {SimCardKind::SLE4406, "SLE4406", "sle4406"},
-    {SimCardKind::SLE4436, "SLE4436", "sle4436"},   {SimCardKind::SLE5536, "SLE5536", "sle5536"},
+    {SimCardKind::CpuT0, "CPU card T=0", "cpu-t0"},
+    {SimCardKind::CpuT1, "CPU card T=1", "cpu-t1"},
+    {SimCardKind::SLE4432, "SLE4432", "sle4432"},
+    {SimCardKind::SLE4442, "SLE4442", "sle4442"},
+    {SimCardKind::SLE4418, "SLE4418", "sle4418"},
+    {SimCardKind::SLE4428, "SLE4428", "sle4428"},
+    {SimCardKind::SLE4404, "SLE4404", "sle4404"},
+    {SimCardKind::SLE4406, "SLE4406", "sle4406"},
+    {SimCardKind::SLE4436, "SLE4436", "sle4436"},
+    {SimCardKind::SLE5536, "SLE5536", "sle5536"},
     {SimCardKind::I2C, "I2C EEPROM", "i2c"},
+    {SimCardKind::TestT0, "Test card T=0", "test-t0"},
+    {SimCardKind::TestT1, "Test card T=1", "test-t1"},
+    {SimCardKind::TestBoth, "Test card T=0/T=1", "test-both"},
 };
 
 constexpr std::string_view kI2cChipPrefix = "i2c-";
@@ -63,6 +72,10 @@ std::unique_ptr<SimCard> MakeSimCard(SimCardKind kind) {
         case SimCardKind::SLE4436:
         case SimCardKind::SLE5536:
             return std::make_unique<SimSle4436Card>(kind);
+        case SimCardKind::TestT0:
+        case SimCardKind::TestT1:
+        case SimCardKind::TestBoth:
+            return std::make_unique<SimTestCard>(kind);
         case SimCardKind::I2C:
             break;
     }
