@@ -47,7 +47,7 @@ struct TimingSeries {
     double bytesPerSecond = 0;  // 0 when the points do not give one
 };
 
-// One series per case with lengths and protocol, cells that did not run left out.
+// One series per case that carries data and protocol, cells that did not run left out.
 std::vector<TimingSeries> TimingCurves(const std::vector<QualifyCell>& cells);
 // The bytes a second the curve shows: the inverse of its least-squares slope, or, for a
 // curve without a rising slope, the bytes over the time of all its points.
