@@ -8,6 +8,7 @@
 #include <QChartView>
 #include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
@@ -130,30 +131,41 @@ class QualifyWindowTest : public ::testing::Test {
     void InsertTestCard(SimCardKind kind, const SimTestCardFaults& faults);
 };
 
-TEST_F(QualifyWindowTest, QuickRunOverBothProtocolsPassesEveryRange) {
-    Open(SimCardKind::TestBoth);
+// A short time unit keeps the time requests quick.
+void QualifyWindowTest::InsertTestCard(SimCardKind kind, const SimTestCardFaults& faults) {
+    SimTestCardSettings settings;
+    settings.timeUnit = std::chrono::microseconds(200);
+    settings.faults = faults;
+    card_.InsertCard(0, std::make_unique<SimTestCard>(kind, settings));
+}
+
+TEST_F(QualifyWindowTest, QuickRunShowsEachRangeInTheColourOfItsOutcome) {
+    Open(SimCardKind::TestT1);
+    Find<QComboBox>("ProtocolCombo")->setCurrentIndex(1);
     RunToEnd();
-    EXPECT_TRUE(boxes_.Boxes().empty()) << boxes_.Boxes().front().text;
+    EXPECT_TRUE(Find<QLabel>("SummaryLabel")->text().startsWith(QStringLiteral("completed: ")));
 
     auto* matrix = Find<QTableWidget>("MatrixTable");
-    ASSERT_EQ(matrix->columnCount(), 4);
-    EXPECT_EQ(matrix->horizontalHeaderItem(2)->text(), QStringLiteral("T=0"));
-    EXPECT_EQ(matrix->horizontalHeaderItem(3)->text(), QStringLiteral("T=1"));
+    ASSERT_EQ(matrix->columnCount(), 3);
+    EXPECT_EQ(matrix->horizontalHeaderItem(2)->text(), QStringLiteral("T=1"));
     const QStringList rows = Rows();
-    for (const char* row : {"case 1 |  | pass | pass", "case 2 | Le 1–256 | pass | pass",
-                            "case 3 | Lc 1–255 | pass | pass", "case 4 | Lc 1–255 | pass | pass"}) {
-        EXPECT_TRUE(rows.contains(QString::fromUtf8(row))) << row << "\n"
-                                                           << rows.join('\n').toStdString();
+    for (const char* row :
+         {"case 1 |  | pass", "case 2 | Le 1–256 | pass", "case 3 | Lc 1–255 | pass",
+          "case 4 | Lc 1–255 | pass", "time request | P2 1–30 | pass"}) {
+        EXPECT_TRUE(rows.contains(QString::fromUtf8(row)))
+            << row << "\n"
+            << rows.join(QLatin1Char('\n')).toStdString();
     }
+    const QColor kSkipped(0xE0, 0xE0, 0xE0);
     for (int r = 0; r < matrix->rowCount(); ++r) {
-        for (int c = 2; c < 4; ++c) {
-            const QTableWidgetItem* item = matrix->item(r, c);
-            EXPECT_NE(item->background().color(), kFail) << rows[r].toStdString();
-            if (item->text() == QLatin1String("pass")) {
-                EXPECT_EQ(item->background().color(), kPass);
-                EXPECT_TRUE(item->toolTip().isEmpty());
-            }
-        }
+        const QTableWidgetItem* item = matrix->item(r, 2);
+        const QString outcome = item->text().section(QLatin1Char(','), 0, 0);
+        const QColor colour = outcome == QLatin1String("pass")   ? kPass
+                              : outcome == QLatin1String("fail") ? kFail
+                                                                 : kSkipped;
+        EXPECT_EQ(item->background().color(), colour) << rows[r].toStdString();
+        EXPECT_EQ(item->toolTip().isEmpty(), outcome != QLatin1String("fail"))
+            << rows[r].toStdString();
     }
     auto* progress = Find<QProgressBar>("QualifyProgress");
     EXPECT_EQ(progress->value(), progress->maximum());
@@ -187,7 +199,8 @@ TEST_F(QualifyWindowTest, CutRepliesFailTheLongCaseTwoRangeWithItsFactsInTheTool
 }
 
 TEST_F(QualifyWindowTest, StopEndsAFullRunWithTheRestSkipped) {
-    Open(SimCardKind::TestBoth);
+    Open(SimCardKind::TestT1);
+    Find<QComboBox>("ProtocolCombo")->setCurrentIndex(1);
     QTest::mouseClick(Find<QRadioButton>("FullRadio"), Qt::LeftButton, {}, QPoint(5, 5));
     ASSERT_TRUE(Find<QRadioButton>("FullRadio")->isChecked());
     QSignalSpy finished(window_, &QualifyWindow::RunFinished);
@@ -198,7 +211,8 @@ TEST_F(QualifyWindowTest, StopEndsAFullRunWithTheRestSkipped) {
     ASSERT_TRUE(finished.wait(kDeadlineMs));
     EXPECT_TRUE(Find<QPushButton>("StartBtn")->isEnabled());
     EXPECT_FALSE(Find<QPushButton>("StopBtn")->isEnabled());
-    EXPECT_TRUE(Rows().join('\n').contains(QStringLiteral("skipped")));
+    EXPECT_TRUE(Find<QLabel>("SummaryLabel")->text().startsWith(QStringLiteral("stopped: ")));
+    EXPECT_TRUE(Rows().join(QLatin1Char('\n')).contains(QStringLiteral("skipped")));
 }
 
 TEST_F(QualifyWindowTest, SaveReportWritesTheFormatItsSuffixNames) {

@@ -13,6 +13,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QJsonDocument>
+#include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QLogValueAxis>
@@ -108,6 +109,8 @@ void QualifyWindow::CreateWidgets() {
     buttons->addWidget(start_);
     buttons->addWidget(stop_);
     buttons->addWidget(progress_, 1);
+    summary_ = Named(new QLabel(top), "SummaryLabel");
+    buttons->addWidget(summary_);
     buttons->addWidget(saveReport_);
     topLayout->addLayout(buttons);
 
@@ -261,6 +264,7 @@ void QualifyWindow::StartBtnClick() {
     matrix_->setRowCount(0);
     progress_->setRange(0, 0);
     progress_->setValue(0);
+    summary_->setText(tr("Running…"));
 
     thread_ = new QThread(this);
     worker_ = new QualifyWorker(libraries_(), plan_, runReader_.toStdString(),
@@ -330,6 +334,10 @@ void QualifyWindow::WorkerFinished() {
     cells_ = result_->cells;
     progress_->setRange(0, 1);
     progress_->setValue(1);
+    summary_->setText(tr("%1: %2 exchanges in %3 s")
+                          .arg(QualifyEndText(*result_))
+                          .arg(result_->exchanges)
+                          .arg(static_cast<double>(result_->micros) / 1e6, 0, 'f', 1));
     ShowMatrix();
     ShowTimings();
     SetRunning(false);

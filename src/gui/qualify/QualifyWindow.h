@@ -13,6 +13,7 @@ class MessageBoxes;
 class QChart;
 class QComboBox;
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
@@ -88,6 +89,7 @@ class QualifyWindow : public QWidget {
     QPushButton* stop_ = nullptr;
     QPushButton* saveReport_ = nullptr;
     QProgressBar* progress_ = nullptr;
+    QLabel* summary_ = nullptr;
     QTableWidget* matrix_ = nullptr;
     QChart* chart_ = nullptr;
     ResponseLogEdit* log_ = nullptr;
