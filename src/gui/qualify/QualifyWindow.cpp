@@ -16,10 +16,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
-#include <QLogValueAxis>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QSpinBox>
 #include <QSplitter>
 #include <QTableWidget>
@@ -119,19 +119,25 @@ void QualifyWindow::CreateWidgets() {
     matrix_->verticalHeader()->hide();
     matrix_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     matrix_->horizontalHeader()->setStretchLastSection(true);
+    auto* plot = new QWidget(results);
+    auto* plotLayout = new QVBoxLayout(plot);
+    plotLayout->setContentsMargins(0, 0, 0, 0);
+    plotCase_ = Named(new QComboBox(plot), "PlotCaseCombo");
+    plotLayout->addWidget(plotCase_);
     chart_ = new QChart;
     chart_->setTitle(tr("Time against length"));
-    auto* lengthAxis = new QLogValueAxis(chart_);
+    auto* lengthAxis = new QValueAxis(chart_);
     lengthAxis->setTitleText(tr("length (bytes)"));
-    lengthAxis->setLabelFormat(QStringLiteral("%g"));
+    lengthAxis->setLabelFormat(QStringLiteral("%d"));
     auto* timeAxis = new QValueAxis(chart_);
     timeAxis->setTitleText(tr("ms"));
     chart_->addAxis(lengthAxis, Qt::AlignBottom);
     chart_->addAxis(timeAxis, Qt::AlignLeft);
-    auto* chartView = Named(new QChartView(chart_, results), "TimingChart");
+    auto* chartView = Named(new QChartView(chart_, plot), "TimingChart");
     chartView->setMinimumWidth(360);
+    plotLayout->addWidget(chartView, 1);
     results->addWidget(matrix_);
-    results->addWidget(chartView);
+    results->addWidget(plot);
     topLayout->addWidget(results, 1);
     splitter->addWidget(top);
 
@@ -184,6 +190,7 @@ void QualifyWindow::ConnectWidgets() {
     connect(stop_, &QPushButton::clicked, this, &QualifyWindow::StopBtnClick);
     connect(saveReport_, &QPushButton::clicked, this, &QualifyWindow::SaveReportBtnClick);
     connect(refreshTimer_, &QTimer::timeout, this, &QualifyWindow::RefreshTimerTimer);
+    connect(plotCase_, &QComboBox::currentTextChanged, this, &QualifyWindow::ShowTimings);
 }
 
 void QualifyWindow::showEvent(QShowEvent* event) {
@@ -262,13 +269,15 @@ void QualifyWindow::StartBtnClick() {
     result_.reset();
     log_->Model()->ClearLog();
     matrix_->setRowCount(0);
+    plotCase_->clear();
     progress_->setRange(0, 0);
     progress_->setValue(0);
     summary_->setText(tr("Running…"));
 
     thread_ = new QThread(this);
-    worker_ = new QualifyWorker(libraries_(), plan_, runReader_.toStdString(),
-                                [this](QualifyPrompt prompt) { return Prompt(prompt); });
+    worker_ = new QualifyWorker(
+        libraries_(), plan_, runReader_.toStdString(),
+        [this](QualifyPrompt prompt) { return Prompt(prompt); }, kLogLines);
     worker_->moveToThread(thread_);
     connect(thread_, &QThread::started, worker_, &QualifyWorker::Run);
     connect(worker_, &QualifyWorker::Finished, this, &QualifyWindow::WorkerFinished,
@@ -308,6 +317,9 @@ void QualifyWindow::RefreshTimerTimer() {
         return;
     }
     QualifyWorker::News news = worker_->Take();
+    if (news.lines.size() >= static_cast<std::size_t>(kLogLines)) {
+        log_->Model()->ClearLog();  // every line shown before would go
+    }
     for (const std::string& line : news.lines) {
         log_->Model()->AppendLine(line);
     }
@@ -385,17 +397,32 @@ void QualifyWindow::ShowMatrix() {
     }
 }
 
+// The curves of the chosen case, one per protocol; the list offers every case with a curve.
 void QualifyWindow::ShowTimings() {
+    const std::vector<TimingCurve> curves = TimingCurvesOf(cells_);
+    const QString chosen = plotCase_->currentText();
+    {
+        const QSignalBlocker quiet(plotCase_);
+        for (const TimingCurve& curve : curves) {
+            if (plotCase_->findText(curve.caseName) < 0) {
+                plotCase_->addItem(curve.caseName);
+            }
+        }
+        plotCase_->setCurrentIndex(std::max(0, plotCase_->findText(chosen)));
+    }
     chart_->removeAllSeries();
-    double longest = 10;
+    double longest = 1;
     double slowest = 0.1;
     QAbstractAxis* lengthAxis = chart_->axes(Qt::Horizontal).constFirst();
     QAbstractAxis* timeAxis = chart_->axes(Qt::Vertical).constFirst();
-    for (const TimingCurve& curve : TimingCurvesOf(cells_)) {
+    for (const TimingCurve& curve : curves) {
+        if (curve.caseName != plotCase_->currentText()) {
+            continue;
+        }
         auto* series = new QLineSeries(chart_);
-        series->setName(curve.caseName + QLatin1Char(' ') + curve.protocol);
+        series->setName(curve.protocol);
         for (const auto& [length, micros] : curve.points) {
-            series->append(std::max(length, 1.0), micros / 1000.0);
+            series->append(length, micros / 1000.0);
             longest = std::max(longest, length);
             slowest = std::max(slowest, micros / 1000.0);
         }
@@ -403,7 +430,7 @@ void QualifyWindow::ShowTimings() {
         series->attachAxis(lengthAxis);
         series->attachAxis(timeAxis);
     }
-    lengthAxis->setRange(1, longest * 1.1);
+    lengthAxis->setRange(0, longest);
     timeAxis->setRange(0, slowest * 1.1);
 }
 

@@ -30,8 +30,8 @@ using QualifyFileChooser = std::function<QString()>;
 
 // "Qualify Reader": runs the qualification battery on one reader in a worker thread with a
 // card library of its own, and shows the folded matrix in colour (a tooltip on each failing
-// range), time against length per case, a progress bar and every exchange in its own log. The
-// window takes the worker's news on its timer, four times a second; Save Report… writes JSON,
+// range), time against length of the case chosen, a progress bar and every exchange in its own log.
+// The window takes the worker's news on its timer, four times a second; Save Report… writes JSON,
 // JUnit or HTML by the file's suffix.
 class QualifyWindow : public QWidget {
     Q_OBJECT
@@ -91,6 +91,7 @@ class QualifyWindow : public QWidget {
     QProgressBar* progress_ = nullptr;
     QLabel* summary_ = nullptr;
     QTableWidget* matrix_ = nullptr;
+    QComboBox* plotCase_ = nullptr;
     QChart* chart_ = nullptr;
     ResponseLogEdit* log_ = nullptr;
     QTimer* refreshTimer_ = nullptr;

@@ -3,10 +3,11 @@
 #include "core/session/CardLibrary.h"
 
 QualifyWorker::QualifyWorker(std::unique_ptr<CardLibrary> library, QualifyPlan plan,
-                             std::string reader, Prompter prompter)
+                             std::string reader, Prompter prompter, std::size_t keptLines)
     : library_(std::move(library)),
       runner_(*library_, std::move(plan)),
-      reader_(std::move(reader)) {
+      reader_(std::move(reader)),
+      keptLines_(keptLines) {
     QualifyObserver observer;
     observer.progress = [this](std::size_t done, std::size_t total) {
         const std::lock_guard lock(mutex_);
@@ -42,4 +43,7 @@ QualifyWorker::News QualifyWorker::Take() {
 void QualifyWorker::AppendLine(std::string_view line) {
     const std::lock_guard lock(mutex_);
     news_.lines.emplace_back(line);
+    if (news_.lines.size() > keptLines_) {
+        news_.lines.pop_front();
+    }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -21,8 +22,9 @@ class QualifyWorker : public QObject, private ResponseLog {
     // Asked on the worker's thread before an exchange that waits on the user; false skips it.
     using Prompter = std::function<bool(QualifyPrompt prompt)>;
 
+    // Lines kept between two takes: the newest `keptLines`, as the window's log keeps them.
     QualifyWorker(std::unique_ptr<CardLibrary> library, QualifyPlan plan, std::string reader,
-                  Prompter prompter);
+                  Prompter prompter, std::size_t keptLines);
     ~QualifyWorker() override;
 
     // Thread-safe: the run ends after the exchange in progress.
@@ -31,7 +33,7 @@ class QualifyWorker : public QObject, private ResponseLog {
     // What arrived since the last call: decided cells, log lines, and how far the run is.
     struct News {
         std::vector<QualifyCell> cells;
-        std::vector<std::string> lines;
+        std::deque<std::string> lines;
         std::size_t done = 0;
         std::size_t total = 0;
     };
@@ -52,6 +54,7 @@ class QualifyWorker : public QObject, private ResponseLog {
     std::unique_ptr<CardLibrary> library_;
     QualifyRunner runner_;
     std::string reader_;
+    std::size_t keptLines_;
     QualifyResult result_;
     std::mutex mutex_;
     News news_;  // guarded by mutex_
