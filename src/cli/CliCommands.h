@@ -37,6 +37,12 @@ int RunInfoCommand(const QStringList& args, QTextStream& out, QTextStream& err);
 // usage error or a reader that cannot be found or reached.
 int RunControlCommand(const QStringList& args, QTextStream& out, QTextStream& err);
 
+// `qualify [--simulated | --reader NAME|INDEX] [--protocol T0|T1|both] [--full] ...`: the
+// qualification battery on a test card, its folded matrix printed at the end. Exit status 0
+// when every cell passed, 1 when one failed, 2 for a usage error, no reader, no card or
+// neither test applet.
+int RunQualifyCommand(const QStringList& args, QTextStream& out, QTextStream& err);
+
 // One line of the table of subcommands.
 struct CliCommand {
     const char* word;

@@ -20,6 +20,7 @@ constexpr CliCommand kCommands[] = {
     {"info", RunInfoCommand, "Shows a reader's attributes, features and state; no card needed."},
     {"control", RunControlCommand,
      "Sends an escape command (SCardControl) to a reader; no card needed."},
+    {"qualify", RunQualifyCommand, "Runs every APDU case at every length on a test card."},
 };
 
 const CliCommand* FindCommand(const QString& word) {

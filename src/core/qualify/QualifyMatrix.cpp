@@ -19,9 +19,8 @@ bool HasLength(QualifyCase kind) {
 }
 
 bool CarriesData(QualifyCase kind) {
-    return kind == QualifyCase::Case2 || kind == QualifyCase::Case3 ||
-           kind == QualifyCase::Case4 || kind == QualifyCase::Case2Extended ||
-           kind == QualifyCase::Case3Extended;
+    return kind == QualifyCase::Case2 || kind == QualifyCase::Case3 || kind == QualifyCase::Case4 ||
+           kind == QualifyCase::Case2Extended || kind == QualifyCase::Case3Extended;
 }
 
 // The cells of each case and protocol, in the order of their first appearance.
