@@ -25,6 +25,21 @@ constexpr std::uint32_t kLastDisposition = 3;    // eject
 constexpr std::uint32_t kStateChanged = 0x0002;  // SCARD_STATE_CHANGED
 constexpr std::uint32_t kStateEmpty = 0x0010;    // SCARD_STATE_EMPTY
 constexpr std::uint32_t kStateInUse = 0x0100;    // SCARD_STATE_INUSE
+
+// The protocol a connect gets with these preferences: the one chosen since power-up
+// (`negotiated`, 0 for none), or else T=1 before T=0 among those the card offers, as
+// pcsc-lite chooses; 0 when none fits.
+std::uint32_t ChooseProtocol(std::uint32_t offered, std::uint32_t negotiated,
+                             std::uint32_t preferredProtocols) {
+    if (negotiated != 0) {
+        return (preferredProtocols & negotiated) != 0 ? negotiated : 0;
+    }
+    const std::uint32_t usable = preferredProtocols & offered;
+    if ((usable & kProtocolT1) != 0) {
+        return kProtocolT1;
+    }
+    return (usable & kProtocolT0) != 0 ? kProtocolT0 : 0;
+}
 }  // namespace
 
 SimCardLibrary::SimCardLibrary(std::vector<std::string> readerNames)
@@ -46,6 +61,8 @@ void SimCardLibrary::InsertCard(int reader, std::unique_ptr<SimCard> card) {
     slot.events += slot.card ? 2 : 1;  // a card that was there is removed first
     slot.card = std::move(card);
     slot.insertion = ++insertions_;
+    slot.negotiated = 0;
+    NoteSlotChange();
 }
 
 void SimCardLibrary::RemoveCard(int reader) {
@@ -53,6 +70,7 @@ void SimCardLibrary::RemoveCard(int reader) {
         Slot& slot = slots_[static_cast<std::size_t>(reader)];
         slot.events += slot.card ? 1 : 0;
         slot.card.reset();
+        NoteSlotChange();
     }
 }
 
@@ -82,6 +100,7 @@ void SimCardLibrary::DetachReader(int reader) {
     if (IsAttached(reader)) {
         slots_[static_cast<std::size_t>(reader)].attached = false;
         ++readerEvents_;
+        NoteSlotChange();
     }
 }
 
@@ -183,6 +202,41 @@ void SimCardLibrary::WaitLatency(std::size_t reader) {
     const std::chrono::microseconds latency = slots_[reader].timing.NextLatency();
     if (latency.count() > 0) {
         sharedLock_.ReleasedDuring([latency] { std::this_thread::sleep_for(latency); });
+    }
+}
+
+void SimCardLibrary::WaitWork(std::chrono::microseconds work) {
+    std::uint64_t seen = 0;
+    {
+        std::lock_guard guard(slotChangeMutex_);
+        seen = slotChanges_;
+    }
+    sharedLock_.ReleasedDuring([&] {
+        std::unique_lock guard(slotChangeMutex_);
+        slotChanged_.wait_for(guard, work, [&] { return slotChanges_ != seen; });
+    });
+}
+
+void SimCardLibrary::NoteSlotChange() {
+    {
+        std::lock_guard guard(slotChangeMutex_);
+        ++slotChanges_;
+    }
+    slotChanged_.notify_all();
+}
+
+bool SimCardLibrary::HeldByOther(std::size_t reader, std::uint32_t shareMode,
+                                 std::uint32_t except) const {
+    return std::ranges::any_of(connections_, [&](const auto& entry) {
+        return entry.first != except && entry.second.reader == reader &&
+               (shareMode == 0 || entry.second.shareMode == shareMode);
+    });
+}
+
+void SimCardLibrary::UseProtocol(Slot& slot, std::uint32_t protocol) {
+    if (slot.negotiated != protocol) {
+        slot.negotiated = protocol;
+        slot.card->SelectProtocol(protocol);
     }
 }
 
@@ -376,9 +430,9 @@ std::uint32_t SimCardLibrary::CardGetStatusChange(std::uint32_t context, std::ui
     return kSuccess;
 }
 
-std::uint32_t SimCardLibrary::CardConnect(std::uint32_t context, const char* reader, std::uint32_t,
-                                          std::uint32_t preferredProtocols, std::uint32_t* card,
-                                          std::uint32_t* activeProtocol) {
+std::uint32_t SimCardLibrary::CardConnect(std::uint32_t context, const char* reader,
+                                          std::uint32_t shareMode, std::uint32_t preferredProtocols,
+                                          std::uint32_t* card, std::uint32_t* activeProtocol) {
     if (const auto failure = faults_.Enter("CardConnect")) {
         return *failure;
     }
@@ -408,13 +462,22 @@ std::uint32_t SimCardLibrary::CardConnect(std::uint32_t context, const char* rea
     if (!slot.card) {
         return kNoSmartcard;
     }
-    const std::uint32_t protocol = slot.card->Protocol();
-    const bool memoryCard = protocol == kProtocolMemoryCard;
-    if (!memoryCard && (preferredProtocols & protocol) == 0) {
-        return kProtoMismatch;
+    // As pcsc-lite: an exclusive handle keeps every other out, and an exclusive connect
+    // needs a reader no other handle holds.
+    if (HeldByOther(*index, kShareExclusive) ||
+        (shareMode == kShareExclusive && HeldByOther(*index, 0))) {
+        return kSharingViolation;
+    }
+    std::uint32_t protocol = slot.card->Protocol();
+    if (protocol != kProtocolMemoryCard) {
+        protocol = ChooseProtocol(slot.card->Protocols(), slot.negotiated, preferredProtocols);
+        if (protocol == 0) {
+            return kProtoMismatch;
+        }
+        UseProtocol(slots_[*index], protocol);
     }
     const std::uint32_t handle = nextHandle_++;
-    connections_[handle] = Connection{*index, context, slot.insertion};
+    connections_[handle] = Connection{*index, context, slot.insertion, shareMode};
     *card = handle;
     *activeProtocol = protocol;
     return kSuccess;
@@ -436,13 +499,14 @@ std::uint32_t SimCardLibrary::CardDisconnect(std::uint32_t card, std::uint32_t d
     const std::uint32_t code = FindCard(card, model, true);
     if (code == kSuccess && disposition != kDispositionLeave) {
         model->PowerDown();
+        slots_[connections_.at(card).reader].negotiated = 0;
         MarkOthersReset(card);
     }
     connections_.erase(card);
     return code;
 }
 
-std::uint32_t SimCardLibrary::CardReconnect(std::uint32_t card, std::uint32_t,
+std::uint32_t SimCardLibrary::CardReconnect(std::uint32_t card, std::uint32_t shareMode,
                                             std::uint32_t preferredProtocols,
                                             std::uint32_t initialization,
                                             std::uint32_t* activeProtocol) {
@@ -459,19 +523,35 @@ std::uint32_t SimCardLibrary::CardReconnect(std::uint32_t card, std::uint32_t,
     if (initialization > kLastDisposition) {
         return kInvalidValue;
     }
-    const std::uint32_t protocol = model->Protocol();
-    if (protocol != kProtocolMemoryCard && (preferredProtocols & protocol) == 0) {
-        return kProtoMismatch;
+    const std::size_t reader = connections_.at(card).reader;
+    if (shareMode == kShareExclusive && HeldByOther(reader, 0, card)) {
+        return kSharingViolation;
     }
-    WaitLatency(connections_.at(card).reader);
+    // A reset or unpowered card chooses its protocol again.
+    const bool repower = initialization != kDispositionLeave;
+    std::uint32_t protocol = model->Protocol();
+    if (protocol != kProtocolMemoryCard) {
+        protocol = ChooseProtocol(model->Protocols(), repower ? 0 : slots_[reader].negotiated,
+                                  preferredProtocols);
+        if (protocol == 0) {
+            return kProtoMismatch;
+        }
+    }
+    WaitLatency(reader);
     if (const std::uint32_t refusal = FindCard(card, model, true)) {
         return refusal;
     }
-    if (initialization != kDispositionLeave) {
+    if (repower) {
         model->PowerDown();
+        slots_[reader].negotiated = 0;
         MarkOthersReset(card);
     }
-    connections_.at(card).reset = false;
+    if (protocol != kProtocolMemoryCard) {
+        UseProtocol(slots_[reader], protocol);
+    }
+    Connection& connection = connections_.at(card);
+    connection.reset = false;
+    connection.shareMode = shareMode;
     *activeProtocol = protocol;
     return kSuccess;
 }
@@ -509,7 +589,19 @@ std::uint32_t SimCardLibrary::CardTransmit(std::uint32_t card, const IoRequest* 
         nextReply_.reset();
         reply.resize(std::min<std::size_t>(reply.size(), *recvLength));
     } else {
-        reply = model->Transmit(ByteView(sendBuffer, sendLength));
+        SimExchange exchange = model->Exchange(ByteView(sendBuffer, sendLength));
+        if (exchange.work.count() > 0) {
+            WaitWork(exchange.work);
+            // The card may have gone while it worked.
+            if (const std::uint32_t refusal = FindCard(card, model)) {
+                return refusal;
+            }
+        }
+        if (exchange.readerCode != kSuccess) {
+            *recvLength = 0;
+            return exchange.readerCode;
+        }
+        reply = std::move(exchange.reply);
         if (reply.size() > *recvLength) {
             *recvLength = static_cast<std::uint32_t>(reply.size());
             return kInsufficientBuffer;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -177,11 +179,14 @@ class SimCardLibrary : public CardLibrary {
         std::uint32_t events = 0;     // insertions and removals in this slot
         bool attached = true;
         SimReaderTiming timing;
+        // The protocol chosen at the first connect after power-up; 0 until then.
+        std::uint32_t negotiated = 0;
     };
     struct Connection {
         std::size_t reader = 0;
         std::uint32_t context = 0;
         std::uint32_t insertion = 0;
+        std::uint32_t shareMode = 0;
         // Another handle reset the card: calls answer "reset card" until this one reconnects.
         bool reset = false;
     };
@@ -197,6 +202,15 @@ class SimCardLibrary : public CardLibrary {
     std::uint32_t FindCard(std::uint32_t handle, SimCard*& card, bool resetAllowed = false) const;
     // The reader's next latency, waited with the shared lock given up.
     void WaitLatency(std::size_t reader);
+    // A card's work on a command, waited with the shared lock given up; a card taken out or
+    // put in meanwhile ends the wait at once.
+    void WaitWork(std::chrono::microseconds work);
+    // A card taken out or put in, or a reader unplugged: wakes a waiting card's work.
+    void NoteSlotChange();
+    // Another handle than `except` holds the reader's card in `shareMode`, or any mode (0).
+    bool HeldByOther(std::size_t reader, std::uint32_t shareMode, std::uint32_t except = 0) const;
+    // The card speaks this protocol until its power goes.
+    void UseProtocol(Slot& slot, std::uint32_t protocol);
     // A reset through one handle, seen by every other handle on that card.
     void MarkOthersReset(std::uint32_t handle);
     void ApplyDeliveredLength(const char* operation, std::uint32_t& length);
@@ -234,4 +248,7 @@ class SimCardLibrary : public CardLibrary {
     std::optional<std::vector<std::uint8_t>> nextReply_;
     std::string readerTypeText_ = "ZP-SIM Reader";
     SharedCallLock sharedLock_;
+    std::mutex slotChangeMutex_;
+    std::condition_variable slotChanged_;
+    std::uint64_t slotChanges_ = 0;  // guarded by slotChangeMutex_
 };

@@ -11,11 +11,11 @@
 // its one thing and nothing else; all off is a sound reader.
 struct SimTestCardFaults {
     // Reply data longer than N bytes arrives cut to its first N bytes; the status word follows.
-    std::optional<std::uint32_t> cutRepliesAbove;
+    std::optional<std::uint32_t> cutRepliesAbove{};
     // Every Le reaches the card as 00 (short) or 00 00 (extended): the largest length.
     bool rewriteLe = false;
     // A command longer than N bytes reaches the card without its last byte.
-    std::optional<std::uint32_t> dropLastByteAbove;
+    std::optional<std::uint32_t> dropLastByteAbove{};
     // A command with extended lengths never reaches the card: the reader answers
     // SCARD_E_NOT_TRANSACTED, as pcsc-lite reports a driver that refuses the command.
     bool refuseExtended = false;

@@ -1,6 +1,7 @@
 #include "sim/SimVpcdResponder.h"
 
 #include <algorithm>
+#include <thread>
 
 std::optional<Bytes> SimVpcdResponder::Answer(ByteView message) {
     if (message.size() != 1) {
@@ -10,7 +11,12 @@ std::optional<Bytes> SimVpcdResponder::Answer(ByteView message) {
         if (timing_.Exchange()) {
             return Bytes{0x6F, 0x00};
         }
-        return card_.Transmit(message);
+        SimExchange exchange = card_.Exchange(message);
+        std::this_thread::sleep_for(exchange.work);
+        if (exchange.readerCode != 0) {
+            return Bytes{};
+        }
+        return std::move(exchange.reply);
     }
     switch (message[0]) {
         case kPowerOff:

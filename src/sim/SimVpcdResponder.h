@@ -9,7 +9,8 @@
 // A simulated card as a client of vpcd, the virtual reader driver of the PC/SC service.
 // vpcd sends one-byte control messages (00 power off, 01 power on, 02 reset, 04 get the
 // answer to reset) and command APDUs; the card answers the answer to reset and every
-// APDU, and nothing else.
+// APDU, and nothing else. A card that works on a command answers after its work; an
+// exchange the reader path fails is answered empty, which vpcd reports as a failed transmit.
 class SimVpcdResponder {
   public:
     static constexpr std::uint8_t kPowerOff = 0x00;

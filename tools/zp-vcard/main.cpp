@@ -2,7 +2,8 @@
 // reader driver of the PC/SC service, so that programs see it in "Virtual PCD 00 0N".
 //
 //   zp-vcard [--slot N] --card KIND [--latency-us N] [--jitter-us N] [--fail-every N]
-//   (--help, --version)
+//            [--time-unit-us N] [--cut-above N] [--rewrite-le] [--drop-last-above N]
+//            [--no-extended] [--late-time-request]   (--help, --version)
 //
 // KIND names a card kind ("sle4442", "i2c", ...) or an I2C card by the EEPROM it carries
 // ("i2c-24c01" .. "i2c-24c64"; "i2c" alone carries a 24C02).
@@ -10,12 +11,18 @@
 // program is stopped (SIGINT or SIGTERM); when vpcd goes away it waits for it and attaches again.
 // Each APDU can be delayed by a fixed latency plus a random jitter, and every N-th answered
 // 6F 00 instead of reaching the card, to measure the tester's stress runs.
+// The test card ("test-t0", "test-t1") takes a time unit for its time requests and the
+// fault switches of a faulty reader; an exchange a switch fails is answered empty. Under
+// vpcd the card speaks the one protocol its kind names, so "test-both" is refused.
 #include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <bit>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -28,6 +35,7 @@
 #include "VpcdClient.h"
 #include "cli/CommandLine.h"
 #include "sim/SimCardFactory.h"
+#include "sim/SimTestCard.h"
 #include "sim/SimVpcdResponder.h"
 
 namespace {
@@ -120,7 +128,30 @@ int main(int argc, char** argv) {
         QStringLiteral("fail-every"),
         QStringLiteral("Answer every N-th APDU 6F 00 without the card (0: never)."),
         QStringLiteral("N"), QStringLiteral("0"));
-    parser.addOptions({slotOption, cardOption, latencyOption, jitterOption, failOption});
+    const QCommandLineOption timeUnitOption(
+        QStringLiteral("time-unit-us"),
+        QStringLiteral("Test card: one unit of a time request's work in microseconds."),
+        QStringLiteral("N"), QStringLiteral("100000"));
+    const QCommandLineOption cutOption(
+        QStringLiteral("cut-above"),
+        QStringLiteral("Test card: reply data longer than N bytes is cut to N bytes."),
+        QStringLiteral("N"));
+    const QCommandLineOption rewriteLeOption(
+        QStringLiteral("rewrite-le"),
+        QStringLiteral("Test card: every Le reaches the card as 00."));
+    const QCommandLineOption dropOption(
+        QStringLiteral("drop-last-above"),
+        QStringLiteral("Test card: a command longer than N bytes loses its last byte."),
+        QStringLiteral("N"));
+    const QCommandLineOption noExtendedOption(
+        QStringLiteral("no-extended"),
+        QStringLiteral("Test card: commands with extended lengths are refused."));
+    const QCommandLineOption lateOption(
+        QStringLiteral("late-time-request"),
+        QStringLiteral("Test card: a time request is given up after one time unit."));
+    parser.addOptions({slotOption, cardOption, latencyOption, jitterOption, failOption,
+                       timeUnitOption, cutOption, rewriteLeOption, dropOption, noExtendedOption,
+                       lateOption});
     if (const auto status = AnswerHelpOrVersion(argc, argv, parser)) {
         return *status;
     }
@@ -151,6 +182,44 @@ int main(int argc, char** argv) {
             return Usage(QStringLiteral("bad --%1 %2")
                              .arg(option->names().constFirst(), parser.value(*option)));
         }
+    }
+    auto* testCard = dynamic_cast<SimTestCard*>(card.get());
+    const QCommandLineOption* testOptions[] = {&timeUnitOption, &cutOption,        &rewriteLeOption,
+                                               &dropOption,     &noExtendedOption, &lateOption};
+    for (const QCommandLineOption* option : testOptions) {
+        if (parser.isSet(*option) && testCard == nullptr) {
+            return Usage(
+                QStringLiteral("--%1 needs a test card").arg(option->names().constFirst()));
+        }
+    }
+    if (testCard != nullptr) {
+        if (std::popcount(testCard->Protocols()) != 1) {
+            return Usage(
+                QStringLiteral("under vpcd the test card offers one protocol: test-t0 or test-t1"));
+        }
+        std::uint32_t unit = 0;
+        if (!ParseCount(parser.value(timeUnitOption).toStdString(), unit)) {
+            return Usage(QStringLiteral("bad --time-unit-us ") + parser.value(timeUnitOption));
+        }
+        testCard->SetTimeUnit(std::chrono::microseconds(unit));
+        SimTestCardFaults faults;
+        const std::pair<const QCommandLineOption*, std::optional<std::uint32_t>*> limits[] = {
+            {&cutOption, &faults.cutRepliesAbove}, {&dropOption, &faults.dropLastByteAbove}};
+        for (const auto& [option, limit] : limits) {
+            if (!parser.isSet(*option)) {
+                continue;
+            }
+            std::uint32_t value = 0;
+            if (!ParseCount(parser.value(*option).toStdString(), value)) {
+                return Usage(QStringLiteral("bad --%1 %2")
+                                 .arg(option->names().constFirst(), parser.value(*option)));
+            }
+            *limit = value;
+        }
+        faults.rewriteLe = parser.isSet(rewriteLeOption);
+        faults.refuseExtended = parser.isSet(noExtendedOption);
+        faults.lateTimeRequest = parser.isSet(lateOption);
+        testCard->SetFaults(faults);
     }
     CatchStopSignals();
     SimVpcdResponder responder(*card);
