@@ -162,8 +162,8 @@ void TMainForm::CreateWidgets(const Platform& platform) {
     scripts->AddToMenu(Reader, ExitItem);
     // Qualify Reader… right after Stress Test….
     auto* qualify = new QualifyActions(
-        platform.workerLibraries, [this] { return ReaderNameText(session_.SelectedReaderName()); },
-        boxes_, this);
+        platform.workerLibraries, platform.readerControl,
+        [this] { return ReaderNameText(session_.SelectedReaderName()); }, boxes_, this);
     qualify->AddToMenu(Reader, StressTestItem);
     connect(SCardSheet, &CpuCardPage::CardApduSent, scripts, &ScriptActions::CardApduSent);
 }

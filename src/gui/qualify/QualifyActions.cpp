@@ -5,11 +5,12 @@
 
 #include "gui/qualify/QualifyWindow.h"
 
-QualifyActions::QualifyActions(CardLibraryFactory libraries,
+QualifyActions::QualifyActions(CardLibraryFactory libraries, ReaderControlFactory* controls,
                                std::function<QString()> selectedReader, MessageBoxes& boxes,
                                QObject* parent)
     : QObject(parent),
       libraries_(std::move(libraries)),
+      controls_(controls),
       selectedReader_(std::move(selectedReader)),
       boxes_(boxes) {
     qualifyReader_ = new QAction(QStringLiteral("Qualify Reader…"), this);
@@ -27,7 +28,7 @@ void QualifyActions::AddToMenu(QMenu* menu, QAction* after) {
 
 void QualifyActions::QualifyReaderItemClick() {
     if (!window_) {
-        window_ = std::make_unique<QualifyWindow>(libraries_, selectedReader_, boxes_);
+        window_ = std::make_unique<QualifyWindow>(libraries_, controls_, selectedReader_, boxes_);
     }
     window_->show();
     window_->raise();

@@ -10,14 +10,15 @@ class MessageBoxes;
 class QAction;
 class QMenu;
 class QualifyWindow;
+class ReaderControlFactory;
 
 // The Reader menu's "Qualify Reader…": opens the qualification window, created once without
 // a parent so that it stays usable beside the main window.
 class QualifyActions : public QObject {
     Q_OBJECT
   public:
-    QualifyActions(CardLibraryFactory libraries, std::function<QString()> selectedReader,
-                   MessageBoxes& boxes, QObject* parent);
+    QualifyActions(CardLibraryFactory libraries, ReaderControlFactory* controls,
+                   std::function<QString()> selectedReader, MessageBoxes& boxes, QObject* parent);
     ~QualifyActions() override;
 
     // Puts the item into `menu` right after `after`.
@@ -29,6 +30,7 @@ class QualifyActions : public QObject {
 
   private:
     CardLibraryFactory libraries_;
+    ReaderControlFactory* controls_;
     std::function<QString()> selectedReader_;
     MessageBoxes& boxes_;
     QAction* qualifyReader_ = nullptr;

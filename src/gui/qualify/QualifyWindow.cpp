@@ -70,10 +70,11 @@ const char* PromptText(QualifyPrompt prompt) {
 
 }  // namespace
 
-QualifyWindow::QualifyWindow(CardLibraryFactory libraries, std::function<QString()> selectedReader,
-                             MessageBoxes& boxes)
+QualifyWindow::QualifyWindow(CardLibraryFactory libraries, ReaderControlFactory* controls,
+                             std::function<QString()> selectedReader, MessageBoxes& boxes)
     : QWidget(nullptr, Qt::Window),
       libraries_(std::move(libraries)),
+      controls_(controls),
       selectedReader_(std::move(selectedReader)),
       boxes_(boxes),
       chooseSaveFile_([this] {
@@ -168,6 +169,7 @@ QWidget* QualifyWindow::CreateSettings() {
     extendedStep_->setRange(1, 65535);
     extendedStep_->setValue(static_cast<int>(kDefaultExtendedStep));
     waitingTimes_ = Named(new QLineEdit(QStringLiteral("1, 2, 5, 30"), box), "WaitingTimesEdit");
+    pinPad_ = Named(new QCheckBox(tr("Verify through the reader's PIN pad"), box), "PinPadCheck");
     cardPull_ =
         Named(new QCheckBox(tr("Pull the card during a long time request"), box), "CardPullCheck");
 
@@ -181,6 +183,7 @@ QWidget* QualifyWindow::CreateSettings() {
     layout->addRow(tr("Lengths:"), runKind);
     layout->addRow(tr("Extended step:"), extendedStep_);
     layout->addRow(tr("Time requests (P2):"), waitingTimes_);
+    layout->addRow(pinPad_);
     layout->addRow(cardPull_);
     return box;
 }
@@ -267,6 +270,7 @@ void QualifyWindow::StartBtnClick() {
     runReader_ = reader_->currentText();
     cells_.clear();
     result_.reset();
+    properties_.reset();
     log_->Model()->ClearLog();
     matrix_->setRowCount(0);
     plotCase_->clear();
@@ -275,9 +279,10 @@ void QualifyWindow::StartBtnClick() {
     summary_->setText(tr("Running…"));
 
     thread_ = new QThread(this);
-    worker_ = new QualifyWorker(
-        libraries_(), plan_, runReader_.toStdString(),
-        [this](QualifyPrompt prompt) { return Prompt(prompt); }, kLogLines);
+    worker_ = new QualifyWorker({libraries_(), controls_, plan_, pinPad_->isChecked(),
+                                 runReader_.toStdString(),
+                                 [this](QualifyPrompt prompt) { return Prompt(prompt); },
+                                 static_cast<std::size_t>(kLogLines)});
     worker_->moveToThread(thread_);
     connect(thread_, &QThread::started, worker_, &QualifyWorker::Run);
     connect(worker_, &QualifyWorker::Finished, this, &QualifyWindow::WorkerFinished,
@@ -342,6 +347,8 @@ void QualifyWindow::WorkerFinished() {
     refreshTimer_->stop();
     RefreshTimerTimer();  // the last lines and cells
     result_ = worker_->Result();
+    plan_ = worker_->Plan();
+    properties_ = worker_->Properties();
     EndThread();
     cells_ = result_->cells;
     progress_->setRange(0, 1);
@@ -447,8 +454,10 @@ void QualifyWindow::SaveReportBtnClick() {
     const QString version = QCoreApplication::applicationVersion();
     QByteArray bytes;
     if (suffix == QLatin1String("json")) {
-        bytes = QJsonDocument(QualifyReportJson(version, runReader_, nullptr, plan_, *result_))
-                    .toJson();
+        bytes =
+            QJsonDocument(QualifyReportJson(version, runReader_,
+                                            properties_ ? &*properties_ : nullptr, plan_, *result_))
+                .toJson();
     } else if (suffix == QLatin1String("xml")) {
         bytes = QByteArray::fromStdString(QualifyJunitReport(runReader_.toStdString(), *result_));
     } else if (suffix == QLatin1String("html") || suffix == QLatin1String("htm")) {
@@ -472,4 +481,5 @@ void QualifyWindow::SetRunning(bool running) {
              reader_, protocol_, quick_, full_, extendedStep_, waitingTimes_, cardPull_}) {
         setting->setEnabled(!running);
     }
+    pinPad_->setEnabled(!running && controls_ != nullptr);
 }

@@ -8,6 +8,7 @@
 
 #include "core/qualify/QualifyRunner.h"
 #include "core/session/CardLibraryFactory.h"
+#include "insight/ReaderReport.h"
 
 class MessageBoxes;
 class QChart;
@@ -23,6 +24,7 @@ class QTableWidget;
 class QThread;
 class QTimer;
 class QualifyWorker;
+class ReaderControlFactory;
 class ResponseLogEdit;
 
 // Asks for the file a report is saved to; an empty answer is a cancel.
@@ -39,8 +41,9 @@ class QualifyWindow : public QWidget {
     static constexpr int kRefreshMs = 250;
     static constexpr int kLogLines = 200000;  // the oldest lines go beyond this
 
-    QualifyWindow(CardLibraryFactory libraries, std::function<QString()> selectedReader,
-                  MessageBoxes& boxes);
+    // Without `controls` the reader's properties, limits and PIN pad are left out.
+    QualifyWindow(CardLibraryFactory libraries, ReaderControlFactory* controls,
+                  std::function<QString()> selectedReader, MessageBoxes& boxes);
     ~QualifyWindow() override;
 
     void SetSaveFileChooser(QualifyFileChooser chooser) { chooseSaveFile_ = std::move(chooser); }
@@ -74,6 +77,7 @@ class QualifyWindow : public QWidget {
     void SetRunning(bool running);
 
     CardLibraryFactory libraries_;
+    ReaderControlFactory* controls_;
     std::function<QString()> selectedReader_;
     MessageBoxes& boxes_;
     QualifyFileChooser chooseSaveFile_;
@@ -84,6 +88,7 @@ class QualifyWindow : public QWidget {
     QRadioButton* full_ = nullptr;
     QSpinBox* extendedStep_ = nullptr;
     QLineEdit* waitingTimes_ = nullptr;
+    QCheckBox* pinPad_ = nullptr;
     QCheckBox* cardPull_ = nullptr;
     QPushButton* start_ = nullptr;
     QPushButton* stop_ = nullptr;
@@ -103,4 +108,5 @@ class QualifyWindow : public QWidget {
     QualifyPlan plan_;
     std::vector<QualifyCell> cells_;  // decided so far, or the finished run's every cell
     std::optional<QualifyResult> result_;
+    std::optional<ReaderReport> properties_;
 };

@@ -1,13 +1,33 @@
 #include "gui/qualify/QualifyWorker.h"
 
 #include "core/session/CardLibrary.h"
+#include "core/session/ReaderControl.h"
+#include "insight/QualifyReaderFacts.h"
 
-QualifyWorker::QualifyWorker(std::unique_ptr<CardLibrary> library, QualifyPlan plan,
-                             std::string reader, Prompter prompter, std::size_t keptLines)
-    : library_(std::move(library)),
-      runner_(*library_, std::move(plan)),
-      reader_(std::move(reader)),
-      keptLines_(keptLines) {
+QualifyWorker::QualifyWorker(Job job) : job_(std::move(job)) {}
+
+QualifyWorker::~QualifyWorker() = default;
+
+void QualifyWorker::Stop() {
+    const std::lock_guard lock(mutex_);
+    stopped_ = true;
+    if (runner_ != nullptr) {
+        runner_->Stop();
+    }
+}
+
+void QualifyWorker::Run() {
+    std::unique_ptr<ReaderControl> control;
+    if (job_.controls != nullptr) {
+        control = job_.controls->Create();
+        properties_ = ReadReaderReport(*control, job_.reader);
+        const QualifyReaderFacts facts = ReadQualifyReaderFacts(*control, job_.reader);
+        job_.plan.readerLimits = facts.limits;
+        if (job_.pinPad) {
+            job_.plan.verifyPinDirect = facts.verifyPinDirect;
+        }
+    }
+    QualifyRunner runner(*job_.library, job_.plan);
     QualifyObserver observer;
     observer.progress = [this](std::size_t done, std::size_t total) {
         const std::lock_guard lock(mutex_);
@@ -18,15 +38,22 @@ QualifyWorker::QualifyWorker(std::unique_ptr<CardLibrary> library, QualifyPlan p
         const std::lock_guard lock(mutex_);
         news_.cells.push_back(cell);
     };
-    observer.prompt = std::move(prompter);
+    observer.prompt = job_.prompter;
     observer.log = this;
-    runner_.SetObserver(std::move(observer));
-}
-
-QualifyWorker::~QualifyWorker() = default;
-
-void QualifyWorker::Run() {
-    result_ = runner_.Run(reader_);
+    runner.SetObserver(std::move(observer));
+    runner.SetReaderControl(control.get());
+    {
+        const std::lock_guard lock(mutex_);
+        runner_ = &runner;
+        if (stopped_) {
+            runner.Stop();
+        }
+    }
+    result_ = runner.Run(job_.reader);
+    {
+        const std::lock_guard lock(mutex_);
+        runner_ = nullptr;
+    }
     emit Finished();
 }
 
@@ -43,7 +70,7 @@ QualifyWorker::News QualifyWorker::Take() {
 void QualifyWorker::AppendLine(std::string_view line) {
     const std::lock_guard lock(mutex_);
     news_.lines.emplace_back(line);
-    if (news_.lines.size() > keptLines_) {
+    if (news_.lines.size() > job_.keptLines) {
         news_.lines.pop_front();
     }
 }
