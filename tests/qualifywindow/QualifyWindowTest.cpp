@@ -27,6 +27,7 @@
 #include "gui/qualify/QualifyWindow.h"
 #include "sim/SimCardLibrary.h"
 #include "sim/SimMsrLibrary.h"
+#include "sim/SimReaderControl.h"
 #include "sim/SimSamLibrary.h"
 #include "sim/SimTestCard.h"
 #include "support/RecordingMessageBoxes.h"
@@ -79,6 +80,14 @@ class QualifyWindowTest : public ::testing::Test {
         QTest::mouseClick(Find<QAbstractButton>(button), Qt::LeftButton);
     }
 
+    // A check box or radio button reacts on its box and text only, not on the rest of a wide
+    // row: click on the box.
+    void Tick(const char* name) {
+        auto* button = Find<QAbstractButton>(name);
+        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(5, button->height() / 2));
+        EXPECT_TRUE(button->isChecked()) << name;
+    }
+
     // Starts the battery and waits for the window to show its end.
     void RunToEnd() {
         QSignalSpy finished(window_, &QualifyWindow::RunFinished);
@@ -118,7 +127,8 @@ class QualifyWindowTest : public ::testing::Test {
     SimSamLibrary sam_;
     SimMsrLibrary msr_;
     RecordingMessageBoxes boxes_;
-    const Platform platform_{shared_, sam_, msr_, boxes_, QString(), nullptr, [this] {
+    SimReaderControlFactory controls_{card_};
+    const Platform platform_{shared_, sam_, msr_, boxes_, QString(), &controls_, [this] {
                                  return std::make_unique<LockedCardLibrary>(card_,
                                                                             card_.SharedLock());
                              }};
@@ -201,8 +211,7 @@ TEST_F(QualifyWindowTest, CutRepliesFailTheLongCaseTwoRangeWithItsFactsInTheTool
 TEST_F(QualifyWindowTest, StopEndsAFullRunWithTheRestSkipped) {
     Open(SimCardKind::TestT1);
     Find<QComboBox>("ProtocolCombo")->setCurrentIndex(1);
-    QTest::mouseClick(Find<QRadioButton>("FullRadio"), Qt::LeftButton, {}, QPoint(5, 5));
-    ASSERT_TRUE(Find<QRadioButton>("FullRadio")->isChecked());
+    Tick("FullRadio");
     QSignalSpy finished(window_, &QualifyWindow::RunFinished);
     Click("StartBtn");
     auto* progress = Find<QProgressBar>("QualifyProgress");
@@ -213,6 +222,25 @@ TEST_F(QualifyWindowTest, StopEndsAFullRunWithTheRestSkipped) {
     EXPECT_FALSE(Find<QPushButton>("StopBtn")->isEnabled());
     EXPECT_TRUE(Find<QLabel>("SummaryLabel")->text().startsWith(QStringLiteral("stopped: ")));
     EXPECT_TRUE(Rows().join(QLatin1Char('\n')).contains(QStringLiteral("skipped")));
+}
+
+TEST_F(QualifyWindowTest, ThePinPadAndCardPullPromptsComeAsBoxes) {
+    Open(SimCardKind::TestT1);
+    Find<QComboBox>("ProtocolCombo")->setCurrentIndex(1);
+    Tick("PinPadCheck");
+    Tick("CardPullCheck");
+    // The user pulls the card while the box asking for it is open.
+    boxes_.WhileOpen([this] {
+        if (boxes_.Boxes().back().text.find("pull") != std::string::npos) {
+            card_.RemoveCard(0);
+        }
+    });
+    RunToEnd();
+    EXPECT_EQ(boxes_.Infos(),
+              (std::vector<std::string>{"Press OK, then type 1234 on the reader's PIN pad.",
+                                        "Press OK, then pull the card out of the reader."}));
+    EXPECT_TRUE(Rows().contains(QStringLiteral("card pulled during a time request |  | pass")))
+        << Rows().join(QLatin1Char('\n')).toStdString();
 }
 
 TEST_F(QualifyWindowTest, SaveReportWritesTheFormatItsSuffixNames) {
