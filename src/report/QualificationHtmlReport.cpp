@@ -52,6 +52,18 @@ QString SettingText(const QJsonValue& value) {
     return value.isDouble() ? QString::number(value.toDouble()) : value.toString();
 }
 
+// "extendedStep" as "extended step".
+QString SettingName(const QString& key) {
+    QString name;
+    for (const QChar c : key) {
+        if (c.isUpper()) {
+            name += QLatin1Char(' ');
+        }
+        name += c.toLower();
+    }
+    return name;
+}
+
 QString Number(double value) {
     return QString::number(value, 'g', 6);
 }
@@ -189,14 +201,14 @@ QString QualificationHtml(const QualificationPage& page) {
 QString QualifyHtmlReport(const QString& programVersion, const QString& reader,
                           const QualifyPlan& plan, const QualifyResult& result) {
     QualificationPage page;
-    page.program = programVersion;
+    page.program = (QStringLiteral("zp-readertest ") + programVersion).trimmed();
     page.reader = reader;
     page.atr = QString::fromStdString(
                    BytesToHexText(result.atr.data(), static_cast<std::int32_t>(result.atr.size())))
                    .trimmed();
     const QJsonObject settings = QualifySettingsJson(plan);
     for (auto setting = settings.begin(); setting != settings.end(); ++setting) {
-        page.settings.emplace_back(setting.key(), SettingText(setting.value()));
+        page.settings.emplace_back(SettingName(setting.key()), SettingText(setting.value()));
     }
     page.settings.emplace_back(QStringLiteral("end"), QualifyEndText(result));
     page.settings.emplace_back(QStringLiteral("exchanges"), QString::number(result.exchanges));

@@ -11,7 +11,7 @@ struct QualifyResult;
 
 // What the HTML page of a qualification shows.
 struct QualificationPage {
-    QString program;  // "zp-readertest-cli 4.0"
+    QString program;  // "zp-readertest 4.0"
     QString reader;
     QString atr;  // hex bytes
     std::vector<std::pair<QString, QString>> settings;

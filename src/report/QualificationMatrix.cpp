@@ -28,7 +28,10 @@ QString BytesText(const std::vector<std::uint8_t>& bytes, std::int64_t differenc
     if (from + kShownBytes < bytes.size()) {
         text += QStringLiteral(" …");
     }
-    return text + QStringLiteral(" (%1 bytes from byte %2)").arg(bytes.size()).arg(from);
+    return text + QStringLiteral(" (bytes %1–%2 of %3)")
+                      .arg(from)
+                      .arg(from + kShownBytes - 1)
+                      .arg(bytes.size());
 }
 
 }  // namespace
