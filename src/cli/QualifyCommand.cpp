@@ -13,6 +13,7 @@
 #include "core/session/CardLibrary.h"
 #include "insight/QualifyReaderFacts.h"
 #include "insight/ReaderReport.h"
+#include "report/QualificationHtmlReport.h"
 #include "report/QualifyReport.h"
 #include "report/StressReport.h"
 #include "sim/SimCardLibrary.h"
@@ -38,6 +39,7 @@ struct QualifyOptions {
     QualifyPlan plan;
     QString jsonPath;
     QString junitPath;
+    QString htmlPath;
 };
 
 std::optional<std::vector<std::uint32_t>> ParseProtocols(const QString& text) {
@@ -108,6 +110,9 @@ bool SaveReports(const QualifyOptions& options, const QString& reader,
              .toJson(QJsonDocument::Indented));
     save(options.junitPath,
          QByteArray::fromStdString(QualifyJunitReport("qualify " + reader.toStdString(), result)));
+    save(options.htmlPath,
+         QualifyHtmlReport(QCoreApplication::applicationVersion(), reader, options.plan, result)
+             .toUtf8());
     return saved;
 }
 
@@ -137,12 +142,15 @@ int RunQualifyCommand(const QStringList& args, QTextStream& out, QTextStream& er
     const QCommandLineOption junit(QStringLiteral("junit"),
                                    QStringLiteral("Writes the JUnit report."),
                                    QStringLiteral("FILE"));
-    parser.addOptions({reader, simulated, protocol, full, step, waits, json, junit});
+    const QCommandLineOption html(QStringLiteral("html"),
+                                  QStringLiteral("Writes the HTML page of the result."),
+                                  QStringLiteral("FILE"));
+    parser.addOptions({reader, simulated, protocol, full, step, waits, json, junit, html});
     const QString word = QStringLiteral("qualify");
     const auto usage = [&err, &word](const QString& why) {
         err << "usage: qualify [--simulated | --reader NAME|INDEX] [--protocol T0|T1|both] "
                "[--full] [--extended-step N] [--waiting-times LIST] [--json FILE] "
-               "[--junit FILE]\n";
+               "[--junit FILE] [--html FILE]\n";
         return why.isEmpty() ? kExitUsage : CommandUsageError(err, word, why);
     };
     if (const auto status = ParseCommandArguments(parser, word, args, out, usage)) {
@@ -173,7 +181,8 @@ int RunQualifyCommand(const QStringList& args, QTextStream& out, QTextStream& er
     options.plan.waitingTimes = *waitList;
     options.jsonPath = parser.value(json);
     options.junitPath = parser.value(junit);
-    for (const QString& path : {options.jsonPath, options.junitPath}) {
+    options.htmlPath = parser.value(html);
+    for (const QString& path : {options.jsonPath, options.junitPath, options.htmlPath}) {
         if (QString error; !path.isEmpty() && !CanSaveReport(path, error)) {
             return CommandUsageError(err, word,
                                      QStringLiteral("cannot write %1: %2").arg(path, error));

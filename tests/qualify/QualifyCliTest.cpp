@@ -55,6 +55,7 @@ TEST(QualifyCommand, SimulatedTestCardWritesTheMatrixAndBothReports) {
     QTemporaryDir dir;
     const QString json = dir.filePath(QStringLiteral("q.json"));
     const QString junit = dir.filePath(QStringLiteral("q.xml"));
+    const QString html = dir.filePath(QStringLiteral("q.html"));
     const Program run =
         RunQualify({QStringLiteral("--simulated"), QStringLiteral("--protocol"),
                     QStringLiteral("T1"), QStringLiteral("--waiting-times"), QStringLiteral("1"),
@@ -81,6 +82,9 @@ TEST(QualifyCommand, SimulatedTestCardWritesTheMatrixAndBothReports) {
     const std::string xml = junitFile.readAll().toStdString();
     EXPECT_THAT(xml, HasSubstr("<testsuite name=\"qualify ZP Simulated Reader 0 T=1\""));
     EXPECT_THAT(xml, HasSubstr("name=\"Le 1\u2013256\""));
+    QFile htmlFile(html);
+    ASSERT_TRUE(htmlFile.open(QIODevice::ReadOnly));
+    EXPECT_THAT(htmlFile.readAll().toStdString(), HasSubstr("<svg"));
 }
 
 }  // namespace
