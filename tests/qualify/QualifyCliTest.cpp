@@ -56,10 +56,10 @@ TEST(QualifyCommand, SimulatedTestCardWritesTheMatrixAndBothReports) {
     const QString json = dir.filePath(QStringLiteral("q.json"));
     const QString junit = dir.filePath(QStringLiteral("q.xml"));
     const QString html = dir.filePath(QStringLiteral("q.html"));
-    const Program run =
-        RunQualify({QStringLiteral("--simulated"), QStringLiteral("--protocol"),
-                    QStringLiteral("T1"), QStringLiteral("--waiting-times"), QStringLiteral("1"),
-                    QStringLiteral("--json"), json, QStringLiteral("--junit"), junit});
+    const Program run = RunQualify(
+        {QStringLiteral("--simulated"), QStringLiteral("--protocol"), QStringLiteral("T1"),
+         QStringLiteral("--waiting-times"), QStringLiteral("1"), QStringLiteral("--json"), json,
+         QStringLiteral("--junit"), junit, QStringLiteral("--html"), html});
     EXPECT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_THAT(run.out, HasSubstr("T=1\n  case 1: pass\n"));
     EXPECT_THAT(run.out, HasSubstr("case 2, Le 1\u2013256: pass"));
