@@ -28,6 +28,7 @@
 #include "gui/memcard/MemCardPages.h"
 #include "gui/msr/MsrPage.h"
 #include "gui/properties/ReaderPropertiesForm.h"
+#include "gui/qualify/QualifyActions.h"
 #include "gui/reply/ReplyInspector.h"
 #include "gui/sam/SamPage.h"
 #include "gui/script/ScriptActions.h"
@@ -164,6 +165,11 @@ void TMainForm::CreateWidgets(const Platform& platform) {
     auto* scripts =
         new ScriptActions(session_, scardLog_, boxes_, platform.workerLibraries, this, insightBar_);
     scripts->AddToMenu(Reader, ExitItem);
+    // Qualify Reader… right after Stress Test….
+    auto* qualify = new QualifyActions(
+        platform.workerLibraries, platform.readerControl,
+        [this] { return ReaderNameText(session_.SelectedReaderName()); }, boxes_, this);
+    qualify->AddToMenu(Reader, StressTestItem);
     connect(SCardSheet, &CpuCardPage::CardApduSent, scripts, &ScriptActions::CardApduSent);
     connect(SCardSheet, &CpuCardPage::CardApduSent, replies->Feed(), &ReplyFeed::CardApduSent);
     connect(SAMSheet, &SamPage::SamApduSent, replies->Feed(), &ReplyFeed::SamApduSent);

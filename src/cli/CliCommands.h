@@ -42,6 +42,12 @@ int RunControlCommand(const QStringList& args, QTextStream& out, QTextStream& er
 // when every sector opened, 1 when some did not, 2 for a usage error or with no reader or no card.
 int RunContactlessCommand(const QStringList& args, QTextStream& out, QTextStream& err);
 
+// `qualify [--simulated | --reader NAME|INDEX] [--protocol T0|T1|both] [--full] ...`: the
+// qualification battery on a test card, its folded matrix printed at the end. Exit status 0
+// when every cell passed, 1 when one failed, 2 for a usage error, no reader, no card or
+// neither test applet.
+int RunQualifyCommand(const QStringList& args, QTextStream& out, QTextStream& err);
+
 // One line of the table of subcommands.
 struct CliCommand {
     const char* word;

@@ -22,6 +22,7 @@ constexpr CliCommand kCommands[] = {
      "Sends an escape command (SCardControl) to a reader; no card needed."},
     {"contactless", RunContactlessCommand,
      "Reads a contactless card: UID, MIFARE Classic sectors with their keys, NDEF."},
+    {"qualify", RunQualifyCommand, "Runs every APDU case at every length on a test card."},
 };
 
 const CliCommand* FindCommand(const QString& word) {
