@@ -266,6 +266,11 @@ void QualifyWindow::StartBtnClick() {
     if (!plan) {
         return;
     }
+    std::unique_ptr<CardLibrary> library = libraries_ ? libraries_() : nullptr;
+    if (!library) {
+        boxes_.ShowError("Qualification needs a card library of its own, which this build lacks.");
+        return;
+    }
     plan_ = *plan;
     runReader_ = reader_->currentText();
     cells_.clear();
@@ -279,7 +284,7 @@ void QualifyWindow::StartBtnClick() {
     summary_->setText(tr("Running…"));
 
     thread_ = new QThread(this);
-    worker_ = new QualifyWorker({libraries_(), controls_, plan_, pinPad_->isChecked(),
+    worker_ = new QualifyWorker({std::move(library), controls_, plan_, pinPad_->isChecked(),
                                  runReader_.toStdString(),
                                  [this](QualifyPrompt prompt) { return Prompt(prompt); },
                                  static_cast<std::size_t>(kLogLines)});
