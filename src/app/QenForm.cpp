@@ -165,11 +165,6 @@ void TMainForm::CreateWidgets(const Platform& platform) {
     auto* scripts =
         new ScriptActions(session_, scardLog_, boxes_, platform.workerLibraries, this, insightBar_);
     scripts->AddToMenu(Reader, ExitItem);
-    // Qualify Reader… right after Stress Test….
-    auto* qualify = new QualifyActions(
-        platform.workerLibraries, platform.readerControl,
-        [this] { return ReaderNameText(session_.SelectedReaderName()); }, boxes_, this);
-    qualify->AddToMenu(Reader, StressTestItem);
     connect(SCardSheet, &CpuCardPage::CardApduSent, scripts, &ScriptActions::CardApduSent);
     connect(SCardSheet, &CpuCardPage::CardApduSent, replies->Feed(), &ReplyFeed::CardApduSent);
     connect(SAMSheet, &SamPage::SamApduSent, replies->Feed(), &ReplyFeed::SamApduSent);
@@ -179,6 +174,11 @@ void TMainForm::CreateWidgets(const Platform& platform) {
         platform.workerLibraries, [this] { return ReaderNameText(session_.SelectedReaderName()); },
         boxes_, this);
     contactless->AddToMenu(Reader, StressTestItem);
+    // Qualify Reader… right after Stress Test…, before Contactless….
+    auto* qualify = new QualifyActions(
+        platform.workerLibraries, platform.readerControl,
+        [this] { return ReaderNameText(session_.SelectedReaderName()); }, boxes_, this);
+    qualify->AddToMenu(Reader, StressTestItem);
 }
 
 void TMainForm::ConnectWidgets() {

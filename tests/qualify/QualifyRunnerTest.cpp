@@ -61,10 +61,20 @@ class QualifyOnTestCard : public testing::Test {
 };
 
 TEST_F(QualifyOnTestCard, EveryCellPassesOnASoundReaderUnderEitherProtocol) {
-    for (const std::uint32_t protocol : {kT0, kT1}) {
-        Insert(protocol);
-        const QualifyResult result = Run(QuickPlan(protocol));
+    // A card offering both protocols runs both columns, each connected under its own.
+    const std::pair<SimCardKind, std::vector<std::uint32_t>> runs[] = {
+        {SimCardKind::TestT0, {kT0}},
+        {SimCardKind::TestT1, {kT1}},
+        {SimCardKind::TestBoth, {kT0, kT1}}};
+    for (const auto& [kind, protocols] : runs) {
+        SimTestCardSettings settings;
+        settings.timeUnit = std::chrono::microseconds(50);
+        library_.InsertCard(0, std::make_unique<SimTestCard>(kind, settings));
+        QualifyPlan plan = QuickPlan(protocols.front());
+        plan.protocols = protocols;
+        const QualifyResult result = Run(plan);
         EXPECT_EQ(result.end, QualifyEnd::Completed);
+        EXPECT_EQ(result.protocols, protocols);
         EXPECT_TRUE(result.readerTestApplet && result.extendedApplet);
         EXPECT_TRUE(Failing(result).empty()) << MatrixText(result);
         EXPECT_TRUE(result.AllPassed());
@@ -72,8 +82,8 @@ TEST_F(QualifyOnTestCard, EveryCellPassesOnASoundReaderUnderEitherProtocol) {
             // Only the extended lengths stay out, and only over T=0.
             const bool extended =
                 cell.kind == QualifyCase::Case2Extended || cell.kind == QualifyCase::Case3Extended;
-            EXPECT_EQ(cell.outcome == CellOutcome::Skipped, extended && protocol == kT0)
-                << CaseName(cell.kind) << " " << cell.length;
+            EXPECT_EQ(cell.outcome == CellOutcome::Skipped, extended && cell.protocol == kT0)
+                << CaseName(cell.kind) << " " << cell.length << " " << cell.detail;
         }
     }
 }

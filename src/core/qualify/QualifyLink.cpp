@@ -40,9 +40,11 @@ std::uint32_t QualifyLink::Connect(std::uint32_t context, const std::string& rea
     return code;
 }
 
+// A reset on leaving lets the next column's connect choose its protocol afresh: with the
+// card left as it is, the service keeps the protocol already chosen and refuses any other.
 void QualifyLink::Disconnect() {
     if (card_ != 0) {
-        library_.CardDisconnect(card_, kDispositionLeave);
+        library_.CardDisconnect(card_, kDispositionReset);
         card_ = 0;
     }
 }
