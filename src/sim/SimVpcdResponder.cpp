@@ -13,7 +13,9 @@ std::optional<Bytes> SimVpcdResponder::Answer(ByteView message) {
         }
         SimExchange exchange = card_.Exchange(message);
         std::this_thread::sleep_for(exchange.work);
-        if (exchange.readerCode != 0) {
+        // A reply longer than a vpcd message would reach the service cut, its last data
+        // bytes read as a status word: the reader path fails it instead.
+        if (exchange.readerCode != 0 || exchange.reply.size() > VpcdStream::kMaxPayload) {
             return Bytes{0x6F, 0x00};
         }
         return std::move(exchange.reply);

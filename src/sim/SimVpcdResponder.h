@@ -11,7 +11,8 @@
 // answer to reset) and command APDUs; the card answers the answer to reset and every
 // APDU, and nothing else. A card that works on a command answers after its work. vpcd
 // carries no PC/SC code back and waits for ever on an empty answer, so an exchange the reader
-// path fails is answered 6F 00 (no precise diagnosis), as a failing APDU is.
+// path fails is answered 6F 00 (no precise diagnosis), as a failing APDU is; so is a reply
+// longer than a message can carry (65535 bytes).
 class SimVpcdResponder {
   public:
     static constexpr std::uint8_t kPowerOff = 0x00;
