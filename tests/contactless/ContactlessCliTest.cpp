@@ -8,29 +8,15 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include "support/CliProcess.h"
+
 using ::testing::HasSubstr;
 
 namespace {
 
-struct CliRun {
-    int status = -1;
-    std::string out, err;
-};
-
 CliRun RunContactless(QStringList args) {
     args.prepend(QStringLiteral("contactless"));
-    QProcess cli;
-    cli.start(QStringLiteral(ZP_CLI_PATH), args);
-    CliRun run;
-    if (!cli.waitForFinished(60000)) {
-        cli.kill();
-        cli.waitForFinished();
-        return run;
-    }
-    run.status = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
-    run.out = cli.readAllStandardOutput().toStdString();
-    run.err = cli.readAllStandardError().toStdString();
-    return run;
+    return RunCliProcess(args);
 }
 
 QString WriteFile(const QTemporaryDir& dir, const char* name, const char* text) {

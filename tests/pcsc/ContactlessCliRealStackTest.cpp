@@ -8,29 +8,14 @@
 
 #include "VirtualCard.h"
 #include "pcsc/PcscCardLibrary.h"
+#include "support/CliProcess.h"
 
 using ::testing::HasSubstr;
 
 namespace {
 
-struct CliRun {
-    int status = -1;
-    std::string out, err;
-};
-
 CliRun RunCli(const QStringList& args) {
-    QProcess cli;
-    cli.start(QStringLiteral(ZP_CLI_PATH), args);
-    CliRun run;
-    if (!cli.waitForFinished(60000)) {
-        cli.kill();
-        cli.waitForFinished();
-        return run;
-    }
-    run.status = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
-    run.out = cli.readAllStandardOutput().toStdString();
-    run.err = cli.readAllStandardError().toStdString();
-    return run;
+    return RunCliProcess(args);
 }
 
 TEST(ContactlessCliRealStack, SectorUnderItsOwnKeyOpensOnlyWithTheKeyFile) {

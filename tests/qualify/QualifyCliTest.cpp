@@ -8,30 +8,15 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include "support/CliProcess.h"
+
 namespace {
 
 using testing::HasSubstr;
 
-struct Program {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-Program RunQualify(QStringList args) {
+CliRun RunQualify(QStringList args) {
     args.prepend(QStringLiteral("qualify"));
-    QProcess cli;
-    cli.start(QStringLiteral(ZP_CLI_PATH), args);
-    Program run;
-    if (!cli.waitForFinished(120000)) {
-        cli.kill();
-        cli.waitForFinished();
-        return run;
-    }
-    run.status = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
-    run.out = cli.readAllStandardOutput().toStdString();
-    run.err = cli.readAllStandardError().toStdString();
-    return run;
+    return RunCliProcess(args);
 }
 
 TEST(QualifyCommand, UsageErrorsAnswerTwo) {
@@ -45,7 +30,7 @@ TEST(QualifyCommand, UsageErrorsAnswerTwo) {
         {QStringLiteral("surplus")},
     };
     for (const QStringList& args : rows) {
-        const Program run = RunQualify(args);
+        const CliRun run = RunQualify(args);
         EXPECT_EQ(run.status, 2) << args.join(u' ').toStdString() << "\n" << run.err;
         EXPECT_THAT(run.out, testing::Not(HasSubstr("cells,")));
     }
@@ -56,7 +41,7 @@ TEST(QualifyCommand, SimulatedTestCardWritesTheMatrixAndBothReports) {
     const QString json = dir.filePath(QStringLiteral("q.json"));
     const QString junit = dir.filePath(QStringLiteral("q.xml"));
     const QString html = dir.filePath(QStringLiteral("q.html"));
-    const Program run = RunQualify(
+    const CliRun run = RunQualify(
         {QStringLiteral("--simulated"), QStringLiteral("--protocol"), QStringLiteral("T1"),
          QStringLiteral("--waiting-times"), QStringLiteral("1"), QStringLiteral("--json"), json,
          QStringLiteral("--junit"), junit, QStringLiteral("--html"), html});

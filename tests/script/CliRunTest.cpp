@@ -9,6 +9,7 @@
 #include <QTextStream>
 
 #include "cli/CliCommands.h"
+#include "support/CliProcess.h"
 
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
@@ -132,35 +133,18 @@ TEST_F(CliRunTest, ListNamesTheReaderAndItsCardsAtr) {
     EXPECT_THAT(err.toStdString(), HasSubstr("Unknown option 'bogus'"));
 }
 
-struct Program {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-Program RunProgram(const QStringList& args) {
-    QProcess cli;
-    cli.start(QStringLiteral(ZP_CLI_PATH), args);
-    Program run;
-    if (!cli.waitForFinished(60000)) {
-        cli.kill();
-        cli.waitForFinished();
-        return run;
-    }
-    run.status = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
-    run.out = cli.readAllStandardOutput().toStdString();
-    run.err = cli.readAllStandardError().toStdString();
-    return run;
+CliRun RunProgram(const QStringList& args) {
+    return RunCliProcess(args);
 }
 
 TEST(CliProgram, EveryCommandInTheTableAnswersItsHelp) {
-    const Program overview = RunProgram({QStringLiteral("--help")});
+    const CliRun overview = RunProgram({QStringLiteral("--help")});
     EXPECT_EQ(overview.status, 0) << overview.err;
     for (const CliCommand& command : CliCommandTable()) {
         EXPECT_THAT(overview.out, HasSubstr(std::string("  ") + command.word)) << command.word;
         EXPECT_THAT(overview.out, HasSubstr(command.summary));
 
-        const Program help =
+        const CliRun help =
             RunProgram({QString::fromLatin1(command.word), QStringLiteral("--help")});
         EXPECT_EQ(help.status, 0) << command.word << ": " << help.err;
         EXPECT_THAT(help.out,
@@ -187,7 +171,7 @@ TEST(CliProgram, EveryCommandRefusesAnUnknownReaderAlike) {
         {"control", {QStringLiteral("--code=1")}},
     };
     for (const auto& [word, args] : commands) {
-        const Program run = RunProgram(QStringList{QString::fromLatin1(word)} + args + reader);
+        const CliRun run = RunProgram(QStringList{QString::fromLatin1(word)} + args + reader);
         EXPECT_EQ(run.status, 2) << word;
         EXPECT_THAT(run.err, StartsWith(std::string("zp-readertest-cli ") + word +
                                         ": no reader '7' among the "))
