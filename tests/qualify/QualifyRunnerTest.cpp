@@ -222,6 +222,25 @@ class StopAtExchange : public ResponseLog {
     int sent_ = 0;
 };
 
+// A card that stops answering after one exchange is reset before the next cell needs its
+// applet, so the failure stays in the cell it happened in.
+TEST_F(QualifyOnTestCard, AReaderThatLostTheCardIsResetBeforeTheNextCell) {
+    Insert(kT1);
+    QualifyRunner runner(library_, QuickPlan(kT1));
+    QualifyObserver observer;
+    observer.cell = [this](const QualifyCell& cell) {
+        if (cell.kind == QualifyCase::Case4 && cell.length == 255) {
+            // Both AIDs of the extended applet go unanswered.
+            library_.FailNext("CardTransmit", 0x80100016);
+            library_.FailNext("CardTransmit", 0x80100016);
+        }
+    };
+    runner.SetObserver(observer);
+    const QualifyResult result = runner.Run(SimCardLibrary::DefaultReaderName);
+    EXPECT_TRUE(Failing(result).empty()) << MatrixText(result);
+    EXPECT_EQ(library_.CallCount("CardReconnect"), 3);  // this reset and the two reconnect cells
+}
+
 TEST_F(QualifyOnTestCard, StopEndsTheRunAfterTheExchangeInProgress) {
     Insert(kT1);
     QualifyRunner runner(library_, QuickPlan(kT1));

@@ -214,7 +214,7 @@ class QualifyColumn {
         QualifyCell result = cell;
         result.outcome = CellOutcome::Pass;
         CellCheck check(result);
-        if (applet != TestApplet::None && current_ != applet && !Select(applet)) {
+        if (applet != TestApplet::None && current_ != applet && !SelectOrRecover(applet)) {
             if (stopped_) {
                 return false;
             }
@@ -227,6 +227,16 @@ class QualifyColumn {
     }
 
   private:
+    // A reader that lost the card's state in a failed exchange answers nothing until the card
+    // is reset: the reset keeps one failed cell from failing every cell after it. The failed
+    // cell keeps its own evidence, and the reconnect and the new selection are in the log.
+    bool SelectOrRecover(TestApplet applet) {
+        if (Select(applet) || stopped_) {
+            return current_ == applet;
+        }
+        return link_.Reconnect(kDispositionReset) == 0 && Select(applet);
+    }
+
     bool Select(TestApplet applet) {
         for (const QualifyBytes& command : SelectCommands(applet)) {
             // The reply's FCI is of no use here: 61 XX selected the applet as 90 00 does.
