@@ -219,7 +219,8 @@ std::string FormResultText(const FormTrial& trial) {
             text = trial.status != 0 ? std::string("refused (") + status + ")" : "refused";
             break;
         case FormTrial::Result::NotTried:
-            text = trial.status != 0 ? std::string("not tried (") + status + ")" : "not tried";
+            // A status word means the command went out, but its answer could not tell.
+            text = trial.status != 0 ? std::string("not decided (") + status + ")" : "not tried";
             break;
     }
     return trial.note.empty() ? text : text + ": " + trial.note;
