@@ -132,7 +132,7 @@ void DescribeObjects(const Bytes& bytes, std::size_t begin, std::size_t end,
         const std::size_t length = bytes[i] & 0x0F;
         // PC/SC writes the application identifier of a storage card as BER-TLV: 4F, length.
         if (bytes[i] == 0x4F && i + 1 < end && i + 2 + bytes[i + 1] == end) {
-            lines.push_back("Application identifier: " + Hex(&bytes[i + 2], bytes[i + 1]));
+            lines.push_back("Application identifier: " + Hex(bytes.data() + i + 2, bytes[i + 1]));
             return;
         }
         if (end - i - 1 < length) {
@@ -141,7 +141,9 @@ void DescribeObjects(const Bytes& bytes, std::size_t begin, std::size_t end,
                             " follow");
             return;
         }
-        lines.push_back(ObjectLine(tag, Bytes(&bytes[i + 1], &bytes[i + 1] + length)));
+        // An empty object may end the bytes: its value starts one past the last byte.
+        const auto value = bytes.begin() + static_cast<std::ptrdiff_t>(i + 1);
+        lines.push_back(ObjectLine(tag, Bytes(value, value + static_cast<std::ptrdiff_t>(length))));
         i += 1 + length;
     }
 }

@@ -52,6 +52,10 @@ TEST(HistoricalBytes, CompactTlvNamedByPart) {
         {"00 90",
          {"Category indicator 00: COMPACT-TLV objects, then a status indicator",
           "the status indicator's 3 bytes are missing"}},
+        // Empty objects that end the bytes.
+        {"80 10",
+         {"Category indicator 80: COMPACT-TLV objects", "Country code and national data: "}},
+        {"80 4F 00", {"Category indicator 80: COMPACT-TLV objects", "Application identifier: "}},
         {"10 02", {"Category indicator 10: DIR data reference 02"}},
         {"4A 43 4F 50", {"Category indicator 4A: proprietary"}},
         {"", {}},
