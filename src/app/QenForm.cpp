@@ -29,7 +29,7 @@
 #include "gui/msr/MsrPage.h"
 #include "gui/properties/ReaderPropertiesForm.h"
 #include "gui/qualify/QualifyActions.h"
-#include "gui/reply/ReplyInspector.h"
+#include "gui/reply/ReplyActions.h"
 #include "gui/sam/SamPage.h"
 #include "gui/script/ScriptActions.h"
 #include "gui/stress/StressWindow.h"
@@ -160,7 +160,7 @@ void TMainForm::CreateWidgets(const Platform& platform) {
 
     // Reply Inspector… after Stress Test…, then Record Script…, Stop Recording and
     // Run Script…, before Exit.
-    auto* replies = new ReplyInspector(this);
+    auto* replies = new ReplyActions(this);
     replies->AddToMenu(Reader, ExitItem);
     auto* scripts =
         new ScriptActions(session_, scardLog_, boxes_, platform.workerLibraries, this, insightBar_);

@@ -14,6 +14,7 @@
 #include "core/contactless/Type2Tag.h"
 #include "insight/ContactlessNames.h"
 #include "report/ContactlessReport.h"
+#include "report/ReportFile.h"
 #include "sim/SimCardFactory.h"
 #include "sim/SimCardLibrary.h"
 #include "sim/SimContactlessReader.h"
@@ -45,9 +46,7 @@ QString Hex(const Bytes& bytes) {
 }
 
 bool WriteFile(const QString& path, const QByteArray& bytes, QTextStream& err) {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file.write(bytes) != bytes.size()) {
+    if (QString error; !SaveReportFile(path, bytes, error)) {
         err << "Cannot write " << path << '\n';
         return false;
     }

@@ -15,6 +15,7 @@
 #include "insight/ReaderReport.h"
 #include "report/QualificationHtmlReport.h"
 #include "report/QualifyReport.h"
+#include "report/ReportFile.h"
 #include "report/StressReport.h"
 #include "sim/SimCardLibrary.h"
 #include "sim/SimReaderControl.h"
@@ -99,7 +100,7 @@ bool SaveReports(const QualifyOptions& options, const QString& reader,
                  const ReaderReport& properties, const QualifyResult& result, QTextStream& err) {
     bool saved = true;
     const auto save = [&](const QString& path, const QByteArray& bytes) {
-        if (QString error; !path.isEmpty() && !SaveQualifyFile(path, bytes, error)) {
+        if (QString error; !path.isEmpty() && !SaveReportFile(path, bytes, error)) {
             err << "zp-readertest-cli qualify: cannot write " << path << ": " << error << '\n';
             saved = false;
         }

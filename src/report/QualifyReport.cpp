@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QSaveFile>
 #include <QXmlStreamWriter>
 #include <algorithm>
 #include <cstdio>
@@ -290,18 +289,4 @@ std::string QualifyJunitReport(std::string_view suiteName, const QualifyResult& 
     }
     writer.writeEndDocument();
     return xml.toStdString();
-}
-
-bool SaveQualifyFile(const QString& path, const QByteArray& bytes, QString& error) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        error = file.errorString();
-        return false;
-    }
-    file.write(bytes);
-    if (!file.commit()) {
-        error = file.errorString();
-        return false;
-    }
-    return true;
 }

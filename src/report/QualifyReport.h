@@ -30,7 +30,3 @@ QJsonObject QualifyReportJson(const QString& programVersion, const QString& read
 // failing range carries its detail and its first cell's expected and received bytes, a
 // skipped one is skipped.
 std::string QualifyJunitReport(std::string_view suiteName, const QualifyResult& result);
-
-// Writes `bytes` to `path` atomically (a failed save leaves no partial file); false with
-// the reason.
-bool SaveQualifyFile(const QString& path, const QByteArray& bytes, QString& error);

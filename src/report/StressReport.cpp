@@ -12,6 +12,7 @@
 #include "insight/PcscCodeNames.h"
 #include "insight/StatusWords.h"
 #include "report/ExchangeCsvLog.h"
+#include "report/ReportFile.h"
 
 namespace {
 QString HexBytes(const std::vector<std::uint8_t>& bytes) {
@@ -143,17 +144,7 @@ QJsonObject StressReportJson(const QString& programVersion, const QJsonObject& s
 }
 
 bool SaveStressReport(const QString& path, const QJsonObject& report, QString& error) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        error = file.errorString();
-        return false;
-    }
-    file.write(QJsonDocument(report).toJson(QJsonDocument::Indented));
-    if (!file.commit()) {
-        error = file.errorString();
-        return false;
-    }
-    return true;
+    return SaveReportFile(path, QJsonDocument(report).toJson(QJsonDocument::Indented), error);
 }
 
 bool CanSaveReport(const QString& path, QString& error) {

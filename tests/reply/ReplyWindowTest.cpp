@@ -22,7 +22,7 @@
 #include "app/QenForm.h"
 #include "app/StartUp.h"
 #include "core/session/LockedCardLibrary.h"
-#include "gui/reply/ReplyInspector.h"
+#include "gui/reply/ReplyActions.h"
 #include "gui/reply/ReplyWindow.h"
 #include "gui/reply/TlvView.h"
 #include "gui/script/ScriptActions.h"
@@ -149,7 +149,7 @@ class ReplyWindowTest : public ::testing::Test {
 
     ReplyWindow* OpenReplyWindow() {
         Find<QAction>("ReplyInspectorItem")->trigger();
-        return Find<ReplyInspector>("ReplyInspector")->Window();
+        return Find<ReplyActions>("ReplyActions")->Window();
     }
 
     QTemporaryDir dir;

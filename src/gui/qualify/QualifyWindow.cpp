@@ -38,6 +38,7 @@
 #include "report/QualificationHtmlReport.h"
 #include "report/QualificationMatrix.h"
 #include "report/QualifyReport.h"
+#include "report/ReportFile.h"
 
 namespace {
 
@@ -472,7 +473,7 @@ void QualifyWindow::SaveReportBtnClick() {
         return;
     }
     QString error;
-    if (!SaveQualifyFile(path, bytes, error)) {
+    if (!SaveReportFile(path, bytes, error)) {
         boxes_.ShowError("Cannot save the report to " + path.toStdString() + ": " +
                          error.toStdString());
     }

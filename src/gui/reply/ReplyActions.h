@@ -11,11 +11,11 @@ class ReplyWindow;
 
 // The Reader menu's "Reply Inspector…": opens the "Reply" window over the feed of last replies,
 // which runs from the program's start.
-class ReplyInspector : public QObject {
+class ReplyActions : public QObject {
     Q_OBJECT
   public:
-    explicit ReplyInspector(QObject* parent);
-    ~ReplyInspector() override;
+    explicit ReplyActions(QObject* parent);
+    ~ReplyActions() override;
 
     // Puts the item into `menu` before `before`.
     void AddToMenu(QMenu* menu, QAction* before);
